@@ -1,0 +1,118 @@
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include <sys/epoll.h>
+
+#include <gtest/gtest.h>
+
+#include "server/notifier.h"
+#include "server/worker_pool.h"
+
+namespace vidoria {
+namespace {
+
+using namespace std::chrono_literals;
+
+template <class Pred>
+bool WaitFor(Pred pred, std::chrono::milliseconds timeout = 10s) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(2ms);
+  }
+  return true;
+}
+
+TEST(NotifierTest, ArmingATimerStartsTheThreadThatDeliversItsTicks) {
+  Notifier notifier;
+  EXPECT_FALSE(notifier.Running());
+  std::promise<bool> onNotifier;
+  TimerId id = notifier.timers().Create();
+  notifier.timers().Enable(id, 20ms, true, true,
+                           [&] { onNotifier.set_value(notifier.OnNotifierThread()); });
+  EXPECT_TRUE(notifier.Running());
+  auto fired = onNotifier.get_future();
+  ASSERT_EQ(fired.wait_for(10s), std::future_status::ready);
+  EXPECT_TRUE(fired.get());
+  EXPECT_FALSE(notifier.OnNotifierThread());
+}
+
+TEST(NotifierTest, RealTimerKeptAliveByResetsFiresOnceLeftAlone) {
+  Notifier notifier;
+  std::atomic<int> fired{0};
+  TimerId id = notifier.timers().Create();
+  notifier.timers().Enable(id, 400ms, false, false, [&] { ++fired; });
+  const auto until = std::chrono::steady_clock::now() + 1200ms;
+  while (std::chrono::steady_clock::now() < until) {
+    notifier.timers().Reset(id);
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_EQ(fired, 0);
+  EXPECT_TRUE(WaitFor([&] { return fired > 0; }));
+}
+
+TEST(NotifierTest, ReadinessReachesTheHandlerUntilUnwatched) {
+  Notifier notifier;
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  std::atomic<int> calls{0};
+  std::atomic<uint32_t> lastEvents{0};
+  WatchId id = notifier.Watch(fds[0], EPOLLIN, [&](uint32_t events) {
+    char buf[16];
+    [[maybe_unused]] auto n = ::read(fds[0], buf, sizeof buf);
+    lastEvents = events;
+    ++calls;
+  });
+  ASSERT_EQ(::write(fds[1], "x", 1), 1);
+  EXPECT_TRUE(WaitFor([&] { return calls == 1; }));
+  EXPECT_TRUE(lastEvents & EPOLLIN);
+
+  notifier.Unwatch(id);
+  ASSERT_EQ(::write(fds[1], "y", 1), 1);
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(calls, 1);
+  ::close(fds[0]);
+  ::close(fds[1]);
+}
+
+TEST(NotifierTest, TickBecomesAJobOnItsQueue) {
+  WorkerPool pool;
+  Notifier notifier;
+  auto queue = pool.CreateQueue();
+  std::promise<bool> ranOnWorker;
+  TimerId id = notifier.timers().Create();
+  notifier.timers().EnableJob(
+      id, 10ms, true, true,
+      [&] {
+        return MakeJob([&](JobQueue& q) {
+          ranOnWorker.set_value(q.Runner() == std::this_thread::get_id() &&
+                                !notifier.OnNotifierThread());
+        });
+      },
+      queue);
+  auto future = ranOnWorker.get_future();
+  ASSERT_EQ(future.wait_for(10s), std::future_status::ready);
+  EXPECT_TRUE(future.get());
+}
+
+TEST(NotifierTest, StopsAndStartsAgainKeepingItsTimers) {
+  Notifier notifier;
+  std::atomic<int> fired{0};
+  TimerId id = notifier.timers().Create();
+  notifier.timers().Enable(id, 10ms, false, false, [&] { ++fired; });
+  EXPECT_TRUE(WaitFor([&] { return fired > 0; }));
+  notifier.Stop();
+  EXPECT_FALSE(notifier.Running());
+  int stopped = fired;
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(fired, stopped);
+  notifier.Start();
+  EXPECT_TRUE(WaitFor([&] { return fired > stopped; }));
+}
+
+}  // namespace
+}  // namespace vidoria

@@ -1,0 +1,158 @@
+#include "server/timers.h"
+
+#include <algorithm>
+
+#include "server/log.h"
+
+namespace vidoria {
+
+Timers::Timers(std::function<Clock::time_point()> now, std::function<void()> wake)
+    : now_(std::move(now)), wake_(std::move(wake)) {}
+
+TimerId Timers::Create() {
+  std::lock_guard lock(mu_);
+  TimerId id = nextId_++;
+  timers_.emplace(id, Timer{});
+  return id;
+}
+
+void Timers::Enable(TimerId id, std::chrono::milliseconds interval, bool autoDisable,
+                    bool autoDestroy, Callback callback) {
+  Arm(id, interval, autoDisable, autoDestroy, std::move(callback), {}, {});
+}
+
+void Timers::EnableJob(TimerId id, std::chrono::milliseconds interval, bool autoDisable,
+                       bool autoDestroy, JobFactory makeJob, std::weak_ptr<JobQueue> queue) {
+  Arm(id, interval, autoDisable, autoDestroy, {}, std::move(makeJob), std::move(queue));
+}
+
+void Timers::Arm(TimerId id, std::chrono::milliseconds interval, bool autoDisable, bool autoDestroy,
+                 Callback callback, JobFactory makeJob, std::weak_ptr<JobQueue> queue) {
+  // A zero period would tick without pause; like a system timer, round up to the shortest one.
+  interval = std::max(interval, std::chrono::milliseconds(1));
+  bool earliest = false;
+  {
+    std::lock_guard lock(mu_);
+    auto it = timers_.find(id);
+    if (it == timers_.end()) return;
+    Timer& t = it->second;
+    const auto now = now_();
+    t.enabled = true;
+    t.autoDisable = autoDisable;
+    t.autoDestroy = autoDestroy;
+    t.interval = interval;
+    t.deadline = now + interval;
+    t.nextTick = now + interval;
+    ++t.generation;
+    t.callback = std::move(callback);
+    t.makeJob = std::move(makeJob);
+    t.queue = std::move(queue);
+    DropStaleTicks();
+    earliest = ticks_.empty() || t.nextTick < ticks_.top().at;
+    ticks_.push({t.nextTick, id, t.generation});
+  }
+  if (earliest && wake_) wake_();
+}
+
+void Timers::Reset(TimerId id) {
+  std::lock_guard lock(mu_);
+  auto it = timers_.find(id);
+  if (it == timers_.end() || !it->second.enabled) return;
+  it->second.deadline = now_() + it->second.interval;
+}
+
+void Timers::Disable(TimerId id) {
+  std::lock_guard lock(mu_);
+  auto it = timers_.find(id);
+  if (it == timers_.end()) return;
+  it->second.enabled = false;
+  ++it->second.generation;
+}
+
+void Timers::Stop(TimerId id) {
+  std::lock_guard lock(mu_);
+  timers_.erase(id);
+}
+
+bool Timers::Exists(TimerId id) const {
+  std::lock_guard lock(mu_);
+  return timers_.count(id) != 0;
+}
+
+bool Timers::Enabled(TimerId id) const {
+  std::lock_guard lock(mu_);
+  auto it = timers_.find(id);
+  return it != timers_.end() && it->second.enabled;
+}
+
+size_t Timers::Count() const {
+  std::lock_guard lock(mu_);
+  return timers_.size();
+}
+
+void Timers::DropStaleTicks() const {
+  while (!ticks_.empty()) {
+    const Tick& top = ticks_.top();
+    auto it = timers_.find(top.id);
+    if (it != timers_.end() && it->second.enabled && it->second.generation == top.generation) {
+      return;
+    }
+    ticks_.pop();
+  }
+}
+
+Timers::Clock::time_point Timers::NextTick() const {
+  std::lock_guard lock(mu_);
+  DropStaleTicks();
+  return ticks_.empty() ? Clock::time_point::max() : ticks_.top().at;
+}
+
+Timers::Clock::time_point Timers::DeliverDue() {
+  struct Firing {
+    Callback callback;
+    JobFactory makeJob;
+    std::weak_ptr<JobQueue> queue;
+  };
+  std::vector<Firing> firings;
+  Clock::time_point next = Clock::time_point::max();
+  {
+    std::lock_guard lock(mu_);
+    const auto now = now_();
+    for (DropStaleTicks(); !ticks_.empty() && ticks_.top().at <= now; DropStaleTicks()) {
+      const Tick tick = ticks_.top();
+      ticks_.pop();
+      Timer& t = timers_.at(tick.id);
+      // Ticks missed while the thread was busy collapse into this one, as system timers do.
+      const auto missed = (now - tick.at) / t.interval;
+      t.nextTick = tick.at + (missed + 1) * t.interval;
+      if (now < t.deadline) {
+        ticks_.push({t.nextTick, tick.id, t.generation});
+        continue;
+      }
+      t.deadline = now + t.interval;
+      if (t.autoDisable) {
+        t.enabled = false;
+        ++t.generation;
+      } else {
+        ticks_.push({t.nextTick, tick.id, t.generation});
+      }
+      firings.push_back({t.callback, t.makeJob, t.queue});
+      if (t.autoDestroy) timers_.erase(tick.id);
+    }
+    if (!ticks_.empty()) next = ticks_.top().at;
+  }
+  for (auto& firing : firings) {
+    try {
+      if (firing.callback) {
+        firing.callback();
+      } else if (firing.makeJob) {
+        if (auto queue = firing.queue.lock()) queue->Post(firing.makeJob());
+      }
+    } catch (const std::exception& e) {
+      LogException("Timer", e);
+    }
+  }
+  return next;
+}
+
+}  // namespace vidoria

@@ -1,0 +1,94 @@
+// Timers whose ticks become callbacks or jobs.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <queue>
+#include <unordered_map>
+#include <vector>
+
+#include "server/job_queue.h"
+
+namespace vidoria {
+
+using TimerId = uint64_t;
+
+// A registry of timers. Each enabled timer has a periodic tick with its interval, counted from
+// when it was enabled; a tick at or after the timer's deadline fires it and moves the deadline one
+// interval on, a tick before the deadline is ignored. Reset therefore postpones firing without
+// changing when ticks come, so a timer reset more often than its interval never fires.
+//
+// Every member may be called from any thread; one lock guards the registry, and callbacks run
+// and jobs are posted after it was released, on the thread calling DeliverDue (the notifier).
+// Operations on a stopped or unknown id do nothing.
+class Timers {
+ public:
+  using Clock = std::chrono::steady_clock;
+  using Callback = std::function<void()>;
+  using JobFactory = std::function<std::unique_ptr<Job>()>;
+
+  // `now` is the clock (tests inject one); `wake` is called when a new tick is due earlier than
+  // every tick scheduled before, so that the thread waiting for ticks can wait less.
+  explicit Timers(std::function<Clock::time_point()> now = &Clock::now,
+                  std::function<void()> wake = {});
+
+  TimerId Create();
+  // Arms the timer: deadline and first tick one interval from now. On a tick that fires it,
+  // auto-disable stops its ticks and auto-destroy removes it before the callback runs.
+  void Enable(TimerId id, std::chrono::milliseconds interval, bool autoDisable, bool autoDestroy,
+              Callback callback);
+  // As Enable, but a firing tick posts a new job from `makeJob` to the tail of `queue`.
+  void EnableJob(TimerId id, std::chrono::milliseconds interval, bool autoDisable, bool autoDestroy,
+                 JobFactory makeJob, std::weak_ptr<JobQueue> queue);
+  // Moves the deadline to now + interval when the timer is enabled.
+  void Reset(TimerId id);
+  void Disable(TimerId id);
+  // Unregisters and frees the timer.
+  void Stop(TimerId id);
+
+  bool Exists(TimerId id) const;
+  bool Enabled(TimerId id) const;
+  size_t Count() const;
+
+  // Delivers every tick due by now and returns when the next tick is due (time_point::max() when
+  // no timer is enabled).
+  Clock::time_point DeliverDue();
+  Clock::time_point NextTick() const;
+
+ private:
+  struct Timer {
+    bool enabled = false;
+    bool autoDisable = false;
+    bool autoDestroy = false;
+    std::chrono::milliseconds interval{0};
+    Clock::time_point deadline;
+    Clock::time_point nextTick;
+    uint64_t generation = 0;  // bumped on every arm/disarm; older heap entries are stale
+    Callback callback;
+    JobFactory makeJob;
+    std::weak_ptr<JobQueue> queue;
+  };
+  struct Tick {
+    Clock::time_point at;
+    TimerId id;
+    uint64_t generation;
+    bool operator>(const Tick& other) const { return at > other.at; }
+  };
+
+  void Arm(TimerId id, std::chrono::milliseconds interval, bool autoDisable, bool autoDestroy,
+           Callback callback, JobFactory makeJob, std::weak_ptr<JobQueue> queue);
+  // Lock held: drops stale entries from the top of the heap.
+  void DropStaleTicks() const;
+
+  const std::function<Clock::time_point()> now_;
+  const std::function<void()> wake_;
+  mutable std::mutex mu_;  // the timer registry lock: guards everything below
+  std::unordered_map<TimerId, Timer> timers_;
+  mutable std::priority_queue<Tick, std::vector<Tick>, std::greater<Tick>> ticks_;
+  TimerId nextId_ = 1;
+};
+
+}  // namespace vidoria
