@@ -1,0 +1,114 @@
+#include "server/data_provider.h"
+
+#include <algorithm>
+
+#include "server/connection.h"
+#include "server/exceptions.h"
+#include "server/http_server.h"
+
+namespace vidoria {
+
+void ComponentList::Insert(AbsDataServerLink* component) {
+  Remove(component);
+  auto at = std::find_if(items_.begin(), items_.end(), [&](AbsDataServerLink* other) {
+    return other->CheckOrder() >= component->CheckOrder();
+  });
+  items_.insert(at, component);
+}
+
+void ComponentList::Remove(AbsDataServerLink* component) {
+  items_.erase(std::remove(items_.begin(), items_.end(), component), items_.end());
+}
+
+AbsDataServerLink::~AbsDataServerLink() {
+  Detach();
+}
+
+void AbsDataServerLink::Detach() {
+  if (server_) server_->components_.Remove(this);
+  if (link_) link_->components_.Remove(this);
+  server_ = nullptr;
+  link_ = nullptr;
+}
+
+void AbsDataServerLink::SetCheckOrder(int order) {
+  checkOrder_ = order;
+  if (server_) server_->components_.Insert(this);
+  if (link_) link_->components_.Insert(this);
+}
+
+void AbsDataServerLink::SetServer(HttpServer* server) {
+  Detach();
+  server_ = server;
+  if (server_) server_->components_.Insert(this);
+}
+
+void AbsDataServerLink::SetLink(DataServerLink* link) {
+  for (DataServerLink* up = link; up != nullptr; up = up->Link()) {
+    if (up == this) throw EConnection("Circular DataServerLink reference!");
+  }
+  Detach();
+  link_ = link;
+  if (link_) link_->components_.Insert(this);
+}
+
+DataServerLink::~DataServerLink() {
+  // Copy: detaching edits the list.
+  auto items = components_.Items();
+  for (AbsDataServerLink* component : items) component->Detach();
+}
+
+namespace dispatch {
+
+namespace {
+// Returns true when the pass must stop.
+bool Offer(const ComponentList& list, Connection& connection) {
+  for (AbsDataServerLink* component : list.Items()) {
+    if (DataProvider* provider = component->AsProvider()) {
+      if (!provider->OnCheckRequest) continue;
+      connection.SetActiveProvider(provider);
+      connection.RunEvent(provider->OnCheckRequest);
+    } else if (DataServerLink* link = component->AsLink()) {
+      if (Offer(link->Components(), connection)) return true;
+    }
+    if (connection.Request.Accepted || !connection.Request.Active) return true;
+  }
+  return false;
+}
+}  // namespace
+
+void CheckPass(const ComponentList& list, Connection& connection) {
+  Offer(list, connection);
+}
+
+void LinkChain(DataProvider* provider, ConnectionHandler DataServerLink::*member,
+               Connection& connection) {
+  for (DataServerLink* link = provider ? provider->Link() : nullptr; link; link = link->Link()) {
+    connection.RunEvent(link->*member);
+  }
+}
+
+void ListenStart(const ComponentList& list, HttpServer& server) {
+  for (AbsDataServerLink* component : list.Items()) {
+    if (DataProvider* provider = component->AsProvider()) {
+      if (provider->OnListenStart) provider->OnListenStart(server);
+    } else if (DataServerLink* link = component->AsLink()) {
+      if (link->OnListenStart) link->OnListenStart(server);
+      ListenStart(link->Components(), server);
+    }
+  }
+}
+
+void ListenStop(const ComponentList& list, HttpServer& server) {
+  for (AbsDataServerLink* component : list.Items()) {
+    if (DataProvider* provider = component->AsProvider()) {
+      if (provider->OnListenStop) provider->OnListenStop(server);
+    } else if (DataServerLink* link = component->AsLink()) {
+      ListenStop(link->Components(), server);
+      if (link->OnListenStop) link->OnListenStop(server);
+    }
+  }
+}
+
+}  // namespace dispatch
+}  // namespace vidoria

@@ -1,0 +1,136 @@
+// The request and response records of a connection.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "server/http_values.h"
+#include "server/info.h"
+
+namespace vidoria {
+
+// Header values shared by requests and responses: an ordered list of (name, text), names matched
+// case-insensitively and spelled as first added, plus the cookie list. Not thread-safe: records
+// belong to one connection's job.
+class HttpHeader {
+ public:
+  explicit HttpHeader(std::string cookieHeaderName) : cookieName_(std::move(cookieHeaderName)) {}
+  virtual ~HttpHeader() = default;
+
+  // "" when absent; the cookie header name gives Cookie().Text().
+  std::string Value(std::string_view name) const;
+  // Replaces the text of an existing entry (keeping its spelling) or appends one spelled as
+  // given. For the cookie header name the text is added to Cookie(), joined with ";".
+  void SetValue(std::string_view name, std::string_view text);
+
+  // "CONTENT-LENGTH" trimmed and read as a number; 0 when absent or empty. Throws EConvertError
+  // when the entry is not a number.
+  int64_t ContentLength() const;
+  void SetContentLength(int64_t length);
+  bool HasContentLength() const;  // the entry exists and is not empty
+  std::string ContentType() const { return Value("CONTENT-TYPE"); }
+  void SetContentType(std::string_view type) { SetValue("CONTENT-TYPE", type); }
+
+  // Every non-empty entry as "Name: text" CR LF, in order, then one line per cookie name:
+  // cookie header name + ": " + name + "=" + last value + CR LF.
+  std::string HeaderText() const;
+  // Adds "name: value" lines through SetValue, name and value trimmed. LF or CR LF ends a line; a
+  // bare LF (no CR) ends parsing; a line without ':' or without a name is skipped.
+  virtual void SetHeaderText(std::string_view text);
+
+  // Always split at ';' as cookie headers are, so a cookie value holding '&' cannot swallow the
+  // cookies after it.
+  HttpValues& Cookie();
+  const HttpValues& Cookie() const;
+  const std::string& CookieHeaderName() const { return cookieName_; }
+
+  void ClearHeader();
+
+ private:
+  std::string cookieName_;
+  std::vector<std::pair<std::string, std::string>> entries_;
+  mutable std::unique_ptr<HttpValues> cookie_;  // created on first use
+};
+
+// Optional rewriting of a request's file name and query, applied once the header is complete.
+struct ServerRequestFixup {
+  bool RemovePrefix = false;       // "http://host/x" -> "/x"
+  bool DecodeFileName = false;     // %-decode FileName; invalid escapes stay
+  bool DecodeQuery = false;        // %-decode every query name and value
+  bool UpperCaseFileName = false;  // applied last
+};
+
+class ServerRequest : public HttpHeader {
+ public:
+  ServerRequest() : HttpHeader("COOKIE") {}
+
+  Info& GetInfo();  // created on first use
+  HttpValues& Query();
+  HttpValues& Params();
+  const std::vector<std::string>& FilePath();  // the non-empty '/'-separated parts of FileName
+
+  const std::string& Method() const { return method_; }
+  void SetMethod(std::string_view method);  // stored upper-cased
+  const std::string& FileName() const { return fileName_; }
+  // When FileName equals the raw path both take the new text; otherwise only FileName does.
+  void SetFileName(std::string_view name);
+  const std::string& RawPath() const { return rawPath_; }
+  void SetRawPath(std::string_view path) { rawPath_ = path; }
+  // The raw path, then "?" and the query text when that is not empty.
+  std::string URI();
+
+  std::string Host() const { return Value("HOST"); }
+  std::string Agent() const { return Value("USER-AGENT"); }
+  std::string Referer() const { return Value("REFERER"); }
+  std::string ForwardedFor() const { return Value("X-FORWARDED-FOR"); }
+
+  // Rewrites FileName (never the raw path, so URI still shows what the client sent) and Query.
+  void ApplyFixup(const ServerRequestFixup& fixup);
+  // Empties everything but Active.
+  void Clear();
+
+  bool Close = false;
+  bool Started = false;
+  bool Active = false;
+  bool Complete = false;
+  bool Accepted = false;
+  int64_t ContentIn = 0;
+
+ private:
+  std::unique_ptr<Info> info_;
+  std::unique_ptr<HttpValues> query_;
+  std::unique_ptr<HttpValues> params_;
+  std::unique_ptr<std::vector<std::string>> filePath_;
+  std::string method_;
+  std::string fileName_;
+  std::string rawPath_;
+};
+
+class ServerResponse : public HttpHeader {
+ public:
+  ServerResponse() : HttpHeader("SET-COOKIE") {}
+
+  void Status(int code, std::string_view text) {
+    StatusCode = code;
+    StatusText = text;
+  }
+  // A first line starting with "HTTP/" or "HTTPS/" (any case) is a status line: code and text
+  // are reset, then read from it; the other lines are header lines.
+  void SetHeaderText(std::string_view text) override;
+  // Empties header values and cookies and restores the defaults below.
+  void Clear();
+
+  int StatusCode = 200;
+  std::string StatusText = "OK";
+  bool Sending = false;
+  bool HeaderSent = false;
+  bool Done = false;
+  bool Sent = false;
+  bool SendContent = true;
+  int64_t ContentOut = 0;
+};
+
+}  // namespace vidoria

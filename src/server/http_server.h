@@ -1,0 +1,111 @@
+// The listening HTTP server: settings, listening, accepting, restarting and stopping.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "server/connection.h"
+#include "server/core_runtime.h"
+#include "server/data_provider.h"
+#include "server/server_settings.h"
+
+namespace vidoria {
+
+// Configure the public settings and handlers, attach providers (SetServer), then Listen().
+// Settings, handlers and providers are changed only while the server is not listening. Listen and
+// StopListen may be called from any thread and return at once; the work runs as jobs on the
+// listener's own queue and is reported through the events. The server must outlive its
+// connections: the destructor stops listening and waits for them to close.
+class HttpServer : public ConnectionEvents, public ListenerEvents {
+ public:
+  static constexpr int ListenBacklog = 200;
+  static constexpr int SocketBufferSize = 64240;
+  static constexpr int TotalConnectionLimit = 32000;
+  static constexpr int DefaultServerConnectionLimit = 32000;
+  static constexpr std::chrono::milliseconds RestartDelayDefault{100};
+
+  explicit HttpServer(CoreRuntime& core = ProcessCore());
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
+  virtual ~HttpServer();
+
+  std::string ServerAddr;  // "" binds every interface
+  std::string ServerPort;  // a number or a service name
+  vidoria::Timeout Timeout;
+  vidoria::TimeoutsOfAPI TimeoutsOfAPI;
+  RestartParam RestartOn;
+  uint32_t MaxRequestSize = 0;
+  uint32_t MaxHeaderSize = 0;
+  ServerRequestFixup FixupRequest;
+  int ServerConnectionLimit = DefaultServerConnectionLimit;
+
+  bool MultiThreaded() const { return multiThreaded_; }
+  // Throws EConnection "Can not change MultiThreaded after Listen." while listening.
+  void SetMultiThreaded(bool on);
+
+  void Listen();
+  void StopListen();
+
+  bool Listening() const;
+  std::string LocalAddr() const;
+  std::string LocalPort() const;
+  // Connections of this server that are counted open now (any thread).
+  int OpenConnections() const;
+  ComponentList& Components() { return components_; }
+  CoreRuntime& Core() { return core_; }
+  // For tests that take the listening socket away from under the server.
+  int ListenerFdForTesting() const;
+
+ private:
+  friend class AbsDataServerLink;
+  friend class Connection;
+  enum class State { kClosed, kStarting, kListening };
+
+  void PostToListener(std::unique_ptr<Job> job, bool atHead = false);
+  void StartJob();
+  void CreateListeningSocket();
+  void AcceptJob();
+  void AcceptOne(int fd);
+  void ListenLostJob();
+  void StopJob();
+  void RestartJob();
+  void RequestRestart();
+  void ScheduleRestart(std::chrono::milliseconds delay);
+  void AfterListenerEvent();
+  void CloseListeningSocket();
+  void RunListenerEvent(const ServerHandler& handler);
+
+  // Connection bookkeeping, called from connection jobs.
+  bool CountConnection();
+  void UncountConnection();
+  void Established(uint64_t id, const std::weak_ptr<ConnectionQueue>& queue);
+  void Forget(uint64_t id);
+
+  CoreRuntime& core_;
+  ComponentList components_;
+  bool multiThreaded_ = false;
+
+  mutable std::mutex mu_;  // guards the fields below that are touched outside listener jobs
+  std::shared_ptr<JobQueue> listenerQueue_;
+  std::map<uint64_t, std::weak_ptr<ConnectionQueue>> connections_;  // accepted, not yet freed
+  State state_ = State::kClosed;
+  std::string localAddr_, localPort_;
+  int openConnections_ = 0;
+  int listenFd_ = -1;
+
+  // Owned by the listener's jobs.
+  WatchId listenWatch_ = 0;
+  bool stopRequested_ = false;
+  bool restartPending_ = false;
+  bool stopPending_ = false;
+  int listenerEventDepth_ = 0;
+  TimerId restartTimer_ = 0;
+  std::atomic<bool> acceptQueued_{false};
+  std::atomic<bool> destroying_{false};
+};
+
+}  // namespace vidoria
