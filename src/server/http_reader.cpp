@@ -62,6 +62,11 @@ int64_t DecimalOrZero(std::string_view text) {
 
 HttpReader::Outcome HttpReader::Process(ServerRequest& request, ServerResponse& response,
                                         const Callbacks& callbacks) {
+  // The next request waits until the response to this one has left (RequestDone).
+  if (request.Complete) {
+    if (!input_.empty()) dataPending_ = true;
+    return Outcome::kBusy;
+  }
   while (!input_.empty()) {
     if (!headerComplete_ && !lineSeen_) {
       const size_t crlf = input_.find(kCrLf);

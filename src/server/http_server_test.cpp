@@ -8,6 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+
+#include <typeinfo>
+
+#include "server/exceptions.h"
 #include "server/http_server.h"
 #include "server/test_client.h"
 
@@ -77,25 +82,31 @@ class HttpServerTest : public ::testing::Test {
 
   // A provider answering every GET with `body`, collected (no length set).
   void AnswerWith(const std::string& body, int order = 10) {
-    auto provider = std::make_unique<DataProvider>();
+    DataProvider* provider = NewProvider();
     provider->SetCheckOrder(order);
     provider->OnCheckRequest = [](Connection& c) { c.Accept(); };
     provider->OnDataReceived = [body](Connection& c) {
       if (c.Request.Complete) c.Write(body);
     };
     provider->SetServer(server_.get());
-    providers_.push_back(std::move(provider));
+  }
+
+  // Providers must outlive the connections that use them, so the fixture owns them.
+  DataProvider* NewProvider() {
+    providers_.push_back(std::make_unique<DataProvider>());
+    return providers_.back().get();
   }
 
   CoreRuntime core_;
   std::unique_ptr<HttpServer> server_;
   std::vector<std::unique_ptr<DataProvider>> providers_;
+  std::vector<std::unique_ptr<DataServerLink>> links_;
   EventLog log_;
   std::string port_;
 };
 
 TEST_F(HttpServerTest, AnswersCollectedOutputWithItsComputedLength) {
-  auto provider = std::make_unique<DataProvider>();
+  DataProvider* provider = NewProvider();
   provider->OnCheckRequest = [](Connection& c) { c.Accept(); };
   provider->OnDataReceived = [](Connection& c) {
     c.Write("abc");
@@ -109,7 +120,7 @@ TEST_F(HttpServerTest, AnswersCollectedOutputWithItsComputedLength) {
 }
 
 TEST_F(HttpServerTest, BackToBackRequestsAreAnsweredInOrder) {
-  auto provider = std::make_unique<DataProvider>();
+  DataProvider* provider = NewProvider();
   provider->OnCheckRequest = [](Connection& c) { c.Accept(); };
   provider->OnDataReceived = [](Connection& c) { c.Write(c.Request.FileName()); };
   provider->SetServer(server_.get());
@@ -122,6 +133,439 @@ TEST_F(HttpServerTest, BackToBackRequestsAreAnsweredInOrder) {
             "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 4\r\n\r\n/one"
             "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 4\r\n\r\n/two"
             "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 6\r\n\r\n/three");
+}
+
+TEST_F(HttpServerTest, ConnectionEventsComeInTheirOrder) {
+  for (auto [name, member] :
+       std::initializer_list<std::pair<const char*, ConnectionHandler ConnectionEvents::*>>{
+           {"Connecting", &ConnectionEvents::OnConnecting},
+           {"ClientConnect", &ConnectionEvents::OnClientConnect},
+           {"Connect", &ConnectionEvents::OnConnect},
+           {"Disconnecting", &ConnectionEvents::OnDisconnecting},
+           {"Disconnect", &ConnectionEvents::OnDisconnect},
+           {"ClientDisconnect", &ConnectionEvents::OnClientDisconnect},
+           {"RequestAccepted", &ConnectionEvents::OnRequestAccepted},
+           {"ResponseDone", &ConnectionEvents::OnResponseDone}}) {
+    std::string event = name;
+    server_.get()->*member = [this, event](Connection&) { log_.Add(event); };
+  }
+  AnswerWith("hi");
+  Start();
+  {
+    TestClient client(port_);
+    client.Send("GET / HTTP/1.1\r\n\r\n");
+    client.ReadUntil("hi");
+    ASSERT_TRUE(log_.WaitFor("ResponseDone"));
+  }
+  ASSERT_TRUE(log_.WaitFor("ClientDisconnect"));
+  EXPECT_EQ(log_.Events(),
+            (std::vector<std::string>{"ListenStart", "Connecting", "ClientConnect", "Connect",
+                                      "RequestAccepted", "ResponseDone", "Disconnecting",
+                                      "Disconnect", "ClientDisconnect"}));
+  EXPECT_EQ(server_->OpenConnections(), 0);
+}
+
+TEST_F(HttpServerTest, Http10ResponseSaysCloseAndClosesTheConnection) {
+  AnswerWith("bye");
+  Start();
+  TestClient client(port_);
+  client.Send("GET / HTTP/1.0\r\n\r\n");
+  EXPECT_TRUE(client.WaitClosed());
+  EXPECT_EQ(client.Received(),
+            "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 3\r\nConnection: close\r\n\r\nbye");
+}
+
+TEST_F(HttpServerTest, WriterErrorsReachTheHandlerAndCloseTheConnection) {
+  struct Case {
+    const char* name;
+    std::function<void(Connection&)> answer;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"longer than announced",
+       [](Connection& c) {
+         c.Response.SetContentLength(10);
+         c.Write(std::string(11, 'x'));
+       },
+       "Error! Sending more data out than specified in header."},
+      {"second header",
+       [](Connection& c) {
+         c.Response.SetContentLength(10);
+         c.WriteHeader(true);
+         c.WriteHeader(true);
+       },
+       "Error! Sending multiple headers for one request."},
+      {"answer after it was complete",
+       [](Connection& c) {
+         c.Response.SetContentLength(2);
+         c.Write("ab");
+         c.Write("c");
+       },
+       "Error! Answer allready sent for this request."},
+  };
+  std::mutex mu;
+  std::string error;
+  const Case* current = nullptr;
+  DataProvider* provider = NewProvider();
+  provider->OnCheckRequest = [](Connection& c) { c.Accept(); };
+  provider->OnDataReceived = [&](Connection& c) {
+    try {
+      current->answer(c);
+    } catch (const EConnection& e) {
+      std::lock_guard lock(mu);
+      error = e.what();
+      throw;
+    }
+  };
+  provider->SetServer(server_.get());
+  Start();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    current = &c;
+    TestClient client(port_);
+    client.Send("GET / HTTP/1.1\r\n\r\n");
+    EXPECT_TRUE(client.WaitClosed());
+    std::lock_guard lock(mu);
+    EXPECT_EQ(error, c.error);
+  }
+}
+
+TEST_F(HttpServerTest, HeadAnswerAnnouncesTheLengthSendsNoBodyAndCompletes) {
+  DataProvider* provider = NewProvider();
+  provider->OnCheckRequest = [](Connection& c) { c.Accept(); };
+  provider->OnDataReceived = [](Connection& c) {
+    c.Response.SetContentLength(500);
+    if (c.Request.Method() == "HEAD") {
+      c.Response.SendContent = false;
+      c.WriteHeader(true);
+    } else {
+      c.Write(std::string(500, 'z'));
+    }
+  };
+  provider->SetServer(server_.get());
+  Start();
+  TestClient client(port_);
+  client.Send("HEAD / HTTP/1.1\r\n\r\nGET / HTTP/1.1\r\n\r\n");
+  std::string all = client.ReadAtLeast(2 * 40 + 500);
+  EXPECT_EQ(all,
+            "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 500\r\n\r\n"
+            "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 500\r\n\r\n" +
+                std::string(500, 'z'));
+}
+
+TEST_F(HttpServerTest, ChunkedBodyReachesTheProvider) {
+  DataProvider* provider = NewProvider();
+  provider->OnCheckRequest = [](Connection& c) { c.Accept(); };
+  provider->OnDataReceived = [](Connection& c) {
+    std::string body = c.Read();
+    c.GetInfo().SetTextField("body", c.GetInfo().TextField("body") + body);
+    if (c.Request.Complete) c.Write("got " + c.GetInfo().TextField("body"));
+  };
+  provider->SetServer(server_.get());
+  Start();
+  TestClient client(port_);
+  client.Send("POST /up HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nWiki\r\n");
+  std::this_thread::sleep_for(20ms);
+  client.Send("5\r\npedia\r\n0\r\n\r\n");
+  EXPECT_EQ(client.ReadUntil("pedia"),
+            "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 13\r\n\r\ngot Wikipedia");
+}
+
+TEST_F(HttpServerTest, SilentClientIsClosedByTheIdleTimeout) {
+  server_->Timeout.AfterConnecting = 1;
+  server_->OnClientDisconnect = [this](Connection&) { log_.Add("ClientDisconnect"); };
+  Start();
+  TestClient client(port_);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(client.WaitClosed(5s));
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, 900ms);
+  EXPECT_TRUE(log_.WaitFor("ClientDisconnect"));
+  EXPECT_EQ(client.Received(), "");
+}
+
+TEST_F(HttpServerTest, ConnectionOverTheLimitIsClosedAtOnceWithoutEvents) {
+  server_->ServerConnectionLimit = 2;
+  server_->OnClientConnect = [this](Connection&) { log_.Add("ClientConnect"); };
+  AnswerWith("ok");
+  Start();
+  TestClient first(port_), second(port_);
+  for (int i = 0; i < 500 && log_.Count("ClientConnect") < 2; ++i) std::this_thread::sleep_for(2ms);
+  TestClient third(port_);
+  EXPECT_TRUE(third.WaitClosed(5s));
+  EXPECT_EQ(third.Received(), "");
+  EXPECT_EQ(log_.Count("ClientConnect"), 2);
+  first.Send("GET / HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(first.ReadUntil("ok"), "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 2\r\n\r\nok");
+}
+
+TEST_F(HttpServerTest, PortInUseReportsListenErrorWithTheSocketMessage) {
+  Start();
+  HttpServer second(core_);
+  second.ServerAddr = "127.0.0.1";
+  second.ServerPort = port_;
+  EventLog secondLog;
+  second.OnListenStart = [&](HttpServer&) { secondLog.Add("ListenStart"); };
+  second.OnListenError = [&](HttpServer&, const std::exception& e) {
+    secondLog.Add(std::string(typeid(e) == typeid(EWinSockException) ? "EWinSock:" : "other:") +
+                  e.what());
+  };
+  second.Listen();
+  EXPECT_TRUE(
+      secondLog.WaitFor("EWinSock:Error 10048 in function Bind\r\nAddress or Port already in use"));
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(secondLog.Events().size(), 1u) << "no start, no retry";
+  EXPECT_FALSE(second.Listening());
+}
+
+TEST_F(HttpServerTest, EmptyPortGivesNoEventAndALaterListenWorks) {
+  server_->ServerPort = "  ";
+  server_->Listen();
+  std::this_thread::sleep_for(200ms);
+  EXPECT_TRUE(log_.Events().empty());
+  EXPECT_FALSE(server_->Listening());
+  server_->ServerPort = "0";
+  Start();
+  EXPECT_TRUE(server_->Listening());
+}
+
+TEST_F(HttpServerTest, StopListenFiresListenStopThenClosesEveryConnection) {
+  server_->OnDisconnect = [this](Connection&) { log_.Add("Disconnect"); };
+  server_->OnConnect = [this](Connection&) { log_.Add("Connect"); };
+  DataProvider* provider = NewProvider();
+  provider->OnListenStop = [this](HttpServer&) { log_.Add("ProviderListenStop"); };
+  provider->SetServer(server_.get());
+  Start();
+  TestClient a(port_), b(port_);
+  for (int i = 0; i < 500 && log_.Count("Connect") < 2; ++i) std::this_thread::sleep_for(2ms);
+  server_->StopListen();
+  EXPECT_TRUE(a.WaitClosed());
+  EXPECT_TRUE(b.WaitClosed());
+  for (int i = 0; i < 500 && log_.Count("Disconnect") < 2; ++i) std::this_thread::sleep_for(2ms);
+  auto events = log_.Events();
+  std::vector<std::string> afterConnects(events.begin() + 3, events.end());
+  EXPECT_EQ(afterConnects, (std::vector<std::string>{"ProviderListenStop", "ListenStop",
+                                                     "Disconnect", "Disconnect"}));
+  EXPECT_FALSE(server_->Listening());
+  TestClient refused(port_);
+  EXPECT_FALSE(refused.Connected());
+}
+
+TEST_F(HttpServerTest, LostListenerIsRestarted) {
+  server_->RestartOn.ListenLost = true;
+  server_->OnListenLost = [this](HttpServer&) { log_.Add("ListenLost"); };
+  server_->OnRestart = [this](HttpServer&) { log_.Add("Restart"); };
+  AnswerWith("again");
+  Start();
+  ::shutdown(server_->ListenerFdForTesting(), SHUT_RDWR);
+  ASSERT_TRUE(log_.WaitFor("Restart"));
+  for (int i = 0; i < 500 && log_.Count("ListenStart") < 2; ++i) std::this_thread::sleep_for(2ms);
+  EXPECT_EQ(log_.Events(),
+            (std::vector<std::string>{"ListenStart", "ListenLost", "Restart", "ListenStart"}));
+  TestClient client(server_->LocalPort());
+  client.Send("GET / HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(client.ReadUntil("again"), "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 5\r\n\r\nagain");
+}
+
+TEST_F(HttpServerTest, HandlerExceptionClosesOnlyItsConnection) {
+  DataProvider* provider = NewProvider();
+  provider->OnCheckRequest = [](Connection& c) { c.Accept(); };
+  provider->OnDataReceived = [](Connection& c) {
+    if (c.Request.FileName() == "/fail") throw std::runtime_error("handler failed");
+    c.Write("fine");
+  };
+  provider->SetServer(server_.get());
+  Start();
+  TestClient healthy(port_), failing(port_);
+  failing.Send("GET /fail HTTP/1.1\r\n\r\n");
+  EXPECT_TRUE(failing.WaitClosed());
+  EXPECT_EQ(failing.Received(), "");
+  std::string expected;
+  for (int i = 0; i < 3; ++i) {
+    healthy.Send("GET /ok HTTP/1.1\r\n\r\n");
+    expected += "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 4\r\n\r\nfine";
+    EXPECT_EQ(healthy.ReadUntil("fine", i + 1), expected);
+  }
+  EXPECT_FALSE(healthy.ClosedByServer());
+}
+
+TEST_F(HttpServerTest, ProvidersAreAskedInCheckOrderLatestFirstAmongEquals) {
+  std::vector<std::string> asked;
+  std::mutex mu;
+  auto add = [&](const std::string& name, int order) {
+    DataProvider* provider = NewProvider();
+    provider->OnCheckRequest = [&, name](Connection& c) {
+      std::lock_guard lock(mu);
+      asked.push_back(name);
+      if (name == "last") {
+        c.Accept();
+        c.Write("done");
+      }
+    };
+    provider->SetCheckOrder(order);
+    provider->SetServer(server_.get());
+  };
+  add("last", 900);
+  add("ten", 10);
+  add("P", 30);
+  add("Q", 30);
+  add("one", 1);
+  add("R", 30);
+  Start();
+  TestClient client(port_);
+  client.Send("GET / HTTP/1.1\r\n\r\n");
+  client.ReadUntil("done");
+  std::lock_guard lock(mu);
+  EXPECT_EQ(asked, (std::vector<std::string>{"one", "ten", "R", "Q", "P", "last"}));
+}
+
+TEST_F(HttpServerTest, ProviderLinksAreWalkedInPlaceAndCannotFormCycles) {
+  DataServerLink& outer = *links_.emplace_back(std::make_unique<DataServerLink>());
+  DataServerLink& inner = *links_.emplace_back(std::make_unique<DataServerLink>());
+  EXPECT_THROW(outer.SetLink(&outer), EConnection);
+  inner.SetLink(&outer);
+  EXPECT_THROW(outer.SetLink(&inner), EConnection);
+  std::vector<std::string> seen;
+  std::mutex mu;
+  auto provider = [&](const std::string& name, int order, DataServerLink* link) {
+    auto p = std::make_unique<DataProvider>();
+    p->SetCheckOrder(order);
+    p->OnCheckRequest = [&, name](Connection& c) {
+      {
+        std::lock_guard lock(mu);
+        seen.push_back(name);
+      }
+      if (name == "answer") {
+        c.Accept();
+        c.Write("ok");
+      }
+    };
+    if (link) {
+      p->SetLink(link);
+    } else {
+      p->SetServer(server_.get());
+    }
+    providers_.push_back(std::move(p));
+  };
+  outer.SetCheckOrder(20);
+  outer.SetServer(server_.get());
+  outer.OnRequestAccepted = [&](Connection&) {
+    std::lock_guard lock(mu);
+    seen.push_back("outer accepted");
+  };
+  provider("first", 10, nullptr);
+  provider("in inner", 5, &inner);
+  provider("answer", 50, &outer);
+  provider("after", 30, nullptr);
+  Start();
+  TestClient client(port_);
+  client.Send("GET / HTTP/1.1\r\n\r\n");
+  client.ReadUntil("ok");
+  std::lock_guard lock(mu);
+  EXPECT_EQ(seen, (std::vector<std::string>{"first", "in inner", "answer", "outer accepted"}));
+}
+
+TEST_F(HttpServerTest, CompleteAnswerInCheckRequestSkipsDataReceived) {
+  std::atomic<int> received{0};
+  DataProvider* provider = NewProvider();
+  provider->OnCheckRequest = [](Connection& c) {
+    c.Accept();
+    c.Response.SetContentLength(4);
+    c.Write("fast");
+  };
+  provider->OnDataReceived = [&](Connection&) { ++received; };
+  provider->SetServer(server_.get());
+  Start();
+  TestClient client(port_);
+  client.Send("GET / HTTP/1.1\r\n\r\nGET / HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(client.ReadUntil("fast", 2),
+            "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 4\r\n\r\nfast"
+            "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 4\r\n\r\nfast");
+  EXPECT_EQ(received, 0);
+}
+
+TEST_F(HttpServerTest, UnclaimedPostIsRefusedRightAfterItsHeader) {
+  std::atomic<int64_t> contentIn{-1};
+  server_->OnRequestNotAccepted = [&](Connection& c) {
+    contentIn = c.Request.ContentIn;
+    c.Response.Status(400, "Bad Request");
+    c.Write("Status 400: Bad Request");
+    c.Disconnect();
+  };
+  DataProvider* provider = NewProvider();
+  provider->OnCheckRequest = [](Connection& c) {
+    if (c.Request.FileName() == "/mine") c.Accept();
+  };
+  provider->SetServer(server_.get());
+  Start();
+  TestClient client(port_);
+  client.Send("POST /other HTTP/1.1\r\nContent-Length: 100000\r\n\r\n");
+  EXPECT_TRUE(client.WaitClosed());
+  EXPECT_EQ(client.Received(),
+            "HTTP/1.1 400 Bad Request\r\nCONTENT-LENGTH: 23\r\n\r\nStatus 400: Bad Request");
+  EXPECT_EQ(contentIn, 0) << "refused before any body byte";
+}
+
+TEST_F(HttpServerTest, InvalidRequestGetsTheHandlersAnswerThenCloses) {
+  server_->OnInvalidRequest = [](Connection& c) {
+    c.Response.Status(400, "Bad Request");
+    c.Write("bad: " + c.Request.FileName());
+  };
+  Start();
+  TestClient client(port_);
+  client.Send("GARBAGE\r\n\r\n");
+  EXPECT_TRUE(client.WaitClosed());
+  EXPECT_EQ(client.Received(),
+            "HTTP/1.1 400 Bad Request\r\nCONTENT-LENGTH: 12\r\n\r\nbad: GARBAGE");
+}
+
+TEST_F(HttpServerTest, ClientVanishingMidTransferTellsTheOwningProvider) {
+  std::atomic<int> pieces{0};
+  DataProvider* provider = NewProvider();
+  provider->OnCheckRequest = [](Connection& c) { c.Accept(); };
+  // Streams 64 MiB one piece per data-sent step, as a file would be.
+  auto piece = [&](Connection& c) {
+    if (c.Response.Done || c.Request.FileName() != "/big") return;
+    ++pieces;
+    c.Write(std::string(64240, 'v'));
+  };
+  provider->OnDataReceived = [piece](Connection& c) {
+    if (c.Request.FileName() != "/big") {
+      c.Write("x");
+      return;
+    }
+    c.Response.SetContentLength(int64_t{64240} * 1045);
+    piece(c);
+  };
+  provider->OnDataSent = piece;
+  provider->OnDisconnect = [this](Connection&) { log_.Add("ProviderDisconnect"); };
+  server_->OnDisconnect = [this](Connection& c) {
+    log_.Add("ServerDisconnect");
+    if (c.TotalDataOut() > 0 && c.TotalDataIn() > 0) log_.Add("Counted");
+  };
+  provider->SetServer(server_.get());
+  Start();
+  {
+    TestClient client(port_);
+    client.Send("GET /big HTTP/1.1\r\n\r\n");
+    client.ReadAtLeast(1 << 20);
+    client.Reset();
+  }
+  ASSERT_TRUE(log_.WaitFor("ServerDisconnect"));
+  auto events = log_.Events();
+  EXPECT_EQ(std::vector<std::string>(events.begin() + 1, events.end()),
+            (std::vector<std::string>{"ProviderDisconnect", "ServerDisconnect", "Counted"}));
+  EXPECT_LT(pieces, 1045);
+
+  // After a complete answer only the server hears of the disconnect.
+  {
+    TestClient client(port_);
+    client.Send("GET / HTTP/1.1\r\n\r\n");
+    client.ReadUntil("x");
+  }
+  for (int i = 0; i < 500 && log_.Count("ServerDisconnect") < 2; ++i)
+    std::this_thread::sleep_for(2ms);
+  EXPECT_EQ(log_.Count("ProviderDisconnect"), 1);
 }
 
 }  // namespace

@@ -1,0 +1,121 @@
+// Holds many idle TCP connections open against a server, so its memory per connection can be
+// read while they are there.
+//
+// Usage: idle_clients PORT N SECONDS
+// Connects N sockets to 127.0.0.1:PORT, prints "connected X of N" once done, keeps them idle for
+// SECONDS, prints how many the server still held open, then closes them all. Exits 0 only when
+// all N connected and stayed open.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Connecting is bounded as a whole; a SYN dropped by a full accept queue costs a 1 s retry, so
+// this leaves room for many of those.
+constexpr auto kConnectPhaseLimit = std::chrono::seconds(60);
+constexpr int kConnectTimeoutSeconds = 5;
+
+long RaiseOpenFileLimit() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return -1;
+  limit.rlim_cur = limit.rlim_max;
+  ::setrlimit(RLIMIT_NOFILE, &limit);
+  ::getrlimit(RLIMIT_NOFILE, &limit);
+  return static_cast<long>(limit.rlim_cur);
+}
+
+int ConnectOne(const sockaddr_in& address) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  // SO_SNDTIMEO bounds a blocking connect too.
+  timeval timeout{kConnectTimeoutSeconds, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Sockets the server has not closed: no end-of-stream, no error, nothing to read.
+int CountStillOpen(const std::vector<int>& fds) {
+  std::vector<pollfd> polls;
+  polls.reserve(fds.size());
+  for (int fd : fds) polls.push_back(pollfd{fd, POLLIN | POLLRDHUP, 0});
+  if (::poll(polls.data(), polls.size(), 0) < 0) return -1;
+  int open = 0;
+  for (const pollfd& p : polls) {
+    if (p.revents == 0) ++open;
+  }
+  return open;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: %s PORT N SECONDS\n", argv[0]);
+    return 2;
+  }
+  const int port = std::atoi(argv[1]);
+  const int wanted = std::atoi(argv[2]);
+  const int seconds = std::atoi(argv[3]);
+  if (port <= 0 || port > 65535 || wanted <= 0 || seconds < 0) {
+    std::fprintf(stderr, "idle_clients: bad arguments\n");
+    return 2;
+  }
+
+  const long files = RaiseOpenFileLimit();
+  if (files >= 0 && files < wanted + 16) {
+    std::fprintf(stderr, "idle_clients: open-file limit %ld is too low for %d connections\n", files,
+                 wanted);
+  }
+
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+
+  std::vector<int> fds;
+  fds.reserve(static_cast<size_t>(wanted));
+  const auto start = Clock::now();
+  int failures = 0;
+  int lastErrno = 0;
+  while (static_cast<int>(fds.size()) < wanted && Clock::now() - start < kConnectPhaseLimit &&
+         failures < 100) {
+    const int fd = ConnectOne(address);
+    if (fd < 0) {
+      lastErrno = errno;
+      ++failures;
+      continue;
+    }
+    fds.push_back(fd);
+  }
+  const double connectSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+  std::printf("connected %zu of %d in %.1f s", fds.size(), wanted, connectSeconds);
+  if (failures > 0) std::printf(" (%d failed, last: %s)", failures, std::strerror(lastErrno));
+  std::printf("\n");
+  std::fflush(stdout);
+
+  std::this_thread::sleep_for(std::chrono::seconds(seconds));
+
+  const int open = CountStillOpen(fds);
+  std::printf("still open after %d s: %d\n", seconds, open);
+  std::fflush(stdout);
+  for (int fd : fds) ::close(fd);
+  return (static_cast<int>(fds.size()) == wanted && open == wanted) ? 0 : 1;
+}

@@ -1,0 +1,296 @@
+#!/usr/bin/env bash
+# Measures the server core against nginx in the same run, both on loopback answering a 10 KiB
+# text: wrk throughput and p99 latency with keep-alive and with a new connection per request,
+# then resident memory per idle connection. Prints both servers, the ratios and the goals.
+#
+# Usage: bench/run.sh
+# Environment: DURATION (seconds per wrk run, default 10), IDLE (idle connections, default
+# 10000), HOLD (seconds they stay open, default 10), OUR_PORT / NGINX_PORT (18080 / 18081).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+DURATION="${DURATION:-10}"
+IDLE="${IDLE:-10000}"
+HOLD="${HOLD:-10}"
+OUR_PORT="${OUR_PORT:-18080}"
+NGINX_PORT="${NGINX_PORT:-18081}"
+WRK_THREADS=2
+WRK_CONNECTIONS=64
+BODY_PATH=/bench.txt
+
+# --- Tools --------------------------------------------------------------------------------------
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+missing=()
+for pkg in nginx wrk curl; do
+  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+NGINX_BIN="$(command -v nginx || echo /usr/sbin/nginx)"
+
+cmake --preset default >/dev/null
+cmake --build build >/dev/null
+
+# Each idle connection is one descriptor in the server and one in idle_clients; both inherit this.
+hard="$(ulimit -Hn)"
+if [ "$hard" = unlimited ]; then hard=1048576; fi
+ulimit -n "$hard"
+nofile="$(ulimit -n)"
+if [ "$nofile" -lt $((IDLE + 256)) ]; then
+  echo "warning: open-file limit $nofile is below $IDLE idle connections + margin" >&2
+fi
+cores="$(nproc)"
+
+# --- Processes, all ended at exit -----------------------------------------------------------------
+work="$(mktemp -d "${TMPDIR:-/tmp}/vidoria-bench.XXXXXX")"
+chmod 755 "$work"  # nginx workers drop root and must still reach the served file
+our_pid=""
+nginx_pid=""
+idle_pid=""
+
+stop_pid() {
+  local pid="$1"
+  [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || return 0
+  kill -TERM "$pid" 2>/dev/null || true
+  for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    echo "warning: process $pid did not stop within 10 s of SIGTERM; killing it" >&2
+    kill -KILL "$pid" 2>/dev/null || true
+  fi
+  wait "$pid" 2>/dev/null || true
+}
+cleanup() {
+  stop_pid "$idle_pid"
+  stop_pid "$our_pid"
+  stop_pid "$nginx_pid"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+wait_for_answer() {  # URL NAME PID
+  for _ in $(seq 100); do
+    if ! kill -0 "$3" 2>/dev/null; then
+      echo "$2 exited while starting" >&2
+      return 1
+    fi
+    curl -s -o /dev/null --max-time 1 "$1" && return 0
+    sleep 0.1
+  done
+  echo "$2 did not answer within 10 s" >&2
+  return 1
+}
+
+check_body() {  # URL NAME
+  local got
+  got="$(curl -s -o /dev/null --max-time 5 -w '%{http_code} %{size_download}' "$1")"
+  if [ "$got" != "200 10240" ]; then
+    echo "$2 answered '$got' instead of '200 10240'" >&2
+    exit 1
+  fi
+}
+
+# --- Our server -----------------------------------------------------------------------------------
+mkdir -p "$work/log"
+build/bench/bench_server "$OUR_PORT" "$work/log" >"$work/bench_server.out" 2>&1 &
+our_pid=$!
+wait_for_answer "http://127.0.0.1:$OUR_PORT$BODY_PATH" bench_server "$our_pid" || {
+  cat "$work/bench_server.out" >&2
+  exit 1
+}
+
+# --- nginx, serving the same bytes from a file ------------------------------------------------------
+mkdir -p "$work/www" "$work/nginx"
+head -c 10240 /dev/zero | tr '\0' 'v' | fold -w 63 | head -c 10240 >"$work/www/bench.txt"
+chmod 755 "$work/www"
+chmod 644 "$work/www/bench.txt"
+worker_connections=$((IDLE + 1024))
+if [ "$worker_connections" -gt "$nofile" ]; then worker_connections="$nofile"; fi
+cat >"$work/nginx/nginx.conf" <<EOF
+worker_processes $cores;
+worker_rlimit_nofile $nofile;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log warn;
+events {
+  worker_connections $worker_connections;
+}
+http {
+  types { text/plain txt; }
+  default_type text/plain;
+  access_log $work/nginx/access.log;
+  sendfile on;
+  tcp_nopush on;
+  # Our server keeps a connection for any number of requests; so does nginx here.
+  keepalive_requests 1000000;
+  keepalive_timeout 60s;
+  client_body_temp_path $work/nginx/client_body;
+  proxy_temp_path $work/nginx/proxy;
+  fastcgi_temp_path $work/nginx/fastcgi;
+  uwsgi_temp_path $work/nginx/uwsgi;
+  scgi_temp_path $work/nginx/scgi;
+  server {
+    listen 127.0.0.1:$NGINX_PORT;
+    root $work/www;
+  }
+}
+EOF
+"$NGINX_BIN" -p "$work/nginx" -c "$work/nginx/nginx.conf" -e "$work/nginx/error.log" \
+  -g 'daemon off;' >"$work/nginx.out" 2>&1 &
+nginx_pid=$!
+wait_for_answer "http://127.0.0.1:$NGINX_PORT$BODY_PATH" nginx "$nginx_pid" || {
+  cat "$work/nginx.out" "$work/nginx/error.log" >&2 2>/dev/null
+  exit 1
+}
+
+check_body "http://127.0.0.1:$OUR_PORT$BODY_PATH" bench_server
+check_body "http://127.0.0.1:$NGINX_PORT$BODY_PATH" nginx
+
+# --- Load -------------------------------------------------------------------------------------------
+# wrk prints latencies as 512.00us, 1.20ms, 1.02s or 1.50m; all become milliseconds.
+to_ms() {
+  awk -v v="$1" 'BEGIN {
+    n = v + 0
+    if (v ~ /us$/) n /= 1000; else if (v ~ /ms$/) n += 0; else if (v ~ /m$/) n *= 60000;
+    else if (v ~ /s$/) n *= 1000
+    printf "%.2f", n }'
+}
+
+declare -A rps p99 notes
+run_wrk() {  # NAME PORT MODE(keepalive|close)
+  local out="$work/wrk-$1-$3.txt" header=()
+  if [ "$3" = close ]; then header=(-H "Connection: close"); fi
+  echo "wrk $1 $3: -t$WRK_THREADS -c$WRK_CONNECTIONS -d${DURATION}s" >&2
+  # wrk stops by itself after -d; timeout only guards against a hung client.
+  timeout $((DURATION + 30)) wrk -t"$WRK_THREADS" -c"$WRK_CONNECTIONS" -d"${DURATION}s" --latency \
+    "${header[@]}" "http://127.0.0.1:$2$BODY_PATH" >"$out" 2>&1 || true
+  rps[$1-$3]="$(awk '/^Requests\/sec:/ {printf "%.0f", $2}' "$out")"
+  p99[$1-$3]="$(to_ms "$(awk '$1 == "99%" {print $2}' "$out")")"
+  notes[$1-$3]="$(grep -E 'Socket errors|Non-2xx' "$out" | tr -s ' ' | paste -sd';' || true)"
+  if [ -z "${rps[$1-$3]}" ]; then
+    echo "wrk gave no result for $1 $3:" >&2
+    cat "$out" >&2
+    rps[$1-$3]=0
+  fi
+  sleep 1
+}
+
+for mode in keepalive close; do
+  run_wrk ours "$OUR_PORT" "$mode"
+  run_wrk nginx "$NGINX_PORT" "$mode"
+done
+our_log_lines="$(cat "$work"/log/*.log 2>/dev/null | wc -l)"
+nginx_log_lines="$(wc -l <"$work/nginx/access.log")"
+
+# --- Memory per idle connection -------------------------------------------------------------------
+pids_of() {  # NAME: the process and, for nginx, its workers
+  if [ "$1" = ours ]; then
+    echo "$our_pid"
+  else
+    echo "$nginx_pid"
+    pgrep -P "$nginx_pid" || true
+  fi
+}
+rss_kib() {  # NAME: summed VmRSS in KiB
+  local total=0 pid v
+  for pid in $(pids_of "$1"); do
+    v="$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)"
+    total=$((total + ${v:-0}))
+  done
+  echo "$total"
+}
+fds_of() {  # NAME: summed open descriptors
+  local total=0 pid
+  for pid in $(pids_of "$1"); do
+    total=$((total + $(find "/proc/$pid/fd" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l)))
+  done
+  echo "$total"
+}
+
+declare -A rss_before rss_held per_conn idle_note
+idle_test() {  # NAME PORT
+  local out="$work/idle-$1.txt" fds0 connected=0 deadline
+  echo "idle $1: $IDLE connections held ${HOLD}s" >&2
+  sleep 1
+  rss_before[$1]="$(rss_kib "$1")"
+  fds0="$(fds_of "$1")"
+  build/bench/idle_clients "$2" "$IDLE" "$HOLD" >"$out" 2>&1 &
+  idle_pid=$!
+  # idle_clients bounds its own connecting to 60 s.
+  deadline=$((SECONDS + 90))
+  while ! grep -q '^connected' "$out" && [ "$SECONDS" -lt "$deadline" ]; do
+    kill -0 "$idle_pid" 2>/dev/null || break
+    sleep 0.2
+  done
+  connected="$(awk '/^connected/ {print $2}' "$out")"
+  connected="${connected:-0}"
+  # The last connections may still wait in the accept queue; the server holds them once it has
+  # a descriptor for each.
+  deadline=$((SECONDS + 15))
+  while [ "$(fds_of "$1")" -lt $((fds0 + connected)) ] && [ "$SECONDS" -lt "$deadline" ]; do
+    sleep 0.2
+  done
+  sleep 1
+  rss_held[$1]="$(rss_kib "$1")"
+  local held_fds=$(($(fds_of "$1") - fds0))
+  wait "$idle_pid" || true
+  idle_pid=""
+  idle_note[$1]="$(paste -sd';' "$out"); server descriptors +$held_fds"
+  if [ "$connected" -gt 0 ]; then
+    per_conn[$1]="$(awk -v a="${rss_before[$1]}" -v b="${rss_held[$1]}" -v n="$connected" \
+      'BEGIN {printf "%.2f", (b - a) / n}')"
+  else
+    per_conn[$1]="n/a"
+  fi
+}
+
+idle_test ours "$OUR_PORT"
+idle_test nginx "$NGINX_PORT"
+
+# --- Report ---------------------------------------------------------------------------------------
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b + 0 == 0) print "n/a"; else printf "%.2f", a / b }'; }
+verdict() { awk -v v="$1" -v op="$2" -v g="$3" 'BEGIN {
+  if (v == "n/a") { print "n/a"; exit }
+  if (op == ">=") ok = v + 0 >= g + 0; else if (op == "<=") ok = v + 0 <= g + 0; else ok = v + 0 < g + 0
+  print (ok ? "met" : "MISSED") }'; }
+
+ka_ratio="$(ratio "${rps[ours-keepalive]}" "${rps[nginx-keepalive]}")"
+cl_ratio="$(ratio "${rps[ours-close]}" "${rps[nginx-close]}")"
+ka_p99_ratio="$(ratio "${p99[ours-keepalive]}" "${p99[nginx-keepalive]}")"
+cl_p99_ratio="$(ratio "${p99[ours-close]}" "${p99[nginx-close]}")"
+
+echo
+echo "Vidoria server core vs nginx $("$NGINX_BIN" -v 2>&1 | sed 's|.*/||'), $(date -u '+%Y-%m-%d %H:%M UTC'), $cores cores"
+echo "wrk -t$WRK_THREADS -c$WRK_CONNECTIONS -d${DURATION}s --latency, 10240-byte body, $IDLE idle connections"
+printf '%-34s %12s %12s %8s\n' "" vidoria nginx ratio
+printf '%-34s %12s %12s %8s\n' "keep-alive requests/s" "${rps[ours-keepalive]}" \
+  "${rps[nginx-keepalive]}" "$ka_ratio"
+printf '%-34s %12s %12s %8s\n' "keep-alive p99 ms" "${p99[ours-keepalive]}" \
+  "${p99[nginx-keepalive]}" "$ka_p99_ratio"
+printf '%-34s %12s %12s %8s\n' "new connection requests/s" "${rps[ours-close]}" \
+  "${rps[nginx-close]}" "$cl_ratio"
+printf '%-34s %12s %12s %8s\n' "new connection p99 ms" "${p99[ours-close]}" "${p99[nginx-close]}" \
+  "$cl_p99_ratio"
+printf '%-34s %12s %12s\n' "RSS KiB before idle connections" "${rss_before[ours]}" \
+  "${rss_before[nginx]}"
+printf '%-34s %12s %12s\n' "RSS KiB with idle connections" "${rss_held[ours]}" "${rss_held[nginx]}"
+printf '%-34s %12s %12s %8s\n' "KiB per idle connection" "${per_conn[ours]}" "${per_conn[nginx]}" \
+  "$(ratio "${per_conn[ours]}" "${per_conn[nginx]}")"
+printf '%-34s %12s %12s\n' "log lines written" "$our_log_lines" "$nginx_log_lines"
+echo
+echo "goal: keep-alive requests/s >= 0.8x nginx     $ka_ratio x    $(verdict "$ka_ratio" ">=" 0.8)"
+echo "goal: keep-alive p99 within 2x nginx          $ka_p99_ratio x    $(verdict "$ka_p99_ratio" "<=" 2)"
+echo "goal: new-connection p99 within 2x nginx      $cl_p99_ratio x    $(verdict "$cl_p99_ratio" "<=" 2)"
+echo "goal: < 10 KiB per idle connection            ${per_conn[ours]} KiB   $(verdict "${per_conn[ours]}" "<" 10)"
+echo
+for key in ours-keepalive nginx-keepalive ours-close nginx-close; do
+  if [ -n "${notes[$key]}" ]; then echo "wrk $key: ${notes[$key]}"; fi
+done
+echo "idle ours: ${idle_note[ours]}"
+echo "idle nginx: ${idle_note[nginx]}"
