@@ -1,43 +1,11 @@
 #include "server/http_records.h"
+#include "server/text.h"
 
 #include <charconv>
 #include <string>
 
 namespace vidoria {
 namespace {
-
-char AsciiUpper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  }
-  return true;
-}
-
-bool StartsWithText(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && SameText(text.substr(0, prefix.size()), prefix);
-}
-
-std::string UpperCase(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = AsciiUpper(c);
-  return out;
-}
-
-// Unsigned so that UTF-8 bytes are not taken for control bytes.
-bool IsBlank(char c) {
-  return static_cast<unsigned char>(c) < 33;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 // Cuts the first line off `text`; `ended` tells whether an LF ended it or the text ran out.
 std::string_view TakeLine(std::string_view& text, bool& ended) {
@@ -63,15 +31,15 @@ constexpr std::string_view kContentLength = "CONTENT-LENGTH";
 }  // namespace
 
 std::string HttpHeader::Value(std::string_view name) const {
-  if (SameText(name, cookieName_)) return cookie_ ? cookie_->Text() : std::string();
+  if (EqualsIgnoreCase(name, cookieName_)) return cookie_ ? cookie_->Text() : std::string();
   for (const auto& [entryName, text] : entries_) {
-    if (SameText(entryName, name)) return text;
+    if (EqualsIgnoreCase(entryName, name)) return text;
   }
   return {};
 }
 
 void HttpHeader::SetValue(std::string_view name, std::string_view text) {
-  if (SameText(name, cookieName_)) {
+  if (EqualsIgnoreCase(name, cookieName_)) {
     HttpValues& cookie = Cookie();
     std::string joined = cookie.Text();
     if (!joined.empty()) joined += ';';
@@ -80,7 +48,7 @@ void HttpHeader::SetValue(std::string_view name, std::string_view text) {
     return;
   }
   for (auto& [entryName, entryText] : entries_) {
-    if (SameText(entryName, name)) {
+    if (EqualsIgnoreCase(entryName, name)) {
       entryText = text;
       return;
     }
@@ -90,7 +58,7 @@ void HttpHeader::SetValue(std::string_view name, std::string_view text) {
 
 int64_t HttpHeader::ContentLength() const {
   const std::string entry = Value(kContentLength);
-  std::string_view text = TrimBlanks(entry);
+  std::string_view text = TrimControl(entry);
   if (text.empty()) return 0;
   int64_t length = 0;
   auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), length);
@@ -105,7 +73,7 @@ void HttpHeader::SetContentLength(int64_t length) {
 }
 
 bool HttpHeader::HasContentLength() const {
-  return !TrimBlanks(Value(kContentLength)).empty();
+  return !TrimControl(Value(kContentLength)).empty();
 }
 
 std::string HttpHeader::HeaderText() const {
@@ -130,9 +98,9 @@ void HttpHeader::SetHeaderText(std::string_view text) {
     if (ended && !line.empty() && line.back() == '\r') line.remove_suffix(1);
     size_t colon = line.find(':');
     if (colon == std::string_view::npos) continue;
-    std::string_view name = TrimBlanks(line.substr(0, colon));
+    std::string_view name = TrimControl(line.substr(0, colon));
     if (name.empty()) continue;  // would come out as a line starting with ':'
-    SetValue(name, TrimBlanks(line.substr(colon + 1)));
+    SetValue(name, TrimControl(line.substr(colon + 1)));
   }
 }
 
@@ -193,7 +161,9 @@ std::string ServerRequest::URI() {
 void ServerRequest::ApplyFixup(const ServerRequestFixup& fixup) {
   std::string name = fileName_;
   if (fixup.RemovePrefix && name.size() > 8) {
-    size_t scheme = StartsWithText(name, "HTTPS://") ? 8 : StartsWithText(name, "HTTP://") ? 7 : 0;
+    size_t scheme = StartsWithIgnoreCase(name, "HTTPS://")  ? 8
+                    : StartsWithIgnoreCase(name, "HTTP://") ? 7
+                                                            : 0;
     if (scheme > 0) {
       size_t slash = name.find('/', scheme);
       name = slash == std::string::npos ? std::string() : name.substr(slash);
@@ -231,7 +201,7 @@ void ServerRequest::Clear() {
 }
 
 void ServerResponse::SetHeaderText(std::string_view text) {
-  if (StartsWithText(text, "HTTP/") || StartsWithText(text, "HTTPS/")) {
+  if (StartsWithIgnoreCase(text, "HTTP/") || StartsWithIgnoreCase(text, "HTTPS/")) {
     bool ended = false;
     std::string_view line = TakeLine(text, ended);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);

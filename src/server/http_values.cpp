@@ -1,33 +1,10 @@
 #include "server/http_values.h"
+#include "server/text.h"
 
 #include <utility>
 
 namespace vidoria {
 namespace {
-
-char AsciiUpper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  }
-  return true;
-}
-
-// Spaces, tabs, CR, LF and the other control bytes. Compared unsigned so that UTF-8 bytes, which
-// are negative as plain char, are never taken for control bytes.
-bool IsBlank(char c) {
-  return static_cast<unsigned char>(c) < 33;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -184,7 +161,7 @@ void HttpValues::Parse() const {
     rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
     size_t equals = item.find('=');
     if (equals == std::string_view::npos) continue;  // empty items and bare words carry no pair
-    std::string_view name = TrimBlanks(item.substr(0, equals));
+    std::string_view name = TrimControl(item.substr(0, equals));
     std::string value(item.substr(equals + 1));
     if (Entry* entry = Find(name)) {
       entry->values.push_back(std::move(value));
@@ -197,7 +174,7 @@ void HttpValues::Parse() const {
 HttpValues::Entry* HttpValues::Find(std::string_view name) const {
   Parse();
   for (Entry& entry : entries_) {
-    if (SameText(entry.name, name)) return &entry;
+    if (EqualsIgnoreCase(entry.name, name)) return &entry;
   }
   return nullptr;
 }

@@ -1,22 +1,11 @@
 #include "server/info.h"
+#include "server/text.h"
 
 #include <charconv>
 #include <utility>
 
 namespace vidoria {
 namespace {
-
-char AsciiUpper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  }
-  return true;
-}
 
 // One visitor per kind asked for; only a text can fail to convert.
 struct ToText {
@@ -27,8 +16,8 @@ struct ToText {
 
 struct ToBoolean {
   bool operator()(const std::string& s) const {
-    if (SameText(s, "True")) return true;
-    if (SameText(s, "False")) return false;
+    if (EqualsIgnoreCase(s, "True")) return true;
+    if (EqualsIgnoreCase(s, "False")) return false;
     throw EConvertError("Can not convert AnsiString to Boolean.");
   }
   bool operator()(bool b) const { return b; }
@@ -85,7 +74,7 @@ bool Info::Has(std::string_view name) const {
 }
 
 void Info::Remove(std::string_view name) {
-  std::erase_if(fields_, [name](const auto& field) { return SameText(field.first, name); });
+  std::erase_if(fields_, [name](const auto& field) { return EqualsIgnoreCase(field.first, name); });
 }
 
 void Info::Set(std::string_view name, Value value) {
@@ -93,7 +82,7 @@ void Info::Set(std::string_view name, Value value) {
     throw EConvertError("TRecord.SetObject: Fields without a name not allowed.");
   }
   for (auto& field : fields_) {
-    if (SameText(field.first, name)) {
+    if (EqualsIgnoreCase(field.first, name)) {
       field.second = std::move(value);
       return;
     }
@@ -103,7 +92,7 @@ void Info::Set(std::string_view name, Value value) {
 
 const Info::Value* Info::Find(std::string_view name) const {
   for (const auto& field : fields_) {
-    if (SameText(field.first, name)) return &field.second;
+    if (EqualsIgnoreCase(field.first, name)) return &field.second;
   }
   return nullptr;
 }
