@@ -1,0 +1,103 @@
+// A server on an ephemeral loopback port for tests, with an event recorder.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "server/http_server.h"
+
+namespace vidoria::testing {
+
+using namespace std::chrono_literals;
+
+// Records events of all threads in order, and waits for them.
+class EventLog {
+ public:
+  void Add(std::string event) {
+    std::lock_guard lock(mu_);
+    events_.push_back(std::move(event));
+    cv_.notify_all();
+  }
+  bool WaitFor(const std::string& event, std::chrono::milliseconds timeout = 10s) {
+    std::unique_lock lock(mu_);
+    return cv_.wait_for(lock, timeout, [&] {
+      return std::find(events_.begin(), events_.end(), event) != events_.end();
+    });
+  }
+  std::vector<std::string> Events() {
+    std::lock_guard lock(mu_);
+    return events_;
+  }
+  int Count(const std::string& event) {
+    std::lock_guard lock(mu_);
+    return static_cast<int>(std::count(events_.begin(), events_.end(), event));
+  }
+
+ private:
+  std::mutex mu_;
+  std::condition_variable cv_;
+  std::vector<std::string> events_;
+};
+
+// A server on an ephemeral loopback port with the program's limits, its own runtime, and a
+// provider whose answer each test chooses.
+class ServerFixture : public ::testing::Test {
+ protected:
+  ServerFixture() {
+    server_ = std::make_unique<HttpServer>(core_);
+    server_->ServerAddr = "127.0.0.1";
+    server_->ServerPort = "0";
+    server_->SetMultiThreaded(true);
+    server_->MaxRequestSize = 128000;
+    server_->MaxHeaderSize = 16000;
+    server_->Timeout.AfterConnecting = 60;
+    server_->OnListenStart = [this](HttpServer&) { log_.Add("ListenStart"); };
+    server_->OnListenStop = [this](HttpServer&) { log_.Add("ListenStop"); };
+    server_->OnListenError = [this](HttpServer&, const std::exception& e) {
+      log_.Add(std::string("ListenError:") + e.what());
+    };
+  }
+  ~ServerFixture() override {
+    server_.reset();
+    core_.Shutdown();
+  }
+
+  void Start() {
+    server_->Listen();
+    ASSERT_TRUE(log_.WaitFor("ListenStart"));
+    port_ = server_->LocalPort();
+  }
+
+  // A provider answering every GET with `body`, collected (no length set).
+  void AnswerWith(const std::string& body, int order = 10) {
+    DataProvider* provider = NewProvider();
+    provider->SetCheckOrder(order);
+    provider->OnCheckRequest = [](Connection& c) { c.Accept(); };
+    provider->OnDataReceived = [body](Connection& c) {
+      if (c.Request.Complete) c.Write(body);
+    };
+    provider->SetServer(server_.get());
+  }
+
+  // Providers must outlive the connections that use them, so the fixture owns them.
+  DataProvider* NewProvider() {
+    providers_.push_back(std::make_unique<DataProvider>());
+    return providers_.back().get();
+  }
+
+  CoreRuntime core_;
+  std::unique_ptr<HttpServer> server_;
+  std::vector<std::unique_ptr<DataProvider>> providers_;
+  std::vector<std::unique_ptr<DataServerLink>> links_;
+  EventLog log_;
+  std::string port_;
+};
+
+}  // namespace vidoria::testing
