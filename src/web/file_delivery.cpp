@@ -1,0 +1,230 @@
+// Answers for files on disk: site assets, videos and cover pictures, sent piece by piece.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+
+#include "server/connection.h"
+#include "server/log.h"
+#include "server/text.h"
+#include "web/byte_ranges.h"
+#include "web/file_provider.h"
+#include "web/library_lookup.h"
+#include "web/request_log.h"
+
+namespace vidoria {
+
+namespace {
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// One piece, with the file opened and closed around it so that no handle outlives the piece.
+std::string ReadPiece(const std::string& path, int64_t offset, int64_t size) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return {};
+  std::string piece(static_cast<size_t>(size), '\0');
+  size_t done = 0;
+  while (done < piece.size()) {
+    const ssize_t n = ::pread(fd, piece.data() + done, piece.size() - done,
+                              static_cast<off_t>(offset) + static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  piece.resize(done);
+  return piece;
+}
+
+// Header values must never carry a line break of the client's making.
+std::string HeaderSafe(std::string_view text) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    if (c < 32 || c == 127) {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+void Answer(Connection& c, int status, const char* text) {
+  c.Response.Status(status, text);
+  c.Write("Status " + std::to_string(status) + ": " + text);
+}
+
+}  // namespace
+
+void FileProvider::fileProviderCheckRequest(Connection& c) {
+  const std::string& method = c.Request.Method();
+  if (method != "GET" && method != "HEAD") return;
+  // An announced body this large is refused before anything of the file's answer is written.
+  if (c.Request.ContentLength() > MaxAcceptedContent) {
+    c.Accept();
+    Log("BAD! " + RequestPart(c) + " 0 " + ClientPart(c) +
+        " > Content size exceeds 128K limit (size=" + std::to_string(c.Request.ContentLength()) +
+        " bytes).");
+    Answer(c, 400, "Bad Request");
+    c.Disconnect();
+    return;
+  }
+  if (const size_t star = c.Request.FileName().find('*'); star != std::string::npos) {
+    c.Request.SetFileName(TrimControl(std::string_view(c.Request.FileName()).substr(star + 1)));
+  }
+  const std::string upper = UpperCase(c.Request.FileName());
+  const bool video = upper.find(".MP4") != std::string::npos;
+  const bool image = upper.find(".JPG") != std::string::npos;
+  LibraryLookup lookup;
+  if (video || image) {
+    const auto view = context_.library->Current();
+    const LookupContext lookupContext{
+        *view, context_.programFolder,
+        [](const std::string& path) { return FileSizeOf(path) >= 0; },
+        [this](const std::string& line) { context_.activity->Add(line); }};
+    if (video) LookUpVideo(c.Request.FileName(), lookupContext, lookup);
+    if (image) LookUpImage(c.Request.FileName(), lookupContext, lookup);
+  }
+  ServeDiskFile(c, video, image, lookup.folder, lookup.name);
+}
+
+void FileProvider::ServeDiskFile(Connection& c, bool video, bool image,
+                                 const std::string& libraryFolder, const std::string& libraryName) {
+  const bool library = video || image;
+  const std::string root = library ? libraryFolder : HostRootFor(c.Request.Host());
+  if (root.empty()) {
+    c.Accept();
+    Log("BAD! " + RequestPart(c) + " 0 " + ClientPart(c) + " > Invalid Host: \"" +
+        c.Request.Host() + "\".");
+    Answer(c, 400, "Bad Request");
+    return;
+  }
+  const MappedPath mapped =
+      MapRequestPath(library ? libraryName : c.Request.FileName(), root, defaultPages_);
+  const std::string name = mapped.kind == MappedPath::Kind::kFile ? mapped.name : std::string();
+  if (video) context_.activity->Add("Request for " + name);
+  if (image) context_.activity->Add("Request for " + name);
+  switch (mapped.kind) {
+    case MappedPath::Kind::kForbidden:
+      c.Accept();
+      Log("DENY " + RequestPart(c) + " 0 " + ClientPart(c) + " > Invalid FileName: \"" +
+          mapped.full + "\".");
+      Answer(c, 403, "Forbidden");
+      return;
+    case MappedPath::Kind::kFolderMoved:
+      c.Accept();
+      c.Response.Status(301, "Moved Permanently");
+      c.Response.SetValue("LOCATION", HeaderSafe(c.Request.FileName() + "/"));
+      c.Write("Status 301: Moved Permanently");
+      return;
+    case MappedPath::Kind::kFile:
+      break;
+  }
+  if (mapped.fileSize > 0) {
+    StartFileAnswer(c, name, root, mapped.fileSize);
+  } else if (mapped.fileSize == 0) {
+    c.Accept();
+    Log("SEND " + RequestPart(c) + " 0 " + ClientPart(c));
+    c.Write("");
+  } else {
+    c.Accept();
+    Log("FAIL " + RequestPart(c) + " 0 " + ClientPart(c) + " > File not found: \"" + name + "\".");
+    Answer(c, 404, "File not found");
+  }
+}
+
+void FileProvider::StartFileAnswer(Connection& c, const std::string& name, const std::string& root,
+                                   int64_t fileSize) {
+  c.Accept();
+  const std::string type = ContentTypeFor(name);
+  Info& info = c.Request.GetInfo();
+  info.SetTextField("fname", name);
+  info.SetTextField("root", root);
+  info.SetLargeIntField("$time", NowMs());
+  info.SetLargeIntField("from", 0);
+  if (!type.empty()) c.Response.SetContentType(type);
+  c.Response.SetContentLength(fileSize);
+  const std::string range = c.Request.Value("RANGE");
+  if (c.Request.Method() == "HEAD") {
+    c.Response.SendContent = false;
+  } else if (!range.empty()) {
+    const RangeAnswer answer = ApplyRange(ParseRangeHeader(range), fileSize);
+    if (answer.applied) {
+      c.Response.Status(answer.status, answer.statusText);
+      c.Response.SetContentLength(answer.contentLength);
+      info.SetLargeIntField("from", answer.from);
+      if (!answer.headerName.empty()) c.Response.SetValue(answer.headerName, answer.headerValue);
+    }
+  }
+  const std::string size = std::to_string(fileSize);
+  if (!range.empty()) {
+    Log("PART " + RequestPart(c) + " " + size + " RANGE \"" + range + "\" (" +
+        c.Response.Value("CONTENT-RANGE") + ") " + ClientPart(c) + " TYPE \"" + type + "\"");
+  } else {
+    Log("SEND " + RequestPart(c) + " " + size + " " + ClientPart(c) + " TYPE \"" + type + "\"");
+  }
+  c.Write("");
+}
+
+void FileProvider::FileProviderSendBody(Connection& c) {
+  if (!c.Request.Complete) {
+    if (c.Request.ContentLength() > MaxAcceptedContent) {
+      Log("BAD! " + RequestPart(c) + " 0 " + ClientPart(c) +
+          " > Content size exceeds 128K limit (size=" + std::to_string(c.Request.ContentLength()) +
+          " bytes).");
+      Answer(c, 400, "Bad Request");
+      c.Disconnect();
+    }
+    return;
+  }
+  Info& info = c.Request.GetInfo();
+  if (!info.Has("fname") || c.Response.Done) return;
+  const int64_t length = c.Response.ContentLength();
+  const int64_t out = c.Response.ContentOut;
+  if (out >= length) return;
+  const std::string path = info.TextField("root") + info.TextField("fname");
+  const std::string piece =
+      ReadPiece(path, info.LargeIntField("from") + out, std::min(SendBlockSize, length - out));
+  if (!piece.empty()) {
+    c.Write(piece);
+    return;
+  }
+  Log("CRC! " + RequestPart(c) + " > Error reading File: \"" + path + "\".");
+  c.Disconnect();
+}
+
+void FileProvider::fileProviderDisconnect(Connection& c) {
+  const int64_t announced = c.Request.ContentLength();
+  if (announced > c.Request.ContentIn) {
+    Log("ERR! " + RequestPart(c) + " 0 " + ClientPart(c) +
+        " > DISCONNECTED while receiving a Request (" + std::to_string(c.Request.ContentIn) +
+        " of " + std::to_string(announced) + " bytes received).");
+    return;
+  }
+  const int64_t length = c.Response.ContentLength();
+  const int64_t out = c.Response.ContentOut;
+  if (length <= out) return;
+  const int64_t elapsed = NowMs() - c.Request.GetInfo().LargeIntField("$time");
+  const int64_t rate = out * 8 / (elapsed > 0 ? elapsed : 1);
+  const std::string figures =
+      " bytes in " + std::to_string(elapsed) + " ms =" + std::to_string(rate) + " kbits";
+  const std::string head =
+      RequestPart(c) + " -" + std::to_string(length - out) + " " + ClientPart(c) + " ";
+  if (c.Response.Value("CONTENT-RANGE").empty()) {
+    Log("ERR! " + head + std::to_string(out) + "/" + std::to_string(length) + figures);
+  } else {
+    Log("BRK! " + head + std::to_string(out) + figures);
+  }
+}
+
+}  // namespace vidoria
