@@ -178,7 +178,10 @@ void FileProvider::StartFileAnswer(Connection& c, const std::string& name, const
 
 void FileProvider::FileProviderSendBody(Connection& c) {
   if (!c.Request.Complete) {
-    if (c.Request.ContentLength() > MaxAcceptedContent) {
+    // Only a file answer under way can still be refused here; every other answer was written
+    // whole when the request was claimed, and a large body was refused then.
+    if (c.Request.GetInfo().Has("fname") && !c.Response.HeaderSent &&
+        c.Request.ContentLength() > MaxAcceptedContent) {
       Log("BAD! " + RequestPart(c) + " 0 " + ClientPart(c) +
           " > Content size exceeds 128K limit (size=" + std::to_string(c.Request.ContentLength()) +
           " bytes).");

@@ -1,0 +1,92 @@
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "web/web_fixture.h"
+
+namespace vidoria {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TestClient;
+
+class DataServerTest : public testing::WebFixture {};
+
+TEST_F(DataServerTest, ConnectionsAreCountedInTheLog) {
+  Start();
+  {
+    TestClient a(port_);
+    ASSERT_NE(WaitForLogLine("++++ 127.0.0.1:"), "");
+    TestClient b(port_);
+    for (int i = 0; i < 500 && server_->ConnectionCount() < 2; ++i)
+      std::this_thread::sleep_for(2ms);
+  }
+  for (int i = 0; i < 500 && server_->ConnectionCount() > 0; ++i) std::this_thread::sleep_for(2ms);
+  std::vector<std::string> counts;
+  for (const auto& line : LogLines()) {
+    if (line.starts_with("++++ ") || line.starts_with("---- ")) {
+      counts.push_back(line.substr(0, 4) + line.substr(line.find('[')));
+    }
+  }
+  EXPECT_EQ(counts, (std::vector<std::string>{"++++[1 open]", "++++[2 open]", "----[1 open]",
+                                              "----[0 open]"}));
+  EXPECT_EQ(LogLines().front(), "SERVER STARTED ...");
+}
+
+TEST_F(DataServerTest, UnclaimedAndInvalidRequestsGetFourHundred) {
+  Start();
+  const auto post = Request("POST /index.html HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(post.StatusLine(), "HTTP/1.1 400 Bad Request");
+  EXPECT_EQ(post.body, "Status 400: Bad Request");
+  EXPECT_NE(
+      WaitForLogLine("BAD! 127.0.0.1 > \"POST /index.html\" > Method \"POST\" not supported."), "");
+  TestClient client(port_);
+  client.Send("GET /" + std::string(130000, 'a') + " HTTP/1.1\r\n\r\n");
+  EXPECT_TRUE(client.WaitClosed());
+  EXPECT_TRUE(client.Received().ends_with("\r\n\r\nStatus 400: Bad Request"));
+  const std::string invalid = WaitForLogLine("ERR! 127.0.0.1 > \"");
+  EXPECT_TRUE(invalid.ends_with("\" > Invalid Request: Header size limit exceeded.")) << invalid;
+}
+
+TEST_F(DataServerTest, ListenErrorIsLoggedAndHandedOn) {
+  Start();
+  WebContext context;
+  context.programFolder = programFolder_;
+  context.activity = &activity_;
+  context.library = &library_;
+  context.pages = &pages_;
+  context.access = &access_;
+  DataServer second(context, core_);
+  std::mutex mu;
+  std::condition_variable cv;
+  std::string error;
+  second.OnListenError = [&](HttpServer&, const std::exception& e) {
+    std::lock_guard lock(mu);
+    error = e.what();
+    cv.notify_all();
+  };
+  second.StartServer(DefaultContentTypeLines(), std::stod(port_));
+  std::unique_lock lock(mu);
+  ASSERT_TRUE(cv.wait_for(lock, 10s, [&] { return !error.empty(); }));
+  EXPECT_EQ(error, "Error 10048 in function Bind\r\nAddress or Port already in use");
+  lock.unlock();
+  EXPECT_NE(WaitForLogLine("EWinSockException>Error 10048 in function Bind"), "");
+  EXPECT_NE(WaitForLogLine("Error starting Web Server!"), "");
+}
+
+TEST_F(DataServerTest, StopAndStartAgainTakesNewContentTypes) {
+  WriteFile(programFolder_ + "file.xyz", "data");
+  Start();
+  EXPECT_EQ(Get("/file.xyz").Header("CONTENT-TYPE"), "");
+  listening_ = false;
+  server_->StopServer();
+  ASSERT_NE(WaitForLogLine("SERVER STOPPED."), "");
+  auto lines = DefaultContentTypeLines();
+  lines.insert(lines.begin(), "xyz = application/x-test");
+  Start(lines);
+  EXPECT_EQ(Get("/file.xyz").Header("CONTENT-TYPE"), "application/x-test");
+}
+
+}  // namespace
+}  // namespace vidoria

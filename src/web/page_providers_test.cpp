@@ -1,0 +1,111 @@
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "web/web_fixture.h"
+
+namespace vidoria {
+namespace {
+
+using testing::HttpAnswer;
+
+class PageProvidersTest : public testing::WebFixture {
+ protected:
+  PageProvidersTest() {
+    pages_.Set(page::kIndex, "HOME");
+    pages_.Set(page::kLibraryMenu, "MENU");
+    pages_.Set(page::kPlaylists, "LISTS");
+    pages_.Set(page::kMovies, "MOVIES");
+    pages_.Set(page::kLibrary, "ALL");
+    pages_.Set(page::kMoviesList, "/movies*a.mp4\r\n");
+    pages_.Set(page::kListList, "/list.txt&library\r\n");
+    pages_.Set(page::kLogin, "LOGIN Please login");
+    view_.playlists.SetRowCount(3);
+    const char* rows[][3] = {{"Favorites", "FAV PAGE", "FAV LIST"},
+                             {"My Playlist", "MINE", "MINE LIST"},
+                             {"Favorites", "FAV AGAIN", "FAV LIST 2"}};
+    for (int r = 0; r < 3; ++r) {
+      view_.playlists.SetCell(0, r, rows[r][0]);
+      view_.playlists.SetCell(1, r, rows[r][1]);
+      view_.playlists2.SetRowCount(3);
+      view_.playlists2.SetCell(3, r, rows[r][2]);
+    }
+    view_.playlists.SetCell(0, 1, "My Playlist");
+    view_.playlists.SetCell(0, 2, "xy");
+    view_.playlists.SetCell(1, 2, "XY PAGE");
+    library_.Publish(view_);
+    WriteFile(programFolder_ + "library.htm", "A FILE");
+  }
+};
+
+TEST_F(PageProvidersTest, PathsReachTheirProviders) {
+  Start();
+  struct Case {
+    const char* request;
+    const char* body;
+  };
+  const Case cases[] = {
+      {"GET / HTTP/1.1", "HOME"},
+      {"POST / HTTP/1.1", "HOME"},
+      {"GET /Library.html HTTP/1.1", "MENU"},
+      {"GET /library.html?x=1 HTTP/1.1", "MENU"},
+      {"GET /LIBRARY.HTML HTTP/1.1", "MENU"},
+      {"GET /library.htm HTTP/1.1", "A FILE"},
+      {"GET /playlists.html HTTP/1.1", "LISTS"},
+      {"GET /list&movies HTTP/1.1", "MOVIES"},
+      {"GET /list&library HTTP/1.1", "ALL"},
+      {"GET /list&My%20Playlist HTTP/1.1", "MINE"},
+      {"GET /list&Favorites HTTP/1.1", "FAV PAGE"},
+      {"GET /list&x/y HTTP/1.1", "XY PAGE"},
+      {"GET /list.txt&movies HTTP/1.1", "/movies*a.mp4\r\n"},
+      {"GET /list.txt&Favorites HTTP/1.1", "FAV LIST"},
+      {"GET /KAVRA_LIST.TXT HTTP/1.1", "/list.txt&library\r\n"},
+      {"GET /anything_KAVRA_LIST.TXT& HTTP/1.1", "/list.txt&library\r\n"},
+      {"GET /login.html HTTP/1.1", "LOGIN Please login"},
+      {"GET /LOGIN.HTML HTTP/1.1", "LOGIN Please login"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.request);
+    const HttpAnswer answer = Request(std::string(c.request) + "\r\n\r\n");
+    EXPECT_EQ(answer.StatusLine(), "HTTP/1.1 200 OK");
+    EXPECT_EQ(answer.body, c.body);
+  }
+}
+
+TEST_F(PageProvidersTest, UnknownListNameAnswersNotFoundAtOnce) {
+  Start();
+  for (const char* path : {"/list&Nobody", "/LIST&movies", "/list.txt&Nobody"}) {
+    SCOPED_TRACE(path);
+    const HttpAnswer answer = Get(path);
+    EXPECT_EQ(answer.StatusLine(), "HTTP/1.1 404 File not found");
+    EXPECT_EQ(answer.body, "Status 404: File not found");
+  }
+  EXPECT_NE(WaitForLogLine("FAIL 127.0.0.1 > test \"GET /list&Nobody\" 0 REF"), "");
+}
+
+TEST_F(PageProvidersTest, GatedPagesRedirectUntilSomeoneLogsIn) {
+  access_.loginRequired = true;
+  access_.SetCredentials("kim", "s3cret");
+  Start();
+  const HttpAnswer redirected = Get("/");
+  EXPECT_EQ(redirected.head, "HTTP/1.1 302 Redirect\r\nLocation: login.html\r\nCONTENT-LENGTH: 18");
+  EXPECT_EQ(redirected.body, "LOGIN Please login");
+  EXPECT_EQ(Get("/list&movies").StatusLine(), "HTTP/1.1 302 Redirect");
+  EXPECT_EQ(Get("/list.txt&Favorites").body, "FAV LIST") << "list files are never gated";
+
+  const HttpAnswer wrong =
+      Request("POST /login.html HTTP/1.1\r\nContent-Length: 20\r\n\r\nuser=kim&pass=wrong!");
+  EXPECT_EQ(wrong.StatusLine(), "HTTP/1.1 200 OK");
+  EXPECT_EQ(wrong.body, "LOGIN Login failed, wrong username/password.");
+  EXPECT_EQ(Get("/login.html").body, "LOGIN Login failed, wrong username/password.");
+  EXPECT_FALSE(access_.loggedIn);
+
+  const HttpAnswer right =
+      Request("POST /login.html HTTP/1.1\r\nContent-Length: 20\r\n\r\nuser=kim&pass=s3cret");
+  EXPECT_EQ(right.Header("Location"), "index.html");
+  EXPECT_EQ(right.body, "HOME");
+  EXPECT_TRUE(access_.loggedIn);
+}
+
+}  // namespace
+}  // namespace vidoria

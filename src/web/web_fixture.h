@@ -1,0 +1,177 @@
+// A running server module on an ephemeral loopback port, with a program folder, a library and a
+// web log of its own, for tests.
+#pragma once
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "library/activity_log.h"
+#include "server/log.h"
+#include "server/test_client.h"
+#include "server/text.h"
+#include "web/data_server.h"
+
+namespace vidoria::testing {
+
+struct HttpAnswer {
+  std::string head;  // status line and header lines, without the blank line
+  std::string body;
+  bool complete = false;
+  std::string StatusLine() const { return head.substr(0, head.find("\r\n")); }
+  // The value of the first header line with this exact name, "" when absent.
+  std::string Header(const std::string& name) const {
+    const std::string key = "\r\n" + name + ": ";
+    const size_t at = head.find(key);
+    if (at == std::string::npos) return {};
+    const size_t start = at + key.size();
+    return head.substr(start, head.find("\r\n", start) - start);
+  }
+};
+
+// Reads one answer off the connection: the header, then as many body bytes as it announces.
+inline HttpAnswer ReadAnswer(TestClient& client, bool head = false, size_t alreadyConsumed = 0) {
+  HttpAnswer answer;
+  std::string all = client.ReadUntil("\r\n\r\n");
+  all = all.substr(alreadyConsumed);
+  const size_t end = all.find("\r\n\r\n");
+  if (end == std::string::npos) return answer;
+  answer.head = all.substr(0, end);
+  int64_t length = 0;
+  const std::string upper = UpperCase(answer.head);
+  if (const size_t at = upper.find("\r\nCONTENT-LENGTH: "); at != std::string::npos) {
+    length = std::stoll(answer.head.substr(at + 18));
+  }
+  if (head) length = 0;
+  const size_t want = alreadyConsumed + end + 4 + static_cast<size_t>(length);
+  all = client.ReadAtLeast(want).substr(alreadyConsumed);
+  answer.body = all.substr(end + 4, static_cast<size_t>(length));
+  answer.complete = all.size() >= end + 4 + static_cast<size_t>(length);
+  return answer;
+}
+
+class WebFixture : public ::testing::Test {
+ protected:
+  WebFixture() {
+    base_ = std::filesystem::path(::testing::TempDir()) /
+            ("web" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
+    std::filesystem::remove_all(base_);
+    programFolder_ = (base_ / "prog").string() + "/";
+    logFolder_ = (base_ / "log").string() + "/";
+    std::filesystem::create_directories(programFolder_ + "kavra");
+    std::filesystem::create_directories(logFolder_);
+    WriteFile(programFolder_ + "kavra/blank.jpg", "BLANK");
+    StartLog();
+    SetLogFolder(logFolder_);
+    WebContext context;
+    context.programFolder = programFolder_;
+    context.activity = &activity_;
+    context.library = &library_;
+    context.pages = &pages_;
+    context.access = &access_;
+    context.generateLogin = [this](const std::string& message) {
+      pages_.Set(page::kLogin, "LOGIN " + message);
+    };
+    server_ = std::make_unique<DataServer>(context, core_);
+    server_->OnListenStart = [this](HttpServer&) {
+      std::lock_guard lock(mu_);
+      listening_ = true;
+      cv_.notify_all();
+    };
+  }
+  ~WebFixture() override {
+    server_.reset();
+    core_.Shutdown();
+    SetLogFolder("");
+    std::filesystem::remove_all(base_);
+  }
+
+  void Start(const std::vector<std::string>& contentTypes = DefaultContentTypeLines()) {
+    server_->StartServer(contentTypes, 0);
+    std::unique_lock lock(mu_);
+    ASSERT_TRUE(cv_.wait_for(lock, std::chrono::seconds(10), [&] { return listening_; }));
+    port_ = server_->Server.LocalPort();
+  }
+
+  static void WriteFile(const std::string& path, const std::string& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+
+  // Writes the file and adds its library row, then publishes the library.
+  void AddToLibrary(const std::string& path, const std::string& bytes) {
+    WriteFile(path, bytes);
+    Table& grid = view_.myGrid;
+    int row = grid.RowCount() - 1;
+    if (!grid.Cell(1, row).empty()) {
+      grid.AddRow();
+      ++row;
+    }
+    grid.SetCell(0, row, "MOVIE");
+    grid.SetCell(1, row, path);
+    grid.SetCell(2, row, std::filesystem::path(path).filename().string());
+    grid.SetCell(3, row, "1:01:40");
+    library_.Publish(view_);
+  }
+
+  HttpAnswer Request(const std::string& request, bool head = false) {
+    TestClient client(port_);
+    client.Send(request);
+    return ReadAnswer(client, head);
+  }
+  HttpAnswer Get(const std::string& path, const std::string& headers = "") {
+    return Request("GET " + path + " HTTP/1.1\r\nHost: test\r\n" + headers + "\r\n");
+  }
+
+  // Every web log line written so far, without its time stamp.
+  std::vector<std::string> LogLines() const {
+    std::vector<std::string> lines;
+    for (const auto& entry : std::filesystem::directory_iterator(logFolder_)) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      std::string line;
+      while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.size() > 21 && line[19] == ';') line = line.substr(21);
+        lines.push_back(line);
+      }
+    }
+    return lines;
+  }
+  // Waits for a log line starting with `prefix`, returning it ("" when none came).
+  std::string WaitForLogLine(const std::string& prefix,
+                             std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    do {
+      for (const auto& line : LogLines()) {
+        if (line.starts_with(prefix)) return line;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return {};
+  }
+
+  inline static int counter_ = 0;
+  std::filesystem::path base_;
+  std::string programFolder_, logFolder_, port_;
+  ActivityLog activity_;
+  LibraryViewHolder library_;
+  LibraryView view_;
+  PageBuffers pages_;
+  AccessState access_;
+  CoreRuntime core_;
+  std::unique_ptr<DataServer> server_;
+  std::mutex mu_;
+  std::condition_variable cv_;
+  bool listening_ = false;
+};
+
+}  // namespace vidoria::testing
