@@ -41,21 +41,24 @@ struct HttpAnswer {
 // Reads one answer off the connection: the header, then as many body bytes as it announces.
 inline HttpAnswer ReadAnswer(TestClient& client, bool head = false, size_t alreadyConsumed = 0) {
   HttpAnswer answer;
-  std::string all = client.ReadUntil("\r\n\r\n");
-  all = all.substr(alreadyConsumed);
-  const size_t end = all.find("\r\n\r\n");
-  if (end == std::string::npos) return answer;
-  answer.head = all.substr(0, end);
+  std::string all = client.Received();
+  size_t end;
+  while ((end = all.find("\r\n\r\n", alreadyConsumed)) == std::string::npos) {
+    const size_t before = all.size();
+    all = client.ReadAtLeast(before + 1);
+    if (all.size() == before) return answer;  // closed or timed out
+  }
+  answer.head = all.substr(alreadyConsumed, end - alreadyConsumed);
   int64_t length = 0;
   const std::string upper = UpperCase(answer.head);
   if (const size_t at = upper.find("\r\nCONTENT-LENGTH: "); at != std::string::npos) {
     length = std::stoll(answer.head.substr(at + 18));
   }
   if (head) length = 0;
-  const size_t want = alreadyConsumed + end + 4 + static_cast<size_t>(length);
-  all = client.ReadAtLeast(want).substr(alreadyConsumed);
-  answer.body = all.substr(end + 4, static_cast<size_t>(length));
-  answer.complete = all.size() >= end + 4 + static_cast<size_t>(length);
+  const size_t want = end + 4 + static_cast<size_t>(length);
+  all = client.ReadAtLeast(want);
+  answer.body = all.substr(std::min(all.size(), end + 4), static_cast<size_t>(length));
+  answer.complete = all.size() >= want;
   return answer;
 }
 
