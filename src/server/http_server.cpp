@@ -106,7 +106,7 @@ int HttpServer::ListenerFdForTesting() const {
   return listenFd_;
 }
 
-void HttpServer::PostToListener(std::unique_ptr<Job> job, bool atHead) {
+bool HttpServer::PostToListener(std::unique_ptr<Job> job, bool atHead) {
   std::shared_ptr<JobQueue> queue;
   {
     std::lock_guard lock(mu_);
@@ -115,7 +115,7 @@ void HttpServer::PostToListener(std::unique_ptr<Job> job, bool atHead) {
     }
     queue = listenerQueue_;
   }
-  queue->Post(std::move(job), false, atHead);
+  return queue->Post(std::move(job), false, atHead);
 }
 
 void HttpServer::Listen() {
@@ -138,10 +138,15 @@ void HttpServer::StopListen() {
     std::lock_guard lock(mu_);
     stopPending_ = true;
   }
-  PostToListener(MakeJob([this](JobQueue&) {
+  const bool posted = PostToListener(MakeJob([this](JobQueue&) {
     StopJob();
     AfterListenerEvent();
   }));
+  if (!posted) {
+    // The worker pool is gone: nothing listens any more, and nobody may wait for a stop job.
+    std::lock_guard lock(mu_);
+    stopPending_ = false;
+  }
 }
 
 void HttpServer::RunListenerEvent(const ServerHandler& handler) {

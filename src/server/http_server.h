@@ -65,7 +65,7 @@ class HttpServer : public ConnectionEvents, public ListenerEvents {
   friend class Connection;
   enum class State { kClosed, kStarting, kListening };
 
-  void PostToListener(std::unique_ptr<Job> job, bool atHead = false);
+  bool PostToListener(std::unique_ptr<Job> job, bool atHead = false);
   void StartJob();
   void CreateListeningSocket();
   void AcceptJob();

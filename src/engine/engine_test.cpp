@@ -1,0 +1,254 @@
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "engine/engine.h"
+#include "library/cipher.h"
+#include "library/stored_files.h"
+#include "server/test_client.h"
+
+extern char** environ;
+
+namespace vidoria {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// A temporary home with the companion's data folder, and an environment that points at it.
+class EngineTest : public ::testing::Test {
+ protected:
+  EngineTest() {
+    home_ = fs::path(::testing::TempDir()) /
+            ("engine" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
+    fs::remove_all(home_);
+    data_ = home_ / ".local/share/Kelvane3";
+    fs::create_directories(data_);
+    env_ = {{"HOME", home_.string()}};
+  }
+  ~EngineTest() override { fs::remove_all(home_); }
+
+  EngineOptions Options() {
+    EngineOptions options;
+    options.env = [this](const char* name) {
+      auto it = env_.find(name);
+      return it == env_.end() ? std::string() : it->second;
+    };
+    options.core = &core_;
+    options.reportError = [this](const std::string& message) { errors_.push_back(message); };
+    return options;
+  }
+  static void Write(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+  static std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  // A port nobody listens on right now.
+  static int FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+  }
+  static std::string SettingsText(int port, const std::string& autorun = "Autorun OFF") {
+    std::string text;
+    for (const std::string& line :
+         {autorun, std::string("Autostart OFF"), std::string("Autoscan OFF"), std::string("5"),
+          std::string("qorvu"), EncodeText(kCypherKey, "qorvu"), std::string("login OFF"),
+          std::to_string(port)}) {
+      text += line + "\r\n";
+    }
+    return text;
+  }
+
+  inline static int counter_ = 0;
+  fs::path home_, data_;
+  std::map<std::string, std::string> env_;
+  std::vector<std::string> errors_;
+  CoreRuntime core_;
+};
+
+TEST_F(EngineTest, WithoutTheCompanionFolderNothingIsLoadedOrSaved) {
+  fs::remove_all(data_);
+  {
+    Engine engine(Options());
+    EXPECT_FALSE(engine.Create());
+    EXPECT_FALSE(engine.DataFolderOk());
+    engine.Close();
+    engine.Destroy();
+  }
+  EXPECT_FALSE(fs::exists(home_ / ".local/share/Kelvane 4"));
+  core_.Shutdown();
+}
+
+TEST_F(EngineTest, FirstRunUsesDefaultsAndSavesEverythingAtClose) {
+  {
+    Engine engine(Options());
+    ASSERT_TRUE(engine.Create());
+    EXPECT_EQ(engine.DataFolder(), data_.string() + "/");
+    EXPECT_TRUE(fs::is_directory(data_ / "LOG"));
+    EXPECT_TRUE(fs::is_directory(data_ / "temp"));
+    EXPECT_EQ(engine.playlists.Cell(0, 0), "Favorites");
+    engine.Close();
+    engine.Destroy();
+  }
+  EXPECT_EQ(Read(data_ / "settings.kavra"),
+            "Autorun OFF\r\nAutostart OFF\r\nAutoscan OFF\r\n5\r\nqorvu\r\n" +
+                EncodeText(kCypherKey, "qorvu") + "\r\nlogin OFF\r\n80\r\n");
+  EXPECT_EQ(Read(data_ / "PLAYLISTS.kavra"), "4\r\n1\r\nFavorites\r\n\r\n\r\n\r\n");
+  EXPECT_EQ(Read(data_ / "LIBRARY.kavra"), "4\r\n1\r\n\r\n\r\n\r\n\r\n");
+  EXPECT_EQ(Read(data_ / "USERS.kavra"), "2\r\n1\r\n\r\n\r\n");
+  EXPECT_EQ(Read(data_ / "FOLDERS.kavra"), "");
+  core_.Shutdown();
+}
+
+TEST_F(EngineTest, DamagedStoredFileIsSetAsideAndTheOthersStillLoad) {
+  Write(data_ / "LIBRARY.kavra", "4\r\n2\r\nMOVIE\r\n");
+  Write(data_ / "PLAYLISTS.kavra", "4\r\n1\r\nMine\r\n\r\na.mp4\r\n\r\n");
+  Write(data_ / "FOLDERS.kavra", "/videos/\r\n");
+  {
+    Engine engine(Options());
+    ASSERT_TRUE(engine.Create());
+    EXPECT_EQ(engine.playlists.Cell(0, 0), "Mine");
+    EXPECT_EQ(engine.scanner.Folders(), (std::vector<std::string>{"/videos/"}));
+    EXPECT_EQ(engine.myGrid.Cell(1, 0), "");
+    ASSERT_EQ(errors_.size(), 1u);
+    EXPECT_NE(errors_[0].find("LIBRARY.kavra could not be read"), std::string::npos) << errors_[0];
+  }
+  EXPECT_EQ(Read(data_ / "LIBRARY.kavra.bad"), "4\r\n2\r\nMOVIE\r\n");
+  core_.Shutdown();
+}
+
+TEST_F(EngineTest, FirstGenerationDropsPlaylistItemsTheLibraryLacks) {
+  Write(data_ / "LIBRARY.kavra", "4\r\n1\r\nMOVIE\r\n/v/Film.mp4\r\nFilm.mp4\r\n1:01:40\r\n");
+  Write(data_ / "PLAYLISTS.kavra", "4\r\n1\r\nMine\r\n\r\nFILM.MP4\r\nGone.mp4\r\n");
+  Engine engine(Options());
+  ASSERT_TRUE(engine.Create());
+  const auto start = Engine::Clock::now();
+  engine.Shown(start);
+  engine.Tick(start + 500ms);
+  EXPECT_EQ(engine.playlists.Cell(3, 0), "Gone.mp4") << "not before its second";
+  engine.Tick(start + 1000ms);
+  EXPECT_EQ(engine.playlists.Cell(2, 0), "FILM.MP4") << "letter case does not matter";
+  EXPECT_EQ(engine.playlists.Cell(3, 0), "");
+  EXPECT_EQ(engine.library.Current()->playlists.Cell(3, 0), "");
+  engine.server.reset();
+  core_.Shutdown();
+}
+
+TEST_F(EngineTest, ScanTimerAddsQueuedFilesAndStoresTheLibrary) {
+  Write(home_ / "Videos/Film.mp4", "x");
+  Engine engine(Options());
+  ASSERT_TRUE(engine.Create());
+  engine.scanner.Queue((home_ / "Videos").string());
+  const auto start = Engine::Clock::now();
+  engine.Tick(start);
+  EXPECT_EQ(engine.myGrid.Cell(2, 0), "") << "the scan timer ticks 2 s after it was enabled";
+  engine.Tick(start + 2000ms);
+  EXPECT_EQ(engine.myGrid.Cell(2, 0), "Film.mp4");
+  EXPECT_NE(Read(data_ / "LIBRARY.kavra").find("Film.mp4"), std::string::npos);
+  EXPECT_EQ(engine.library.Current()->myGrid.Cell(2, 0), "Film.mp4");
+  engine.server.reset();
+  core_.Shutdown();
+}
+
+// The headless program, run as a user would: its own process, a temporary home, signals.
+class VidoriadTest : public EngineTest {
+ protected:
+  pid_t Spawn(int stdoutFd = -1) {
+    const std::string program = std::string(VIDORIAD_PATH);
+    std::vector<std::string> environment = {"HOME=" + home_.string(), "PATH=/usr/bin:/bin"};
+    std::vector<char*> envp;
+    for (auto& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdoutFd, 2);
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+  }
+  static int WaitExit(pid_t pid) {
+    int status = 0;
+    for (int i = 0; i < 1000; ++i) {
+      if (::waitpid(pid, &status, WNOHANG) == pid) {
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(10ms);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return -1;
+  }
+};
+
+TEST_F(VidoriadTest, WithoutTheCompanionFolderItSaysSoAndFails) {
+  fs::remove_all(data_);
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  const pid_t pid = Spawn(pipeFds[1]);
+  ::close(pipeFds[1]);
+  EXPECT_NE(WaitExit(pid), 0);
+  char buffer[256] = {};
+  const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer - 1);
+  ::close(pipeFds[0]);
+  EXPECT_EQ(std::string(buffer, n > 0 ? static_cast<size_t>(n) : 0),
+            "Please install Kelvane v3 or v4\n");
+}
+
+TEST_F(VidoriadTest, ServesOnTheStoredPortAndSavesOnSigterm) {
+  const int port = FreePort();
+  Write(data_ / "settings.kavra", SettingsText(port));
+  Write(data_ / "LIBRARY.kavra",
+        "4\r\n1\r\nMOVIE\r\n" + (home_ / "v/Film.mp4").string() + "\r\nFilm.mp4\r\n1:01:40\r\n");
+  Write(home_ / "v/Film.mp4", "0123456789");
+  const pid_t pid = Spawn();
+  std::string answer;
+  for (int i = 0; i < 500 && answer.empty(); ++i) {
+    testing::TestClient client(std::to_string(port));
+    if (client.Connected()) {
+      client.Send("GET /Film.mp4 HTTP/1.1\r\nRange: bytes=2-5\r\n\r\n");
+      answer = client.ReadUntil("2345");
+    } else {
+      std::this_thread::sleep_for(20ms);
+    }
+  }
+  EXPECT_EQ(answer,
+            "HTTP/1.1 206 Partial Content\r\nCONTENT-TYPE: video/mp4\r\nCONTENT-LENGTH: "
+            "4\r\nContent-Range: bytes 2-5/10\r\n\r\n2345");
+  fs::remove(data_ / "settings.kavra");
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(WaitExit(pid), 0);
+  EXPECT_EQ(Read(data_ / "settings.kavra"), SettingsText(port));
+  EXPECT_TRUE(fs::exists(data_ / "USERS.kavra"));
+  bool logged = false;
+  for (const auto& entry : fs::directory_iterator(data_ / "LOG")) {
+    logged = logged || Read(entry.path()).find("PART 127.0.0.1") != std::string::npos;
+  }
+  EXPECT_TRUE(logged);
+}
+
+}  // namespace
+}  // namespace vidoria

@@ -1,0 +1,70 @@
+// vidoriad: the program without a window, for home servers. It reads no arguments, listens on
+// the stored port, rescans as the stored settings say, and saves and exits on SIGTERM or SIGINT.
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <iostream>
+
+#include "engine/address.h"
+#include "engine/engine.h"
+#include "server/main_thread.h"
+
+using namespace vidoria;
+
+int main() {
+  // Blocked before any thread starts, so every thread inherits the mask and the signals arrive
+  // only through the signal descriptor, on this thread.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  const int signalFd = ::signalfd(-1, &signals, SFD_CLOEXEC);
+  if (signalFd < 0) {
+    std::cerr << "vidoriad: cannot watch for signals" << std::endl;
+    return 1;
+  }
+
+  LoopMainThread mainThread;
+  ProcessCore().main = &mainThread;
+  int exitCode = 0;
+  {
+    EngineOptions options;
+    options.reportError = [](const std::string& message) {
+      std::cerr << "vidoriad: " << message << std::endl;
+    };
+    Engine engine(std::move(options));
+    engine.server->OnListenError = [](HttpServer& server, const std::exception& e) {
+      std::cerr << "vidoriad: cannot listen on port " << server.ServerPort << ": " << e.what()
+                << std::endl;
+    };
+    engine.server->OnListenStart = [](HttpServer& server) {
+      const std::string address = LanAddress();
+      std::cout << "vidoriad: serving on port " << server.LocalPort() << "; open http://"
+                << (address.empty() ? "127.0.0.1" : address) << ":" << server.LocalPort()
+                << "/ on a phone" << std::endl;
+    };
+    if (engine.Create()) {
+      // Always listen: there is no window whose Start button could do it later.
+      if (!engine.settings.autorun) engine.StartServer();
+      engine.Shown(Engine::Clock::now());
+      for (;;) {
+        pollfd watch{signalFd, POLLIN, 0};
+        if (::poll(&watch, 1, 100) > 0) break;
+        mainThread.ProcessPending();
+        engine.Tick(Engine::Clock::now());
+      }
+      engine.Close();
+      engine.Destroy();
+    } else {
+      std::cerr << kMissingCompanion << std::endl;
+      exitCode = 1;
+    }
+    engine.server.reset();  // waits for the connections
+  }
+  ProcessCore().Shutdown([&] { mainThread.ProcessPending(); });
+  ::close(signalFd);
+  return exitCode;
+}

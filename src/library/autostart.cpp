@@ -1,0 +1,122 @@
+#include "library/autostart.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+
+#include "library/file_names.h"
+
+namespace vidoria {
+
+namespace {
+
+// The shortcut is named after the program title, as the entry's Name is.
+constexpr std::string_view kTitle = "Vidoria 1.4";
+const std::string kShortcutName = std::string(kTitle) + ".desktop";
+
+// Exec is split into arguments like a shell line; a path with any character the desktop-entry
+// format reserves is quoted, and inside quotes ", `, $ and \ are escaped. '%' starts a field
+// code anywhere, so a literal one is doubled.
+std::string ExecArgument(std::string_view path) {
+  constexpr std::string_view kReserved = " \t\n\"'\\><~|&;$*?#()`";
+  std::string out;
+  const bool quote = path.find_first_of(kReserved) != std::string_view::npos;
+  if (quote) out += '"';
+  for (const char c : path) {
+    if (quote && (c == '"' || c == '`' || c == '$' || c == '\\')) out += '\\';
+    out += c;
+    if (c == '%') out += '%';
+  }
+  if (quote) out += '"';
+  return out;
+}
+
+// Values of the file's string type: backslash escapes for the characters a line cannot hold.
+// For Exec this applies after the quoting above (a literal '\' in a quoted path becomes "\\\\").
+std::string EntryValue(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+EnvironmentLookup ProcessEnvironment() {
+  return [](const std::string& name) -> std::optional<std::string> {
+    const char* value = std::getenv(name.c_str());
+    if (value == nullptr) return std::nullopt;
+    return std::string(value);
+  };
+}
+
+std::string StartupShortcutPath(const EnvironmentLookup& environment) {
+  std::string config = environment("XDG_CONFIG_HOME").value_or("");
+  // Relative values are invalid for the XDG variables and are ignored.
+  if (config.empty() || config.front() != '/') {
+    const std::string home = environment("HOME").value_or("");
+    if (home.empty()) return {};
+    config = WithTrailingSlash(home) + ".config";
+  }
+  return WithTrailingSlash(config) + "autostart/" + kShortcutName;
+}
+
+std::string StartupShortcutText(const std::string& programPath) {
+  std::string text = "[Desktop Entry]\nType=Application\n";
+  text += "Name=" + std::string(kTitle) + "\n";
+  text += "Exec=" + EntryValue(ExecArgument(programPath)) + "\n";
+  text += "Path=" + EntryValue(FolderOf(programPath)) + "\n";
+  text += "X-GNOME-Autostart-enabled=true\n";
+  return text;
+}
+
+bool CreateStartupShortcut(const std::string& programPath, const EnvironmentLookup& environment) {
+  const std::string path = StartupShortcutPath(environment);
+  if (path.empty()) return false;
+  std::error_code error;
+  std::filesystem::create_directories(FolderOf(path), error);
+  if (error) return false;
+  // A half-written entry could start something odd at the next login, so write aside first.
+  const std::string temporary = FolderOf(path) + "." + kShortcutName + ".new";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << StartupShortcutText(programPath);
+    out.flush();
+    if (!out) {
+      std::remove(temporary.c_str());
+      return false;
+    }
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool DeleteStartupShortcut(const EnvironmentLookup& environment) {
+  const std::string path = StartupShortcutPath(environment);
+  if (path.empty()) return false;
+  return std::remove(path.c_str()) == 0 || errno == ENOENT;
+}
+
+}  // namespace vidoria

@@ -1,0 +1,31 @@
+// The start-up shortcut: a desktop entry in the session's autostart folder that starts the
+// program when the user logs in to the desktop.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace vidoria {
+
+// Looks up an environment variable; nullopt when unset. Tests pass their own.
+using EnvironmentLookup = std::function<std::optional<std::string>(const std::string& name)>;
+
+// The process environment.
+EnvironmentLookup ProcessEnvironment();
+
+// "$XDG_CONFIG_HOME/autostart/Vidoria 1.4.desktop"; XDG_CONFIG_HOME defaults to "$HOME/.config"
+// (also when it is set but not absolute). "" when neither gives a folder.
+std::string StartupShortcutPath(const EnvironmentLookup& environment);
+
+// The desktop entry that starts `programPath` in its own folder.
+std::string StartupShortcutText(const std::string& programPath);
+
+// Write / remove the shortcut. Failures are not reported beyond the result: the switch stays as
+// the user set it. Create makes the autostart folder when needed and replaces the file
+// atomically; Delete counts an absent shortcut as deleted. Any thread, one at a time.
+bool CreateStartupShortcut(const std::string& programPath,
+                           const EnvironmentLookup& environment = ProcessEnvironment());
+bool DeleteStartupShortcut(const EnvironmentLookup& environment = ProcessEnvironment());
+
+}  // namespace vidoria

@@ -1,0 +1,137 @@
+#include "library/folders.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string_view>
+
+#include "library/file_names.h"
+
+namespace vidoria {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kNoDocuments[] = "Could not determine My Documents path";
+
+bool IsAbsolute(std::string_view path) {
+  return !path.empty() && path.front() == '/';
+}
+
+std::string Home(const EnvLookup& env) {
+  const std::string home = env("HOME");
+  if (home.empty()) throw std::runtime_error(kNoDocuments);
+  return WithTrailingSlash(home);
+}
+
+// The value of `key` in user-dirs.dirs: lines KEY="$HOME/name" or KEY="/absolute", '#' comments;
+// inside the quotes a backslash keeps the next character as it is. A value that is the home
+// folder itself means "no such folder" to XDG, so it gives nothing here either.
+std::optional<std::string> UserDir(const EnvLookup& env, std::string_view key) {
+  std::string config = env("XDG_CONFIG_HOME");
+  if (!IsAbsolute(config)) {
+    const std::string home = env("HOME");
+    if (home.empty()) return std::nullopt;
+    config = WithTrailingSlash(home) + ".config";
+  }
+  std::ifstream in(WithTrailingSlash(config) + "user-dirs.dirs", std::ios::binary);
+  std::string line;
+  std::optional<std::string> found;
+  while (std::getline(in, line)) {
+    std::string_view rest(line);
+    while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
+    if (!rest.starts_with(key)) continue;
+    rest.remove_prefix(key.size());
+    if (!rest.starts_with("=\"")) continue;
+    rest.remove_prefix(2);
+    std::string value;
+    bool closed = false;
+    for (size_t i = 0; i < rest.size() && !closed; ++i) {
+      if (rest[i] == '\\' && i + 1 < rest.size()) {
+        value += rest[++i];
+      } else if (rest[i] == '"') {
+        closed = true;
+      } else {
+        value += rest[i];
+      }
+    }
+    if (!closed) continue;
+    if (value.starts_with("$HOME")) {
+      const std::string home = env("HOME");
+      if (home.empty()) continue;
+      value = home + value.substr(5);
+    }
+    if (!IsAbsolute(value)) continue;
+    found = value;  // the last assignment wins, as when the shell sources the file
+  }
+  if (!found) return std::nullopt;
+  const std::string home = env("HOME");
+  if (!home.empty() && WithTrailingSlash(*found) == WithTrailingSlash(home)) return std::nullopt;
+  return WithTrailingSlash(*found);
+}
+
+std::string UserFolder(const EnvLookup& env, std::string_view key, std::string_view fallback) {
+  if (std::optional<std::string> dir = UserDir(env, key)) return *dir;
+  return Home(env) + std::string(fallback) + "/";
+}
+
+}  // namespace
+
+std::string SystemEnv(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::string(value) : std::string();
+}
+
+std::string ProgramFolder() {
+  std::unique_ptr<char, void (*)(void*)> path(::realpath("/proc/self/exe", nullptr), std::free);
+  return path ? FolderOf(path.get()) : std::string();
+}
+
+std::string DataHome(const EnvLookup& env) {
+  const std::string xdg = env("XDG_DATA_HOME");
+  if (IsAbsolute(xdg)) return WithTrailingSlash(xdg);
+  const std::string home = env("HOME");
+  if (!home.empty()) return WithTrailingSlash(home) + ".local/share/";
+  return ProgramFolder();
+}
+
+DataFolders FindDataFolder(const std::string& dataHome) {
+  const std::string base = WithTrailingSlash(dataHome);
+  std::error_code error;
+  if (fs::is_directory(base + "Kelvane3", error)) return {base + "Kelvane3/", true};
+  const std::string four = base + "Kelvane 4/";
+  return {four, fs::is_directory(four, error)};
+}
+
+bool CreateDataSubfolders(const std::string& dataFolder) {
+  const std::string base = WithTrailingSlash(dataFolder);
+  bool ok = !base.empty();
+  for (const std::string& folder : {base, base + "temp", base + "LOG"}) {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    ok = ok && fs::is_directory(folder, error);
+  }
+  return ok;
+}
+
+std::string MyDocumentsFolder(const EnvLookup& env) {
+  Home(env);  // no documents folder without a home, whatever user-dirs.dirs says
+  return UserFolder(env, "XDG_DOCUMENTS_DIR", "Documents");
+}
+
+std::string MyVideoFolder(const EnvLookup& env) {
+  return UserFolder(env, "XDG_VIDEOS_DIR", "Videos");
+}
+
+std::string CommonDocumentsFolder() {
+  return "/srv/";
+}
+
+std::string CommonVideoFolder() {
+  return "/srv/Videos/";
+}
+
+}  // namespace vidoria

@@ -1,0 +1,132 @@
+#include "library/folders.h"
+
+#include <map>
+#include <stdexcept>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "library/temp_folder_for_tests.h"
+
+namespace vidoria {
+namespace {
+
+// An environment of the test's own; unset names read as "".
+EnvLookup Env(std::map<std::string, std::string> vars) {
+  return [vars = std::move(vars)](const char* name) {
+    const auto it = vars.find(name);
+    return it == vars.end() ? std::string() : it->second;
+  };
+}
+
+TEST(ProgramFolderTest, IsTheFolderOfThisExecutable) {
+  const std::string folder = ProgramFolder();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(folder.back(), '/');
+  EXPECT_EQ(folder.front(), '/');
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
+TEST(DataHomeTest, PrefersAnAbsoluteXdgDataHome) {
+  EXPECT_EQ(DataHome(Env({{"XDG_DATA_HOME", "/x/data"}, {"HOME", "/home/u"}})), "/x/data/");
+  EXPECT_EQ(DataHome(Env({{"XDG_DATA_HOME", "relative"}, {"HOME", "/home/u"}})),
+            "/home/u/.local/share/");
+  EXPECT_EQ(DataHome(Env({{"HOME", "/home/u/"}})), "/home/u/.local/share/");
+  EXPECT_EQ(DataHome(Env({})), ProgramFolder());
+}
+
+TEST(FindDataFolderTest, PrefersKelvane3ElseKelvane4) {
+  TempFolder home;
+  EXPECT_EQ(FindDataFolder(home.Path()).dataFolder, home.Path("Kelvane 4/"));
+  EXPECT_FALSE(FindDataFolder(home.Path()).dataFolderOk);
+
+  home.MakeFolder("Kelvane 4");
+  EXPECT_EQ(FindDataFolder(home.Path()).dataFolder, home.Path("Kelvane 4/"));
+  EXPECT_TRUE(FindDataFolder(home.Path()).dataFolderOk);
+
+  home.MakeFolder("Kelvane3");
+  const std::string withoutSlash = home.Path().substr(0, home.Path().size() - 1);
+  EXPECT_EQ(FindDataFolder(withoutSlash).dataFolder, home.Path("Kelvane3/"));
+  EXPECT_TRUE(FindDataFolder(withoutSlash).dataFolderOk);
+}
+
+TEST(FindDataFolderTest, AFileNamedLikeTheFolderDoesNotCount) {
+  TempFolder home;
+  home.Write("Kelvane3", "not a folder");
+  EXPECT_EQ(FindDataFolder(home.Path()).dataFolder, home.Path("Kelvane 4/"));
+  EXPECT_FALSE(FindDataFolder(home.Path()).dataFolderOk);
+}
+
+TEST(CreateDataSubfoldersTest, CreatesWhatIsMissingAndKeepsWhatExists) {
+  TempFolder home;
+  home.Write("Kelvane 4/LOG/old.log", "kept");
+  EXPECT_TRUE(CreateDataSubfolders(home.Path("Kelvane 4/")));
+  EXPECT_TRUE(std::filesystem::is_directory(home.Path("Kelvane 4/temp")));
+  EXPECT_EQ(TempFolder::Read(home.Path("Kelvane 4/LOG/old.log")), "kept");
+
+  EXPECT_TRUE(CreateDataSubfolders(home.Path("new/Kelvane3")));
+  EXPECT_TRUE(std::filesystem::is_directory(home.Path("new/Kelvane3/LOG")));
+
+  home.Write("blocked", "");
+  EXPECT_FALSE(CreateDataSubfolders(home.Path("blocked/Kelvane3/")));
+}
+
+class UserFoldersTest : public ::testing::Test {
+ protected:
+  std::string Home() const { return home_.Path().substr(0, home_.Path().size() - 1); }
+  EnvLookup HomeEnv() const { return Env({{"HOME", Home()}}); }
+  void WriteUserDirs(const std::string& text) const { home_.Write(".config/user-dirs.dirs", text); }
+
+  TempFolder home_;
+};
+
+TEST_F(UserFoldersTest, WithoutUserDirsTheUsualNamesUnderHome) {
+  EXPECT_EQ(MyDocumentsFolder(HomeEnv()), home_.Path("Documents/"));
+  EXPECT_EQ(MyVideoFolder(HomeEnv()), home_.Path("Videos/"));
+}
+
+TEST_F(UserFoldersTest, UserDirsAreReadWithHomeExpanded) {
+  WriteUserDirs(
+      "# This file is written by xdg-user-dirs-update\n"
+      "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"
+      "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n"
+      "XDG_VIDEOS_DIR=\"/data/Meine \\\"Filme\\\"\"\n");
+  EXPECT_EQ(MyDocumentsFolder(HomeEnv()), home_.Path("Dokumente/"));
+  EXPECT_EQ(MyVideoFolder(HomeEnv()), "/data/Meine \"Filme\"/");
+}
+
+TEST_F(UserFoldersTest, UnusableEntriesFallBackToTheUsualNames) {
+  WriteUserDirs(
+      "#XDG_DOCUMENTS_DIR=\"/commented/out\"\n"
+      "XDG_DOCUMENTS_DIR=\"relative/path\"\n"
+      "XDG_VIDEOS_DIR=\"$HOME/\"\n");  // XDG's way of saying "none"
+  EXPECT_EQ(MyDocumentsFolder(HomeEnv()), home_.Path("Documents/"));
+  EXPECT_EQ(MyVideoFolder(HomeEnv()), home_.Path("Videos/"));
+}
+
+TEST_F(UserFoldersTest, XdgConfigHomeIsWhereUserDirsLive) {
+  home_.Write("elsewhere/user-dirs.dirs", "XDG_VIDEOS_DIR=\"$HOME/Filme\"\r\n");
+  WriteUserDirs("XDG_VIDEOS_DIR=\"$HOME/Ignored\"\n");
+  EXPECT_EQ(MyVideoFolder(Env({{"HOME", Home()}, {"XDG_CONFIG_HOME", home_.Path("elsewhere")}})),
+            home_.Path("Filme/"));
+}
+
+TEST_F(UserFoldersTest, NoHomeMeansNoDocumentsFolder) {
+  for (const EnvLookup& env : {Env({}), Env({{"HOME", ""}})}) {
+    try {
+      MyDocumentsFolder(env);
+      ADD_FAILURE() << "no error";
+    } catch (const std::runtime_error& e) {
+      EXPECT_STREQ(e.what(), "Could not determine My Documents path");
+    }
+    EXPECT_THROW(MyVideoFolder(env), std::runtime_error);
+  }
+}
+
+TEST(CommonFoldersTest, AreTheMachinesServedFolders) {
+  EXPECT_EQ(CommonDocumentsFolder(), "/srv/");
+  EXPECT_EQ(CommonVideoFolder(), "/srv/Videos/");
+}
+
+}  // namespace
+}  // namespace vidoria

@@ -1,0 +1,114 @@
+#include "library/library_table.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+#include "library/file_names.h"
+
+namespace vidoria {
+namespace {
+
+char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Only ASCII letters fold; other bytes, UTF-8 sequences included, stay as they are.
+std::string AsciiLower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = AsciiLower(c);
+  return lower;
+}
+
+// Characters, not bytes: a single "é" is one character, as the user typed one.
+size_t Utf8Length(std::string_view text) {
+  size_t count = 0;
+  for (unsigned char c : text) count += (c & 0xC0) != 0x80;
+  return count;
+}
+
+ListResult WithStatus(std::vector<std::string> items) {
+  ListResult result{std::move(items), {}};
+  result.status = ItemCountStatus(result.items.size());
+  return result;
+}
+
+}  // namespace
+
+std::string SecondsToTime(double seconds) {
+  // Beyond 2^53 a double holds whole numbers only; capping there keeps the conversion defined.
+  constexpr double kLargest = 9007199254740992.0;
+  if (!(seconds > 0)) seconds = 0;  // also NaN
+  if (seconds > kLargest) seconds = kLargest;
+  double whole = std::floor(seconds);
+  const double fraction = seconds - whole;
+  if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2) != 0)) whole += 1;
+  const int64_t s = static_cast<int64_t>(whole);
+  char text[48];
+  std::snprintf(text, sizeof text, "%1.1lld:%2.2lld:%2.2lld", static_cast<long long>(s / 3600),
+                static_cast<long long>(s % 3600 / 60), static_cast<long long>(s % 60));
+  return text;
+}
+
+void Add2myGrid(Table& myGrid, std::string_view cls, std::string_view fullPath, int count,
+                int position, StatusBoard& status) {
+  for (int row = 0; row < myGrid.RowCount(); ++row) {
+    if (myGrid.Cell(PathColumn, row) == fullPath) return;
+  }
+  const std::string name = FileNameOf(fullPath);
+  status.Show(name + " (" + std::to_string(position) + " of " + std::to_string(count) + ")");
+
+  if (myGrid.ColCount() < LibraryColumns) myGrid.SetColCount(LibraryColumns);
+  int row = myGrid.RowCount() - 1;
+  if (!myGrid.Cell(PathColumn, row).empty()) {
+    myGrid.AddRow();
+    ++row;
+  }
+  myGrid.SetCell(ClassColumn, row, std::string(cls));
+  myGrid.SetCell(PathColumn, row, std::string(fullPath));
+  myGrid.SetCell(NameColumn, row, name);
+  myGrid.SetCell(DurationColumn, row, SecondsToTime(NominalSeconds));
+}
+
+ListResult LibraryList(const Table& myGrid, std::string_view libraryFilter) {
+  std::vector<std::string> items;
+  for (int row = 0; row < myGrid.RowCount(); ++row) {
+    const std::string& cls = myGrid.Cell(ClassColumn, row);
+    if (libraryFilter == "_" ? !cls.empty() : cls == libraryFilter) {
+      items.push_back(myGrid.Cell(NameColumn, row));
+    }
+  }
+  return WithStatus(std::move(items));
+}
+
+ListResult SearchLibrary(const Table& myGrid, std::string_view text) {
+  const bool everything = Utf8Length(text) < 2;
+  const std::string wanted = AsciiLower(text);
+  std::vector<std::string> items;
+  for (int row = 0; row < myGrid.RowCount(); ++row) {
+    const std::string& name = myGrid.Cell(NameColumn, row);
+    if (everything || (" " + AsciiLower(name)).find(wanted) != std::string::npos) {
+      items.push_back(name);
+    }
+  }
+  return WithStatus(std::move(items));
+}
+
+std::string ItemCountStatus(size_t count) {
+  return std::to_string(count) + (count == 1 ? " item" : " items");
+}
+
+void RemoveFromLibrary(Table& myGrid, Table& playlists, const std::vector<std::string>& names) {
+  for (auto name = names.rbegin(); name != names.rend(); ++name) {
+    for (int row = myGrid.RowCount() - 1; row >= 0; --row) {
+      if (myGrid.Cell(NameColumn, row) == *name) DeleteGridRow(myGrid, row);
+    }
+    for (int row = 0; row < playlists.RowCount(); ++row) {
+      for (int col = 2; col < playlists.ColCount(); ++col) {
+        if (playlists.Cell(col, row) == *name) playlists.SetCell(col, row, {});
+      }
+    }
+  }
+}
+
+}  // namespace vidoria

@@ -1,0 +1,59 @@
+// Operations on the library table `myGrid`: one row per known media file, 4 columns
+//   0 class ("MOVIE" or "TV"; empty marks an unused row), 1 full path (the key when adding),
+//   2 file name (the key everywhere else; may repeat across folders), 3 duration text.
+// An empty library is one row of empty cells. Rows keep the order in which they were added.
+//
+// Plain functions on tables the caller owns; the program calls them on the main thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "library/activity_log.h"
+#include "library/table.h"
+
+namespace vidoria {
+
+inline constexpr int LibraryColumns = 4;
+inline constexpr int ClassColumn = 0;
+inline constexpr int PathColumn = 1;
+inline constexpr int NameColumn = 2;
+inline constexpr int DurationColumn = 3;
+// Every new row gets this nominal length; the true length is never measured.
+inline constexpr double NominalSeconds = 3700;
+
+// Whole seconds (halves to the even second) as "h:mm:ss", hours without fixed width
+// (3700 -> "1:01:40", 36000 -> "10:00:00"). Negative, NaN and infinite values count as 0.
+std::string SecondsToTime(double seconds);
+
+// Adds one scanned file. A path already in column 1 (compared exactly, case-sensitive) changes
+// nothing and shows nothing. Otherwise shows "<file name> (<position> of <count>)" and writes
+// class, path, file name and the nominal duration into the last row when its path cell is empty,
+// else into a new row. A table narrower than 4 columns is widened first.
+void Add2myGrid(Table& myGrid, std::string_view cls, std::string_view fullPath, int count,
+                int position, StatusBoard& status);
+
+// The desktop library list and its status line (" item" / " items" count).
+struct ListResult {
+  std::vector<std::string> items;
+  std::string status;
+};
+
+// File names of the rows the filter selects, top to bottom: "_" every row with a class, otherwise
+// the rows whose class equals the filter (so "" lists the unused rows).
+ListResult LibraryList(const Table& myGrid, std::string_view libraryFilter);
+
+// The search field: a text of fewer than 2 characters lists every row (unused rows included);
+// otherwise the rows whose " " + file name contains the text, ignoring ASCII letter case, so a
+// text starting with a space matches names from their start or after a space.
+ListResult SearchLibrary(const Table& myGrid, std::string_view text);
+
+// "1 item", otherwise "<n> items".
+std::string ItemCountStatus(size_t count);
+
+// Removes every library row whose file name is one of `names` and empties every playlist slot
+// (columns 2 onwards) holding one of them. Files on disk are not touched.
+void RemoveFromLibrary(Table& myGrid, Table& playlists, const std::vector<std::string>& names);
+
+}  // namespace vidoria

@@ -1,0 +1,283 @@
+#include "library/scanner.h"
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "library/temp_folder_for_tests.h"
+
+namespace vidoria {
+namespace {
+
+using Paths = std::vector<std::string>;
+
+class ScannerTest : public ::testing::Test {
+ protected:
+  // The scanner under test, with the hooks the test chose; made on first use.
+  Scanner& scanner() {
+    if (!scanner_) {
+      Scanner::Hooks hooks = hooks_;
+      hooks.afterPass = [this] { ++passes_; };
+      scanner_ = std::make_unique<Scanner>(myGrid_, status_, std::move(hooks));
+    }
+    return *scanner_;
+  }
+
+  Paths LibraryPaths() const {
+    Paths paths;
+    for (int row = 0; row < myGrid_.RowCount(); ++row) {
+      if (!myGrid_.Cell(1, row).empty()) paths.push_back(myGrid_.Cell(1, row));
+    }
+    return paths;
+  }
+  std::set<std::string> LibrarySet() const {
+    const Paths paths = LibraryPaths();
+    return {paths.begin(), paths.end()};
+  }
+
+  // The status texts shown since the last call.
+  Paths TakeShown() {
+    Paths texts;
+    const std::vector<std::string> lines = log_.Lines();
+    for (size_t i = seenLines_; i < lines.size(); ++i)
+      texts.push_back(lines[i].substr(std::string("now : ").size()));
+    seenLines_ = lines.size();
+    return texts;
+  }
+
+  TempFolder dir_;
+  ActivityLog log_{[] { return "now"; }};  // lines "now : <text>"
+  StatusBoard status_{log_};
+  Table myGrid_{4, 1};
+  Scanner::Hooks hooks_;
+  int passes_ = 0;
+
+ private:
+  std::unique_ptr<Scanner> scanner_;
+  size_t seenLines_ = 0;
+};
+
+TEST_F(ScannerTest, PassShowsPositionsAmongAllFilesOfThePass) {
+  const std::string folder = dir_.MakeFolder("m");
+  hooks_.listFiles = [&](const std::string& f) {
+    return f == folder ? Paths{folder + "a.mp4", folder + "notes.txt", folder + "b.mp4"} : Paths{};
+  };
+  scanner().Queue(folder);
+
+  EXPECT_TRUE(scanner().ScanPass());
+
+  EXPECT_EQ(TakeShown(), (Paths{"Scanning " + folder, "a.mp4 (1 of 3)", "b.mp4 (3 of 3)"}));
+  EXPECT_EQ(status_.Text(), "");
+  EXPECT_EQ(LibraryPaths(), (Paths{folder + "a.mp4", folder + "b.mp4"}));
+  EXPECT_EQ(myGrid_.Cell(0, 1), "MOVIE");
+  EXPECT_EQ(passes_, 1);
+  EXPECT_FALSE(scanner().Scanning());
+  EXPECT_TRUE(scanner().QueuedPaths().empty());
+}
+
+TEST_F(ScannerTest, QueuedFilesComeFirstInListOrderThenFoldersInListOrder) {
+  const std::string b = dir_.MakeFolder("B");
+  const std::string a = dir_.MakeFolder("a");
+  hooks_.listFiles = [](const std::string& f) { return Paths{f + "in.mp4"}; };
+  for (const std::string& path :
+       {b, dir_.Path("z.mp4"), a, dir_.Path("Y.mp4"), dir_.Path("y.mp4")}) {
+    scanner().Queue(path);
+  }
+
+  ASSERT_TRUE(scanner().ScanPass());
+
+  // Queued files are added whether or not they exist; only the folders' contents are listed.
+  EXPECT_EQ(LibraryPaths(), (Paths{dir_.Path("Y.mp4"), dir_.Path("y.mp4"), dir_.Path("z.mp4"),
+                                   a + "in.mp4", b + "in.mp4"}));
+  EXPECT_EQ(TakeShown(),
+            (Paths{"Scanning " + a, "Scanning " + b, "Y.mp4 (1 of 5)", "y.mp4 (2 of 5)",
+                   "z.mp4 (3 of 5)", "in.mp4 (4 of 5)", "in.mp4 (5 of 5)"}));
+}
+
+TEST_F(ScannerTest, OnlyMp4FilesAreAddedInAnyCase) {
+  const std::string root = dir_.MakeFolder("films");
+  for (const char* name : {"FILM.MP4", "film.m4v", "film.mp3", "film.mp4.txt", "Film. mp4 ",
+                           ".hidden.mp4", "sub/inner.Mp4", ".hiddenfolder/x.mp4"}) {
+    dir_.Write(std::string("films/") + name);
+  }
+  dir_.Write("elsewhere/linked.mp4");
+  dir_.Link("../elsewhere", "films/linked folder");
+
+  scanner().Queue(root);
+  ASSERT_TRUE(scanner().ScanPass());
+
+  EXPECT_EQ(LibrarySet(), (std::set<std::string>{root + "FILM.MP4", root + "Film. mp4 ",
+                                                 root + ".hidden.mp4", root + "sub/inner.Mp4"}));
+}
+
+TEST_F(ScannerTest, QueuedLinksAreScannedThroughTheirTargets) {
+  const std::string films = dir_.MakeFolder("films");
+  dir_.Write("films/a.mp4");
+  const std::string single = dir_.Write("single/one.mp4");
+  dir_.Link(films, "drop/to folder");
+  dir_.Link("../single/one.mp4", "drop/to file.mp4");
+  dir_.Link("missing.mp4", "drop/dangling");
+
+  scanner().QueueDropped(
+      {dir_.Path("drop/to folder"), dir_.Path("drop/to file.mp4"), dir_.Path("drop/dangling")});
+  ASSERT_TRUE(scanner().ScanPass());
+
+  EXPECT_EQ(LibraryPaths(), (Paths{dir_.Path("drop/missing.mp4"), single, films + "a.mp4"}));
+  Paths shown = TakeShown();
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), "Scanning " + films.substr(0, films.size() - 1)),
+            1)
+      << ::testing::PrintToString(shown);
+}
+
+TEST_F(ScannerTest, FolderAddedTwiceGivesNoDuplicateRows) {
+  const std::string folder = dir_.MakeFolder("twice");
+  dir_.Write("twice/a.mp4");
+  dir_.Write("twice/b.mp4");
+  scanner().AddWatchedFolder(folder);
+  scanner().AddWatchedFolder(folder);
+
+  ASSERT_TRUE(scanner().ScanPass());
+
+  EXPECT_EQ(LibrarySet(), (std::set<std::string>{folder + "a.mp4", folder + "b.mp4"}));
+  EXPECT_EQ(LibraryPaths().size(), 2u);
+}
+
+TEST_F(ScannerTest, LinkLoopsEndThePass) {
+  const std::string folder = dir_.MakeFolder("loop");
+  dir_.Write("loop/a.mp4");
+  dir_.Link(".", "loop/again");
+  dir_.Link("ping", "loop/pong");
+  dir_.Link("pong", "loop/ping");
+  scanner().Queue(folder);
+  scanner().Queue(dir_.Path("loop/ping"));
+  scanner().Queue(dir_.Path("loop/again"));
+
+  ASSERT_TRUE(scanner().ScanPass());
+
+  EXPECT_EQ(LibraryPaths(), Paths{folder + "a.mp4"});
+}
+
+TEST_F(ScannerTest, WatchedFoldersAreRescannedOnEveryPass) {
+  const std::string watched = dir_.MakeFolder("watched");
+  dir_.Write("watched/first.mp4");
+  scanner().AddWatchedFolder(watched);
+  ASSERT_TRUE(scanner().ScanPass());
+  EXPECT_EQ(LibraryPaths(), Paths{watched + "first.mp4"});
+
+  // Nothing queued: the watched folders alone make a pass.
+  dir_.Write("watched/second.mp4");
+  ASSERT_TRUE(scanner().ScanPass());
+  EXPECT_EQ(LibraryPaths(), (Paths{watched + "first.mp4", watched + "second.mp4"}));
+
+  dir_.Write("watched/third.mp4");
+  scanner().Queue(dir_.Write("dropped.mp4"));
+  ASSERT_TRUE(scanner().ScanPass());
+  EXPECT_EQ(LibrarySet(), (std::set<std::string>{watched + "first.mp4", watched + "second.mp4",
+                                                 watched + "third.mp4", dir_.Path("dropped.mp4")}));
+  EXPECT_EQ(passes_, 3);
+}
+
+TEST_F(ScannerTest, NothingQueuedOrWatchedMeansNoPass) {
+  EXPECT_FALSE(scanner().ScanPass());
+  EXPECT_EQ(passes_, 0);
+  EXPECT_TRUE(TakeShown().empty());
+}
+
+TEST_F(ScannerTest, BusyHelperPostponesThePass) {
+  bool busy = true;
+  hooks_.helperBusy = [&] { return busy; };
+  const std::string film = dir_.Path("a.mp4");
+  scanner().Queue(film);
+
+  EXPECT_FALSE(scanner().ScanPass());
+  EXPECT_EQ(LibraryPaths(), Paths{});
+  EXPECT_EQ(scanner().QueuedPaths(), Paths{film});
+  EXPECT_TRUE(scanner().ScanTimerEnabled());
+  EXPECT_EQ(passes_, 0);
+
+  busy = false;
+  EXPECT_TRUE(scanner().ScanPass());
+  EXPECT_EQ(LibraryPaths(), Paths{film});
+}
+
+TEST_F(ScannerTest, ScanTimerRunsWhileSomethingIsQueued) {
+  EXPECT_FALSE(scanner().ScanTimerEnabled());
+  scanner().Queue(dir_.Path("a.mp4"));
+  EXPECT_TRUE(scanner().ScanTimerEnabled());
+  ASSERT_TRUE(scanner().ScanPass());
+  EXPECT_FALSE(scanner().ScanTimerEnabled());
+
+  scanner().QueueWatchedFolders();  // even with none watched, as the rescan timer does
+  EXPECT_TRUE(scanner().ScanTimerEnabled());
+}
+
+TEST_F(ScannerTest, DroppedPathsShowTheQueueSize) {
+  struct Case {
+    Paths dropped;
+    Paths queued;
+    const char* status;
+  };
+  for (const Case& c : {
+           Case{{"/v/a.mp4"}, {"/v/a.mp4"}, "1 item added"},
+           Case{{"/v/a.mp4", "/v/b"}, {"/v/a.mp4", "/v/b"}, "2 items added"},
+           Case{{"  ", "", " /v/spaced name.mp4 "}, {" /v/spaced name.mp4 "}, "1 item added"},
+       }) {
+    Table library(4, 1);
+    Scanner scanner(library, status_);
+    scanner.QueueDropped(c.dropped);
+    EXPECT_EQ(scanner.QueuedPaths(), c.queued);
+    EXPECT_EQ(status_.Text(), c.status);
+    EXPECT_EQ(TakeShown(), Paths{c.status});
+    EXPECT_TRUE(scanner.ScanTimerEnabled());
+  }
+}
+
+TEST_F(ScannerTest, AddedFoldersAreCleanedUpWatchedAndQueued) {
+  scanner().AddWatchedFolder("/media//films//new");
+  scanner().AddWatchedFolder("/a/");
+  scanner().AddWatchedFolder("");
+  EXPECT_EQ(scanner().Folders(), (Paths{"/media/films//new/", "/a/"}));
+  EXPECT_EQ(scanner().QueuedPaths(), (Paths{"/media/films//new/", "/a/"}));
+  EXPECT_EQ(scanner().SortedFolders(), (Paths{"/a/", "/media/films//new/"}));
+}
+
+TEST_F(ScannerTest, RemovedFoldersLeaveTheQueueAndKeepTheirRows) {
+  const std::string keep = dir_.MakeFolder("keep");
+  const std::string drop = dir_.MakeFolder("drop");
+  dir_.Write("drop/a.mp4");
+  scanner().AddWatchedFolder(drop);
+  ASSERT_TRUE(scanner().ScanPass());
+
+  scanner().AddWatchedFolder(keep);
+  scanner().QueueWatchedFolders();
+  scanner().Queue(dir_.Path("b.mp4"));
+  scanner().RemoveWatchedFolders({drop});
+
+  EXPECT_EQ(scanner().Folders(), Paths{keep});
+  EXPECT_EQ(scanner().QueuedPaths(), (Paths{keep, keep, dir_.Path("b.mp4")}));
+  EXPECT_EQ(LibraryPaths(), Paths{drop + "a.mp4"});
+}
+
+TEST(FirstRunFoldersTest, OffersOnlyExistingVideoFolders) {
+  TempFolder home;
+  const std::string homeVar = home.Path().substr(0, home.Path().size() - 1);
+  auto env = [&](const char* name) { return std::string(name) == "HOME" ? homeVar : ""; };
+  const bool common = std::filesystem::is_directory(CommonVideoFolder());
+  const Paths commonOnly = common ? Paths{CommonVideoFolder()} : Paths{};
+
+  EXPECT_EQ(FirstRunFolders(env), commonOnly);
+
+  home.MakeFolder("Videos");
+  Paths both{home.Path("Videos/")};
+  both.insert(both.end(), commonOnly.begin(), commonOnly.end());
+  EXPECT_EQ(FirstRunFolders(env), both);
+
+  EXPECT_THROW(FirstRunFolders([](const char*) { return std::string(); }), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace vidoria

@@ -1,0 +1,142 @@
+#include "library/stored_files.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstdint>
+#include <functional>
+
+#include "library/file_bytes.h"
+#include "library/file_names.h"
+
+namespace vidoria {
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+// A count of 0 is raised to 1, which gives the table cells the file does not store. Our files
+// never have such counts; a file asking for more than this many of them is taken as damaged
+// rather than trusted with a table of thousands of millions of cells.
+constexpr int64_t kMostUnstoredCells = 1 << 16;
+
+bool HasLineBreak(std::string_view text) {
+  return text.find_first_of("\r\n") != text.npos;
+}
+
+// A count line: optional spaces, an optional sign, decimal digits, optional spaces.
+std::optional<int> ParseCount(std::string_view line) {
+  while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+  if (!line.empty() && line.front() == '+') line.remove_prefix(1);
+  if (line.empty() || line.front() == '+') return std::nullopt;
+  int value = 0;
+  const auto [end, error] = std::from_chars(line.data(), line.data() + line.size(), value);
+  if (error != std::errc() || end != line.data() + line.size()) return std::nullopt;
+  return value;
+}
+
+std::string NotAGridFile(int lineNumber) {
+  return "not a grid file (line " + std::to_string(lineNumber) + " is no count)";
+}
+
+std::optional<std::string> SetAside(const std::string& path, const StoreError& error) {
+  const std::string name = FileNameOf(path);
+  try {
+    const std::string aside = MoveAside(path);
+    return name + " could not be read (" + error.Reason() + "); kept as " + FileNameOf(aside);
+  } catch (const StoreError& moveError) {
+    return name + " could not be read (" + error.Reason() + ") and could not be moved aside (" +
+           moveError.Reason() + ")";
+  }
+}
+
+// Runs `load` unless there is no file at `path`; sets the file aside when it fails.
+std::optional<std::string> LoadOrSetAside(const std::string& path,
+                                          const std::function<void()>& load) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) return std::nullopt;
+  try {
+    load();
+    return std::nullopt;
+  } catch (const StoreError& error) {
+    return SetAside(path, error);
+  }
+}
+
+}  // namespace
+
+void SaveGrid(const Table& table, const std::string& path) {
+  std::string bytes;
+  bytes.append(std::to_string(table.ColCount())).append(kCrLf);
+  bytes.append(std::to_string(table.RowCount())).append(kCrLf);
+  for (int col = 0; col < table.ColCount(); ++col) {
+    for (int row = 0; row < table.RowCount(); ++row) {
+      const std::string& cell = table.Cell(col, row);
+      if (HasLineBreak(cell)) {
+        throw StoreError("Cannot write", path,
+                         "the cell in column " + std::to_string(col) + ", row " +
+                             std::to_string(row) + " holds a line break");
+      }
+      bytes.append(cell).append(kCrLf);
+    }
+  }
+  WriteFileAtomically(path, bytes);
+}
+
+void LoadGrid(Table& table, const std::string& path) {
+  const std::vector<std::string> lines = SplitLines(ReadFileBytes(path));
+  const std::optional<int> cols = lines.size() > 0 ? ParseCount(lines[0]) : std::nullopt;
+  if (!cols) throw StoreError("Cannot read", path, NotAGridFile(1));
+  const std::optional<int> rows = lines.size() > 1 ? ParseCount(lines[1]) : std::nullopt;
+  if (!rows) throw StoreError("Cannot read", path, NotAGridFile(2));
+
+  // Checked before the table is resized, so a damaged count cannot ask for gigabytes of cells.
+  const int64_t storedCols = std::max(*cols, 0);
+  const int64_t storedRows = std::max(*rows, 0);
+  const int64_t needed = storedCols * storedRows;
+  const int64_t held = static_cast<int64_t>(lines.size()) - 2;
+  const int64_t unstored = int64_t{std::max(*cols, 1)} * std::max(*rows, 1) - needed;
+  if (needed > held || unstored > kMostUnstoredCells) {
+    throw StoreError("Cannot read", path,
+                     "damaged: " + std::to_string(*cols) + " columns and " + std::to_string(*rows) +
+                         " rows, but the file ends after " + std::to_string(held) + " cells");
+  }
+
+  Table loaded = table;
+  loaded.SetColCount(*cols);
+  loaded.SetRowCount(*rows);
+  size_t next = 2;
+  for (int col = 0; col < storedCols; ++col) {
+    for (int row = 0; row < storedRows; ++row) loaded.SetCell(col, row, lines[next++]);
+  }
+  table = std::move(loaded);
+}
+
+std::vector<std::string> ReadLineFile(const std::string& path) {
+  return SplitLines(ReadFileBytes(path));
+}
+
+void WriteLineFile(const std::string& path, const std::vector<std::string>& lines) {
+  std::string bytes;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (HasLineBreak(lines[i])) {
+      throw StoreError("Cannot write", path,
+                       "entry " + std::to_string(i + 1) + " holds a line break");
+    }
+    bytes.append(lines[i]).append(kCrLf);
+  }
+  WriteFileAtomically(path, bytes);
+}
+
+std::optional<std::string> LoadGridOrSetAside(Table& table, const std::string& path) {
+  return LoadOrSetAside(path, [&] { LoadGrid(table, path); });
+}
+
+std::optional<std::string> ReadLineFileOrSetAside(std::vector<std::string>& lines,
+                                                  const std::string& path) {
+  return LoadOrSetAside(path, [&] { lines = ReadLineFile(path); });
+}
+
+}  // namespace vidoria

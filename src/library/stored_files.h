@@ -1,0 +1,57 @@
+// The program's stored files: grid files (tables) and line files (lists), in the data folder.
+//
+// Formats, both UTF-8 bytes without a byte-order mark, every line ended by CR LF (the last too):
+// - grid file: the column count, the row count, then one cell per line in column-major order
+//   (rows 0..last of column 0, then of column 1, ...). Cells are stored unescaped.
+// - line file: one entry per line.
+// Reading accepts CR, LF or CR LF as line ends. Writing is atomic (see WriteFileAtomically).
+//
+// Plain functions without shared state; the program calls them from the main thread.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "library/store_error.h"
+#include "library/table.h"
+
+namespace vidoria {
+
+inline constexpr std::string_view LibraryFileName = "LIBRARY.kavra";
+inline constexpr std::string_view PlaylistsFileName = "PLAYLISTS.kavra";
+inline constexpr std::string_view UsersFileName = "USERS.kavra";
+inline constexpr std::string_view FoldersFileName = "FOLDERS.kavra";
+inline constexpr std::string_view SettingsFileName = "settings.kavra";
+
+// Throws StoreError, leaving the file as it was, when a cell holds CR or LF (the format has no way
+// to store it, and writing it would shift every later cell) or the file cannot be written.
+void SaveGrid(const Table& table, const std::string& path);
+
+// Sets the table's counts from the file (each raised to at least 1) and fills the stored cells;
+// cells outside the stored counts keep their text (a stored column count of 0 leaves column 0 as
+// it was). Lines after the last cell are ignored. All or nothing: on a StoreError the table is
+// unchanged. Errors: the file cannot be opened or read; line 1 or 2 is no whole number in the
+// range of int ("not a grid file"); the file ends before every cell was read ("damaged") - our
+// own files are always complete, so a short one was cut off and its cells cannot be trusted.
+void LoadGrid(Table& table, const std::string& path);
+
+// Throws StoreError when the file cannot be opened or read.
+std::vector<std::string> ReadLineFile(const std::string& path);
+// Throws StoreError, leaving the file as it was, when a line holds CR or LF or the file cannot be
+// written.
+void WriteLineFile(const std::string& path, const std::vector<std::string>& lines);
+
+// Start-up loading that never loses a file and never stops start-up:
+// - no file at `path`: nothing changes, the result is empty;
+// - a file that loads: as LoadGrid / ReadLineFile, the result is empty;
+// - a file that cannot be read or is damaged: the table / lines keep their initial state, the file
+//   is renamed to the first free of path.bad, path.1.bad, ... and the result is the message to
+//   report, e.g. "LIBRARY.kavra could not be read (not a grid file (line 1 is no count)); kept
+//   as LIBRARY.kavra.bad".
+std::optional<std::string> LoadGridOrSetAside(Table& table, const std::string& path);
+std::optional<std::string> ReadLineFileOrSetAside(std::vector<std::string>& lines,
+                                                  const std::string& path);
+
+}  // namespace vidoria

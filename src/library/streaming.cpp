@@ -1,0 +1,82 @@
+#include "library/streaming.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <system_error>
+
+#include "library/file_names.h"
+
+namespace vidoria {
+
+namespace {
+
+bool FileExists(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+void Rename(const std::string& from, const std::string& to, const std::string& whereIsFile) {
+  if (std::rename(from.c_str(), to.c_str()) != 0) {
+    throw StreamingError("Could not rename " + from + " to " + to + ": " + std::strerror(errno) +
+                         ". " + whereIsFile);
+  }
+}
+
+// Step 8 of every way out, exceptions included.
+class ClearStatusOnExit {
+ public:
+  explicit ClearStatusOnExit(StatusBoard& status) : status_(status) {}
+  ~ClearStatusOnExit() { status_.Clear(); }
+
+ private:
+  StatusBoard& status_;
+};
+
+}  // namespace
+
+bool EnableStreaming(const std::string& path, const std::string& faststartTool, ToolRunner& helper,
+                     StatusBoard& status, const std::function<void()>& pump) {
+  ClearStatusOnExit clearStatus(status);
+  if (!FileExists(path) || ExtensionOf(path) != "mp4") return false;
+  const std::string name = FileNameOf(path);
+  if (name == kStreamingTemporaryName) {
+    status.Show("Could not enable streaming on " + name +
+                ": the name is reserved for the copy being rewritten");
+    return false;
+  }
+  if (helper.Busy()) {
+    status.Show("Could not enable streaming on " + name + ": the fast-start tool is busy");
+    return false;
+  }
+
+  status.Show("Enabling Streaming on " + name);
+  const std::string temporary = FolderOf(path) + kStreamingTemporaryName;
+  std::remove(temporary.c_str());  // a leftover of an interrupted run; failing is harmless
+  Rename(path, temporary, "The file is unchanged.");
+
+  try {
+    helper.Start({faststartTool, temporary, path});
+  } catch (const std::exception& error) {
+    Rename(temporary, path, "The file is kept as " + temporary + ".");
+    const auto* system = dynamic_cast<const std::system_error*>(&error);
+    const std::string message = "Could not start " + faststartTool + ": " +
+                                (system != nullptr ? system->code().message() : error.what());
+    status.Show(message);
+    throw StreamingError(message);
+  }
+  helper.Wait(pump);
+
+  status.Show("Streaming enabled");
+  if (FileExists(path)) {
+    std::remove(temporary.c_str());
+    return true;
+  }
+  status.Show("Could not enable streaming");
+  Rename(temporary, path, "The file is kept as " + temporary + ".");
+  return false;
+}
+
+}  // namespace vidoria
