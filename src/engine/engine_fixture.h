@@ -1,0 +1,123 @@
+// Test fixtures for the engine and the headless program: a temporary home holding the
+// companion's data folder, stored files written by hand, and vidoriad run as its own process.
+#pragma once
+
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/engine.h"
+#include "library/cipher.h"
+
+namespace vidoria::testing {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// A temporary home with the companion's data folder, and an environment that points at it.
+class EngineTest : public ::testing::Test {
+ protected:
+  EngineTest() {
+    home_ = fs::path(::testing::TempDir()) /
+            ("engine" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
+    fs::remove_all(home_);
+    data_ = home_ / ".local/share/Kelvane3";
+    fs::create_directories(data_);
+    env_ = {{"HOME", home_.string()}};
+  }
+  ~EngineTest() override { fs::remove_all(home_); }
+
+  EngineOptions Options() {
+    EngineOptions options;
+    options.env = [this](const char* name) {
+      auto it = env_.find(name);
+      return it == env_.end() ? std::string() : it->second;
+    };
+    options.core = &core_;
+    options.reportError = [this](const std::string& message) { errors_.push_back(message); };
+    return options;
+  }
+  static void Write(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+  static std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  // A port nobody listens on right now.
+  static int FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+  }
+  static std::string SettingsText(int port, const std::string& autorun = "Autorun OFF") {
+    std::string text;
+    for (const std::string& line :
+         {autorun, std::string("Autostart OFF"), std::string("Autoscan OFF"), std::string("5"),
+          std::string("qorvu"), EncodeText(kCypherKey, "qorvu"), std::string("login OFF"),
+          std::to_string(port)}) {
+      text += line + "\r\n";
+    }
+    return text;
+  }
+
+  inline static int counter_ = 0;
+  fs::path home_, data_;
+  std::map<std::string, std::string> env_;
+  std::vector<std::string> errors_;
+  CoreRuntime core_;
+};
+
+// The headless program, run as a user would: its own process, a temporary home, signals.
+class VidoriadTest : public EngineTest {
+ protected:
+  pid_t Spawn(int stdoutFd = -1) {
+    const std::string program = std::string(VIDORIAD_PATH);
+    std::vector<std::string> environment = {"HOME=" + home_.string(), "PATH=/usr/bin:/bin"};
+    std::vector<char*> envp;
+    for (auto& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdoutFd, 2);
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+  }
+  static int WaitExit(pid_t pid) {
+    int status = 0;
+    for (int i = 0; i < 1000; ++i) {
+      if (::waitpid(pid, &status, WNOHANG) == pid) {
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(10ms);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return -1;
+  }
+};
+
+}  // namespace vidoria::testing
