@@ -60,6 +60,20 @@ int64_t DecimalOrZero(std::string_view text) {
 
 }  // namespace
 
+size_t HttpReader::Find(std::string_view needle) {
+  // Bytes already searched need not be searched again when a line arrives one packet at a time.
+  const size_t overlap = needle.size() - 1;
+  const size_t from = searched_ > overlap ? searched_ - overlap : 0;
+  const size_t at = input_.find(needle, from);
+  searched_ = at == std::string::npos ? input_.size() : 0;
+  return at;
+}
+
+void HttpReader::Consume(size_t count) {
+  input_.erase(0, count);
+  searched_ = 0;
+}
+
 HttpReader::Outcome HttpReader::Process(ServerRequest& request, ServerResponse& response,
                                         const Callbacks& callbacks) {
   // The next request waits until the response to this one has left (RequestDone).
@@ -69,7 +83,7 @@ HttpReader::Outcome HttpReader::Process(ServerRequest& request, ServerResponse& 
   }
   while (!input_.empty()) {
     if (!headerComplete_ && !lineSeen_) {
-      const size_t crlf = input_.find(kCrLf);
+      const size_t crlf = Find(kCrLf);
       const size_t p = crlf == std::string::npos ? 0 : crlf + 1;  // 1-based position of the CR
       const size_t max = limits_.maxRequestSize;
       if (max > 0 && (p > max + 1 || (p == 0 && input_.size() > max + 2))) {
@@ -83,11 +97,11 @@ HttpReader::Outcome HttpReader::Process(ServerRequest& request, ServerResponse& 
     }
     if (lineSeen_ && !headerComplete_) {
       if (input_.starts_with(kCrLf)) {
-        input_.erase(0, 2);
+        Consume(2);
         headerComplete_ = true;
         request.ApplyFixup(limits_.fixup);
       } else {
-        const size_t found = input_.find("\r\n\r\n");
+        const size_t found = Find("\r\n\r\n");
         const size_t f = found == std::string::npos ? 0 : found + 1;
         const size_t max = limits_.maxHeaderSize;
         if (max > 0 && (f > max || (f == 0 && input_.size() > max + 4))) {
@@ -96,7 +110,7 @@ HttpReader::Outcome HttpReader::Process(ServerRequest& request, ServerResponse& 
         }
         if (f > 0) {
           ParseHeaderBlock(request, std::string_view(input_).substr(0, found + 4));
-          input_.erase(0, found + 4);
+          Consume(found + 4);
           headerComplete_ = true;
           request.ApplyFixup(limits_.fixup);
         }
@@ -105,10 +119,9 @@ HttpReader::Outcome HttpReader::Process(ServerRequest& request, ServerResponse& 
     if (!headerComplete_) return Outcome::kNeedMore;
 
     if (chunked_) {
-      if (!ReadChunked(request, callbacks)) return Outcome::kNeedMore;
-      if (chunkState_ == 0 && !input_.empty() && input_.find(kCrLf) == std::string::npos &&
-          limits_.maxRequestSize > 0 && input_.size() > limits_.maxRequestSize + 2) {
-        // A size line that never ends would grow the buffer without bound.
+      const ChunkStep step = ReadChunked(request, callbacks);
+      if (step == ChunkStep::kNeedMore) return Outcome::kNeedMore;
+      if (step == ChunkStep::kInvalid) {
         Invalid(request, request.FileName(), callbacks);
         return Outcome::kInvalid;
       }
@@ -119,10 +132,10 @@ HttpReader::Outcome HttpReader::Process(ServerRequest& request, ServerResponse& 
         content_ += input_;
         request.ContentIn += static_cast<int64_t>(input_.size());
         contentRemaining_ -= static_cast<int64_t>(input_.size());
-        input_.clear();
+        Consume(input_.size());
       } else {
         content_.append(input_, 0, static_cast<size_t>(contentRemaining_));
-        input_.erase(0, static_cast<size_t>(contentRemaining_));
+        Consume(static_cast<size_t>(contentRemaining_));
         request.ContentIn += contentRemaining_;
         contentRemaining_ = 0;
         request.Complete = true;
@@ -149,7 +162,7 @@ bool HttpReader::ParseRequestLine(ServerRequest& request, ServerResponse& respon
   chunkState_ = 0;
   chunkRemaining_ = 0;
   const std::string line = input_.substr(0, lineEnd);
-  input_.erase(0, lineEnd + 2);
+  Consume(lineEnd + 2);
 
   const std::string upper = UpperCase(line);
   if (upper.find(" HTTP/") == std::string::npos && upper.find(" HTTPS/") == std::string::npos) {
@@ -220,38 +233,44 @@ void HttpReader::ParseHeaderBlock(ServerRequest& request, std::string_view block
   }
 }
 
-bool HttpReader::ReadChunked(ServerRequest& request, const Callbacks& callbacks) {
+HttpReader::ChunkStep HttpReader::ReadChunked(ServerRequest& request, const Callbacks& callbacks) {
   switch (chunkState_) {
     case 0: {
-      const size_t end = input_.find(kCrLf);
-      if (end == std::string::npos) return false;
+      // A size line is held to the request line's limit, however the bytes were split into
+      // packets; otherwise one that never ends would grow the buffer without bound.
+      const size_t end = Find(kCrLf);
+      const size_t max = limits_.maxRequestSize;
+      if (max > 0 && (end == std::string::npos ? input_.size() > max + 2 : end > max)) {
+        return ChunkStep::kInvalid;
+      }
+      if (end == std::string::npos) return ChunkStep::kNeedMore;
       chunkRemaining_ = ChunkSize(TrimControl(std::string_view(input_).substr(0, end)));
-      input_.erase(0, end + 2);
+      Consume(end + 2);
       chunkState_ = 1;
-      return true;
+      return ChunkStep::kStep;
     }
     case 1:
-      if (input_.empty()) return false;
+      if (input_.empty()) return ChunkStep::kNeedMore;
       if (static_cast<int64_t>(input_.size()) < chunkRemaining_) {
         content_ += input_;
         request.ContentIn += static_cast<int64_t>(input_.size());
         chunkRemaining_ -= static_cast<int64_t>(input_.size());
-        input_.clear();
+        Consume(input_.size());
         if (callbacks.received) callbacks.received();
         request.Started = false;
       } else if (chunkRemaining_ > 0) {
         content_.append(input_, 0, static_cast<size_t>(chunkRemaining_));
-        input_.erase(0, static_cast<size_t>(chunkRemaining_));
+        Consume(static_cast<size_t>(chunkRemaining_));
         request.ContentIn += chunkRemaining_;
         chunkRemaining_ = 0;
         chunkState_ = 2;
       } else {
         chunkState_ = 3;
       }
-      return true;
+      return ChunkStep::kStep;
     default:
-      if (input_.size() < 2) return false;
-      input_.erase(0, 2);
+      if (input_.size() < 2) return ChunkStep::kNeedMore;
+      Consume(2);
       if (chunkState_ == 2) {
         chunkState_ = 0;
       } else {
@@ -260,7 +279,7 @@ bool HttpReader::ReadChunked(ServerRequest& request, const Callbacks& callbacks)
       }
       if (callbacks.received) callbacks.received();
       request.Started = false;
-      return true;
+      return ChunkStep::kStep;
   }
 }
 

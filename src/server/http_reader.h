@@ -53,12 +53,17 @@ class HttpReader {
  private:
   bool ParseRequestLine(ServerRequest& request, ServerResponse& response, size_t lineEnd);
   void ParseHeaderBlock(ServerRequest& request, std::string_view block);
-  // Returns true when a step was taken, false when more bytes are needed.
-  bool ReadChunked(ServerRequest& request, const Callbacks& callbacks);
+  enum class ChunkStep { kStep, kNeedMore, kInvalid };
+  ChunkStep ReadChunked(ServerRequest& request, const Callbacks& callbacks);
+  // Finds `needle` in the input, skipping what earlier calls searched in vain.
+  size_t Find(std::string_view needle);
+  // Drops bytes from the front of the input.
+  void Consume(size_t count);
   void Invalid(ServerRequest& request, std::string_view fileName, const Callbacks& callbacks);
 
   const HttpReaderLimits limits_;
   std::string input_;
+  size_t searched_ = 0;  // leading input bytes known to hold no needle; reset by Consume
   std::string content_;
   bool lineSeen_ = false;
   bool headerComplete_ = false;

@@ -217,3 +217,23 @@ TEST_F(ReaderTest, ContentLengthThatIsNoNumberMeansNoBody) {
 
 }  // namespace
 }  // namespace vidoria
+
+namespace vidoria {
+namespace {
+
+TEST(HttpReaderLimitsTest, ChunkSizeLineIsHeldToTheLimitHoweverItIsSplit) {
+  const std::string header = "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n";
+  const std::string longLine(200, '1');
+  for (size_t slice : {SIZE_MAX, size_t{64}, size_t{1}}) {
+    for (const std::string& tail : {longLine, longLine + "\r\n"}) {
+      SCOPED_TRACE(std::to_string(slice) + (tail.ends_with("\r\n") ? " ended" : " open"));
+      Harness reader(HttpReaderLimits{100, 16000, {}});
+      reader.Feed(header + "1\r\na\r\n");
+      EXPECT_EQ(reader.Feed(tail, slice), HttpReader::Outcome::kInvalid);
+      EXPECT_EQ(reader.invalid_, 1);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vidoria
