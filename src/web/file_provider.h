@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -70,6 +72,11 @@ class FileProvider {
   void WritePage(Connection& c, std::string_view buffer);
   void ListPage(Connection& c);
   void ListFile(Connection& c);
+  // The fixed list names with their buffers, then the playlists of that name.
+  using FixedList = std::pair<std::string_view, std::string_view>;
+  using PlaylistText = std::function<const std::string&(const LibraryView&, int row)>;
+  void AnswerList(Connection& c, std::string_view prefix, std::span<const FixedList> fixed,
+                  const PlaylistText& text);
   void NotFound(Connection& c, const std::string& what);
   // The login form.
   void loginProvider1DataReceived(Connection& c);

@@ -98,40 +98,37 @@ void FileProvider::NotFound(Connection& c, const std::string& what) {
 }
 
 void FileProvider::ListPage(Connection& c) {
-  const std::string name = ListName(c.Request.FileName(), "/list&");
-  static const std::pair<std::string_view, std::string_view> fixed[] = {
-      {"library", page::kLibrary},
-      {"music", page::kMusic},
-      {"movies", page::kMovies},
-      {"tvshows", page::kTvShows}};
-  for (auto [list, buffer] : fixed) {
-    if (name == list) return WritePage(c, buffer);
-  }
-  const auto view = context_.library->Current();
-  bool found = false;
-  for (int row = 0; row < view->playlists.RowCount(); ++row) {
-    if (view->playlists.Cell(0, row) != name) continue;
-    c.Write(view->playlists.Cell(1, row));
-    found = true;
-  }
-  if (!found) NotFound(c, name);
+  static const FixedList pages[] = {{"library", page::kLibrary},
+                                    {"music", page::kMusic},
+                                    {"movies", page::kMovies},
+                                    {"tvshows", page::kTvShows}};
+  AnswerList(c, "/list&", pages, [](const LibraryView& view, int row) -> const std::string& {
+    return view.playlists.Cell(1, row);
+  });
 }
 
 void FileProvider::ListFile(Connection& c) {
-  const std::string name = ListName(c.Request.FileName(), "/list.txt&");
-  static const std::pair<std::string_view, std::string_view> fixed[] = {
-      {"library", page::kLibraryList},
-      {"music", page::kMusicList},
-      {"movies", page::kMoviesList},
-      {"tvshows", page::kTvShowsList}};
+  static const FixedList files[] = {{"library", page::kLibraryList},
+                                    {"music", page::kMusicList},
+                                    {"movies", page::kMoviesList},
+                                    {"tvshows", page::kTvShowsList}};
+  AnswerList(c, "/list.txt&", files, [](const LibraryView& view, int row) -> const std::string& {
+    return view.playlists2.Cell(3, row);
+  });
+}
+
+void FileProvider::AnswerList(Connection& c, std::string_view prefix,
+                              std::span<const FixedList> fixed, const PlaylistText& text) {
+  const std::string name = ListName(c.Request.FileName(), prefix);
   for (auto [list, buffer] : fixed) {
     if (name == list) return WritePage(c, buffer);
   }
+  // Every playlist of that name, in table order.
   const auto view = context_.library->Current();
   bool found = false;
   for (int row = 0; row < view->playlists.RowCount(); ++row) {
     if (view->playlists.Cell(0, row) != name) continue;
-    c.Write(view->playlists2.Cell(3, row));
+    c.Write(text(*view, row));
     found = true;
   }
   if (!found) NotFound(c, name);

@@ -1,0 +1,259 @@
+#include "faststart/faststart.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "faststart/file_io.h"
+#include "faststart/layout.h"
+#include "faststart/mp4_boxes.h"
+
+namespace vidoria::faststart {
+
+namespace {
+
+constexpr FourCC kFtyp = MakeFourCC("ftyp");
+constexpr FourCC kMoov = MakeFourCC("moov");
+constexpr FourCC kMdat = MakeFourCC("mdat");
+constexpr FourCC kMeta = MakeFourCC("meta");
+
+// A movie box this large would index days of video; anything bigger is damage, and the bound
+// keeps memory use sane since the box is held in memory twice.
+constexpr uint64_t kMaxMoovSize = uint64_t(512) << 20;
+
+// What gets written: the top-level boxes in output order, each copied from the input except the
+// movie box, which is written from `moov_bytes`. An empty order means "copy the whole input".
+struct Plan {
+  std::vector<BoxHeader> order;
+  std::optional<size_t> moov_position;
+  std::vector<uint8_t> moov_bytes;
+  size_t widened_tables = 0;
+};
+
+Result<Box> LoadBox(int fd, const BoxHeader& header) {
+  const std::string name = FourCCName(header.type) + " box";
+  if (header.size > kMaxMoovSize) {
+    return Failure{name + " is too large (" + std::to_string(header.size) + " bytes)"};
+  }
+  std::vector<uint8_t> bytes(header.size);
+  if (Status read = ReadAt(fd, header.offset, bytes); !read) return Failure{read.reason()};
+  Result<Box> box = ParseBox(bytes, header.offset);
+  if (!box) return Failure{"damaged " + name + ": " + box.reason()};
+  return box;
+}
+
+// Offsets we do not rewrite would be left pointing at the wrong bytes once the data moves;
+// refusing is better than writing a file that plays wrong.
+Status CheckMovable(const std::vector<BoxHeader>& boxes, const Box& moov, int fd) {
+  struct Unsupported {
+    FourCC type;
+    const char* reason;
+  };
+  static constexpr Unsupported kInMoov[] = {
+      {MakeFourCC("cmov"), "the moov box is compressed (cmov), which is not supported"},
+      {MakeFourCC("iloc"), "the moov box holds item locations (iloc), which are not supported"},
+      {MakeFourCC("saio"),
+       "the moov box holds sample auxiliary information offsets (saio), which are not supported"},
+  };
+  for (const Unsupported& u : kInMoov) {
+    if (Contains(moov, u.type)) return Failure{u.reason};
+  }
+  for (const BoxHeader& header : boxes) {
+    if (header.type == MakeFourCC("moof")) {
+      return Failure{"fragmented files (moof) with the moov box last are not supported"};
+    }
+    if (header.type == kMeta) {
+      Result<Box> meta = LoadBox(fd, header);
+      if (!meta) return Failure{meta.reason()};
+      if (Contains(*meta, MakeFourCC("iloc"))) {
+        return Failure{"a meta box holds item locations (iloc), which are not supported"};
+      }
+    }
+  }
+  return Ok();
+}
+
+Result<Plan> PlanMove(int fd, const std::vector<BoxHeader>& boxes, size_t moov_index) {
+  Result<Box> moov = LoadBox(fd, boxes[moov_index]);
+  if (!moov) return Failure{moov.reason()};
+  if (Status movable = CheckMovable(boxes, *moov, fd); !movable) return Failure{movable.reason()};
+
+  Layout layout(boxes, moov_index);
+  Result<size_t> widened = RelocateChunkOffsets(*moov, layout);
+  if (!widened) return Failure{widened.reason()};
+
+  Plan plan;
+  plan.widened_tables = *widened;
+  for (size_t i : layout.order()) {
+    // Boxes are copied with their headers as they are, so one whose size says "to the end of
+    // the file" must stay last. Only an 'ftyp' could be moved away from the end; the movie box
+    // gets a new header anyway.
+    if (i != moov_index && boxes[i].to_end && i != layout.order().back()) {
+      return Failure{"box '" + FourCCName(boxes[i].type) +
+                     "' runs to the end of the file and cannot be moved"};
+    }
+    if (i == moov_index) plan.moov_position = plan.order.size();
+    plan.order.push_back(boxes[i]);
+  }
+  moov->AppendTo(plan.moov_bytes);
+  return plan;
+}
+
+// Decides what to write. Fails for inputs that are no complete MP4.
+Result<Plan> MakePlan(int fd, uint64_t file_size) {
+  Result<std::vector<BoxHeader>> boxes = ScanTopLevel(fd, file_size);
+  if (!boxes) return Failure{boxes.reason()};
+
+  std::optional<size_t> moov;
+  bool ftyp = false, mdat = false;
+  for (size_t i = 0; i < boxes->size(); ++i) {
+    const FourCC type = (*boxes)[i].type;
+    ftyp = ftyp || type == kFtyp;
+    mdat = mdat || type == kMdat;
+    if (type != kMoov) continue;
+    if (moov) return Failure{"more than one moov box"};
+    moov = i;
+  }
+  if (!moov && !ftyp && !mdat) return Failure{"not an MP4 file (no ftyp, moov or mdat box)"};
+  if (!moov) return Failure{"no moov box (the file is incomplete or was never finished)"};
+
+  const uint64_t moov_offset = (*boxes)[*moov].offset;
+  const bool fast_start = std::none_of(boxes->begin(), boxes->end(), [&](const BoxHeader& b) {
+    return b.type == kMdat && b.offset < moov_offset;
+  });
+  if (fast_start) return Plan{};
+  return PlanMove(fd, *boxes, *moov);
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// The temporary output, removed unless committed.
+class TempOutput {
+ public:
+  explicit TempOutput(const Options& options) : options_(options) {}
+  TempOutput(const TempOutput&) = delete;
+  TempOutput& operator=(const TempOutput&) = delete;
+  ~TempOutput() {
+    if (path_.empty()) return;
+    fd_ = UniqueFd();
+    ::unlink(path_.c_str());
+    Notify("");
+  }
+
+  Status Create(const std::string& output, mode_t mode) {
+    std::string pattern = FolderOf(output) + "/.faststart-XXXXXX";
+    int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) {
+      return Failure{"cannot create a file in " + FolderOf(output) + ": " + ErrnoText(errno)};
+    }
+    fd_ = UniqueFd(fd);
+    path_ = pattern;
+    Notify(path_);
+    // The rewritten file stands in for the input, so it gets the input's permissions rather
+    // than mkostemp's owner-only ones.
+    if (::fchmod(fd, mode) != 0) return Failure{"cannot set permissions: " + ErrnoText(errno)};
+    return Ok();
+  }
+
+  int fd() const { return fd_.get(); }
+
+  Status Commit(const std::string& output, uint64_t size) {
+    if (::ftruncate(fd_.get(), off_t(size)) != 0 || ::fsync(fd_.get()) != 0) {
+      return Failure{"cannot write the output: " + ErrnoText(errno)};
+    }
+    if (Status closed = fd_.Close(); !closed) return closed;
+    if (::rename(path_.c_str(), output.c_str()) != 0) {
+      return Failure{"cannot create " + output + ": " + ErrnoText(errno)};
+    }
+    path_.clear();
+    Notify("");
+    // Makes the new name durable too; the caller may delete the original next.
+    UniqueFd folder(::open(FolderOf(output).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.valid()) ::fsync(folder.get());
+    return Ok();
+  }
+
+ private:
+  void Notify(const std::string& path) {
+    if (options_.temp_file_changed) options_.temp_file_changed(path);
+  }
+
+  const Options& options_;
+  UniqueFd fd_;
+  std::string path_;
+};
+
+Status WritePlan(const Plan& plan, int in, uint64_t file_size, int out, uint64_t output_size) {
+  RangeCopier copier;
+  if (plan.order.empty()) {
+    if (Status copied = copier.Copy(in, 0, file_size, out); !copied) return copied;
+  }
+  for (size_t i = 0; i < plan.order.size(); ++i) {
+    Status written = plan.moov_position == i
+                         ? WriteAll(out, plan.moov_bytes)
+                         : copier.Copy(in, plan.order[i].offset, plan.order[i].size, out);
+    if (!written) return written;
+  }
+  if (::lseek(out, 0, SEEK_CUR) != off_t(output_size)) {
+    return Failure{"the output came out the wrong size (was the input changed while copying?)"};
+  }
+  return Ok();
+}
+
+}  // namespace
+
+Result<Outcome> MakeFastStart(const std::string& input, const std::string& output,
+                              const Options& options) {
+  // O_NONBLOCK only so that a FIFO is refused below instead of waiting for a writer; it does
+  // not change reads from regular files.
+  UniqueFd in(::open(input.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!in.valid()) return Failure{"cannot open: " + ErrnoText(errno)};
+  struct stat in_stat;
+  if (::fstat(in.get(), &in_stat) != 0) return Failure{"cannot read: " + ErrnoText(errno)};
+  if (!S_ISREG(in_stat.st_mode)) return Failure{"not a regular file"};
+
+  struct stat out_stat;
+  if (::stat(output.c_str(), &out_stat) == 0) {
+    if (out_stat.st_dev == in_stat.st_dev && out_stat.st_ino == in_stat.st_ino) {
+      return Failure{"input and output are the same file"};
+    }
+    if (S_ISDIR(out_stat.st_mode)) return Failure{"the output " + output + " is a folder"};
+  }
+
+  const uint64_t file_size = uint64_t(in_stat.st_size);
+  Result<Plan> plan = MakePlan(in.get(), file_size);
+  if (!plan) return Failure{plan.reason()};
+
+  Outcome outcome;
+  outcome.moved = !plan->order.empty();
+  outcome.widened_tables = plan->widened_tables;
+  outcome.moov_size = plan->moov_bytes.size();
+  outcome.output_size = file_size + plan->moov_bytes.size();
+  if (plan->moov_position) outcome.output_size -= plan->order[*plan->moov_position].size;
+
+  TempOutput temp(options);
+  if (Status created = temp.Create(output, in_stat.st_mode & 0777); !created) {
+    return Failure{created.reason()};
+  }
+  if (Status written = WritePlan(*plan, in.get(), file_size, temp.fd(), outcome.output_size);
+      !written) {
+    return Failure{written.reason()};
+  }
+  if (Status committed = temp.Commit(output, outcome.output_size); !committed) {
+    return Failure{committed.reason()};
+  }
+  return outcome;
+}
+
+}  // namespace vidoria::faststart

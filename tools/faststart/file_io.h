@@ -1,0 +1,70 @@
+// Small POSIX file helpers for the tool: owned descriptors, exact reads, and a copier that moves
+// byte ranges between files in constant memory.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "faststart/result.h"
+
+namespace vidoria::faststart {
+
+// strerror text for an errno value.
+std::string ErrnoText(int error);
+
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept;
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd();
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  int release();
+  // Closes now and reports the error close() returns; a failed close of a written file can mean
+  // lost data.
+  Status Close();
+
+ private:
+  int fd_ = -1;
+};
+
+// Reads exactly out.size() bytes at `offset`; the input ending early is a failure.
+Status ReadAt(int fd, uint64_t offset, std::span<uint8_t> out);
+
+// Appends all of `data` at the descriptor's current position.
+Status WriteAll(int fd, std::span<const uint8_t> data);
+
+// Copies byte ranges of one file to the current position of another. The kernel does the copy
+// where it can (copy_file_range); otherwise one fixed buffer is reused, so memory use does not
+// grow with the file. Holes in the input stay holes: the output position is only advanced over
+// them, and the caller sets the final size with ftruncate() so a trailing hole is kept too.
+// Writeback of the copied data is started every kWritebackStep bytes, so the caller's final
+// fsync overlaps the copy instead of following it. Not thread-safe; one copier per output.
+class RangeCopier {
+ public:
+  static constexpr size_t kBufferSize = 1 << 20;
+  static constexpr uint64_t kWritebackStep = 16 << 20;
+
+  Status Copy(int in, uint64_t offset, uint64_t length, int out);
+
+ private:
+  Status CopyData(int in, uint64_t offset, uint64_t length, int out);
+  Status CopyThroughBuffer(int in, uint64_t offset, uint64_t length, int out);
+
+  void StartWriteback(int out);
+
+  bool kernel_copy_ = true;       // cleared for good once the kernel refuses these two files
+  uint64_t writeback_start_ = 0;  // output offset up to which writeback was started
+  std::vector<uint8_t> buffer_;
+};
+
+}  // namespace vidoria::faststart
