@@ -4,6 +4,7 @@
 
 #include "library/autostart.h"
 #include "library/stored_files.h"
+#include "playlists/playlist_prune.h"
 #include "server/log.h"
 #include "server/text.h"
 #include "web/content_types.h"
@@ -155,18 +156,7 @@ void Engine::Tick(Clock::time_point now) {
 
 void Engine::FirstGeneration() {
   GenerateLibrary();
-  // Items whose file the library no longer knows leave their playlists.
-  for (int row = 0; row < playlists.RowCount(); ++row) {
-    for (int col = 2; col < playlists.ColCount(); ++col) {
-      const std::string& item = playlists.Cell(col, row);
-      if (item.empty()) continue;
-      bool known = false;
-      for (int r = 0; r < myGrid.RowCount() && !known; ++r) {
-        known = EqualsIgnoreCase(myGrid.Cell(2, r), item);
-      }
-      if (!known) playlists.SetCell(col, row, "");
-    }
-  }
+  PrunePlaylists(playlists, myGrid);
   PublishLibrary();
 }
 

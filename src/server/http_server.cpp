@@ -77,6 +77,7 @@ HttpServer::~HttpServer() {
 }
 
 void HttpServer::SetMultiThreaded(bool on) {
+  if (on == multiThreaded_) return;  // setting it again changes nothing, listening or not
   if (Listening()) throw EConnection("Can not change MultiThreaded after Listen.");
   multiThreaded_ = on;
 }

@@ -1,0 +1,28 @@
+#include "playlists/playlist_view.h"
+
+#include <utility>
+#include <vector>
+
+#include "playlists/playlist_table.h"
+
+namespace vidoria {
+
+ListResult UpdateMyPlayList(const Table& playlists, std::string_view name) {
+  std::vector<std::string> items;
+  for (int row = 0; row < playlists.RowCount(); ++row) {
+    if (!name.empty() && playlists.Cell(kPlaylistNameColumn, row) != name) continue;
+    for (int col = kFirstSlotColumn; col < playlists.ColCount(); ++col) {
+      const std::string& item = playlists.Cell(col, row);
+      if (!item.empty()) items.push_back(item);
+    }
+  }
+  ListResult result{std::move(items), {}};
+  result.status = ItemCountStatus(result.items.size());
+  return result;
+}
+
+std::string SelectedItemsStatus(size_t count) {
+  return std::to_string(count) + " items selected";
+}
+
+}  // namespace vidoria
