@@ -11,6 +11,7 @@
 #include "server/exceptions.h"
 #include "server/http_server.h"
 #include "server/main_thread.h"
+#include "server/session_store.h"
 
 namespace vidoria {
 
@@ -98,6 +99,7 @@ Connection::~Connection() {
   if (timer_) server_.Core().notifier.timers().Stop(timer_);
   if (fd_ >= 0) ::close(fd_);
   if (reserved_) server_.UncountConnection();
+  if (Session) server_.Sessions->Release(Session, {});
   server_.Forget(queue_.Id());
 }
 
@@ -359,8 +361,31 @@ void Connection::DataSentStep() {
   }
 }
 
+ServerSession* Connection::OpenSession(uint8_t lockMode) {
+  ReleaseSessionLock();
+  Session = server_.Sessions->Open(lockMode, peerAddr_, Request.ForwardedFor());
+  RunEvent(settings_.events.OnSessionOpen);
+  dispatch::SessionOpen(server_.Components(), *this);
+  return Session;
+}
+
 void Connection::ReleaseSessionLock() {
-  // Server sessions hold no lock of their own yet; kept as the one place to release it.
+  if (Session == nullptr) return;
+  ServerSession* released = Session;
+  Session = nullptr;
+  server_.Sessions->Release(released, [this](ServerSession& closing) {
+    // The closing chain sees the closing session as the connection's own, for its duration.
+    ServerSession* own = Session;
+    Session = &closing;
+    try {
+      dispatch::SessionClose(server_.Components(), *this);
+      RunEvent(settings_.events.OnSessionClose);
+    } catch (...) {
+      Session = own;
+      throw;
+    }
+    Session = own;
+  });
 }
 
 void Connection::ApplyTimeout(int seconds) {

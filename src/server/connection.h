@@ -68,6 +68,9 @@ class Connection {
   void WriteHeader(std::string_view headerText, bool sendNow);
   // Claims the current request for the active provider.
   void Accept();
+  // Releases the connection's session, if any, and opens a new one as Session. Throws
+  // EConnection "Unable to initialize session" when no identifier can be had.
+  ServerSession* OpenSession(uint8_t lockMode);
   DataProvider* ActiveProvider() const { return active_; }
   bool Open() const { return fd_ >= 0 && !closing_; }
 

@@ -88,6 +88,28 @@ void LinkChain(DataProvider* provider, ConnectionHandler DataServerLink::*member
   }
 }
 
+void SessionOpen(const ComponentList& list, Connection& connection) {
+  for (AbsDataServerLink* component : list.Items()) {
+    if (DataProvider* provider = component->AsProvider()) {
+      connection.RunEvent(provider->OnSessionOpen);
+    } else if (DataServerLink* link = component->AsLink()) {
+      connection.RunEvent(link->OnSessionOpen);
+      SessionOpen(link->Components(), connection);
+    }
+  }
+}
+
+void SessionClose(const ComponentList& list, Connection& connection) {
+  for (AbsDataServerLink* component : list.Items()) {
+    if (DataProvider* provider = component->AsProvider()) {
+      connection.RunEvent(provider->OnSessionClose);
+    } else if (DataServerLink* link = component->AsLink()) {
+      SessionClose(link->Components(), connection);
+      connection.RunEvent(link->OnSessionClose);
+    }
+  }
+}
+
 void ListenStart(const ComponentList& list, HttpServer& server) {
   for (AbsDataServerLink* component : list.Items()) {
     if (DataProvider* provider = component->AsProvider()) {

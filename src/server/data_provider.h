@@ -93,6 +93,9 @@ void CheckPass(const ComponentList& list, Connection& connection);
 void LinkChain(DataProvider* provider, ConnectionHandler DataServerLink::*member,
                Connection& connection);
 void ListenStart(const ComponentList& list, HttpServer& server);
+// Opened: links before their components. Closing: components before their links.
+void SessionOpen(const ComponentList& list, Connection& connection);
+void SessionClose(const ComponentList& list, Connection& connection);
 void ListenStop(const ComponentList& list, HttpServer& server);
 }  // namespace dispatch
 

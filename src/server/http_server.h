@@ -12,6 +12,7 @@
 #include "server/core_runtime.h"
 #include "server/data_provider.h"
 #include "server/server_settings.h"
+#include "server/session_store.h"
 
 namespace vidoria {
 
@@ -42,6 +43,7 @@ class HttpServer : public ConnectionEvents, public ListenerEvents {
   uint32_t MaxHeaderSize = 0;
   ServerRequestFixup FixupRequest;
   int ServerConnectionLimit = DefaultServerConnectionLimit;
+  SessionStore* Sessions = &ProcessSessions();  // must outlive the server
 
   bool MultiThreaded() const { return multiThreaded_; }
   // Throws EConnection "Can not change MultiThreaded after Listen." while listening.

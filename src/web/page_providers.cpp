@@ -1,7 +1,11 @@
 // The site's pages, list pages, list files and the login form, all answered from page buffers.
+#include <algorithm>
+
 #include "server/connection.h"
+#include "server/http_server.h"
 #include "server/http_values.h"
 #include "server/log.h"
+#include "server/session_store.h"
 #include "server/text.h"
 #include "web/file_provider.h"
 #include "web/request_log.h"
@@ -76,8 +80,13 @@ void FileProvider::BindPageProviders() {
   loginProvider1.OnDataReceived = [this](Connection& c) { loginProvider1DataReceived(c); };
 }
 
-bool FileProvider::GatePasses(Connection&) const {
-  return !context_.access->loginRequired.load() || context_.access->loggedIn.load();
+bool FileProvider::GatePasses(Connection& c) const {
+  if (!context_.access->loginRequired.load()) return true;
+  // Per client: only a browser holding the cookie of a live session that a successful login
+  // opened gets in; using it keeps the session alive. Another client's login opens nothing.
+  return c.Server().Sessions->Refresh(
+      c.Request.Cookie().Value("session"),
+      [](const ServerSession& s) { return s.BooleanField("login"); });
 }
 
 void FileProvider::LoginRedirect(Connection& c) {
@@ -139,6 +148,16 @@ void FileProvider::loginProvider1DataReceived(Connection& c) {
     WritePage(c, page::kLogin);
     return;
   }
+  // A login form is a few dozen bytes; anything near the core's limits is not one.
+  if (c.Request.ContentLength() > MaxAcceptedContent || c.Request.ContentIn > MaxAcceptedContent) {
+    Log("BAD! " + RequestPart(c) + " 0 " + ClientPart(c) +
+        " > Content size exceeds 128K limit (size=" +
+        std::to_string(std::max(c.Request.ContentLength(), c.Request.ContentIn)) + " bytes).");
+    c.Response.Status(400, "Bad Request");
+    c.Write("Status 400: Bad Request");
+    c.Disconnect();
+    return;
+  }
   c.Request.Params().AddText(c.Read());
   if (!c.Request.Complete) return;
   const auto [username, password] = context_.access->Credentials();
@@ -149,6 +168,11 @@ void FileProvider::loginProvider1DataReceived(Connection& c) {
     return;
   }
   context_.access->loggedIn = true;
+  ServerSession* session = c.OpenSession(2);
+  session->SetTextField("name", c.Request.Params().Value("user"));
+  session->SetBooleanField("login", true);
+  session->KeepAlive = 240;
+  c.Response.Cookie().SetValue("session", session->ID);
   c.Response.SetValue("Location", "index.html");
   WritePage(c, page::kIndex);
 }

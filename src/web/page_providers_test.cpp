@@ -1,4 +1,6 @@
+#include <regex>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -83,7 +85,7 @@ TEST_F(PageProvidersTest, UnknownListNameAnswersNotFoundAtOnce) {
   EXPECT_NE(WaitForLogLine("FAIL 127.0.0.1 > test \"GET /list&Nobody\" 0 REF"), "");
 }
 
-TEST_F(PageProvidersTest, GatedPagesRedirectUntilSomeoneLogsIn) {
+TEST_F(PageProvidersTest, GatedPagesOpenOnlyToTheClientThatLoggedIn) {
   access_.loginRequired = true;
   access_.SetCredentials("kim", "s3cret");
   Start();
@@ -100,11 +102,38 @@ TEST_F(PageProvidersTest, GatedPagesRedirectUntilSomeoneLogsIn) {
   EXPECT_EQ(Get("/login.html").body, "LOGIN Login failed, wrong username/password.");
   EXPECT_FALSE(access_.loggedIn);
 
-  const HttpAnswer right =
-      Request("POST /login.html HTTP/1.1\r\nContent-Length: 20\r\n\r\nuser=kim&pass=s3cret");
+  // The body arrives in two packets and is answered once.
+  testing::TestClient client(port_);
+  client.Send("POST /login.html HTTP/1.1\r\nContent-Length: 20\r\n\r\nuser=kim&pa");
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  client.Send("ss=s3cret");
+  const HttpAnswer right = testing::ReadAnswer(client);
+  EXPECT_EQ(right.StatusLine(), "HTTP/1.1 200 OK");
   EXPECT_EQ(right.Header("Location"), "index.html");
   EXPECT_EQ(right.body, "HOME");
   EXPECT_TRUE(access_.loggedIn);
+  const std::string cookie = right.Header("SET-COOKIE");
+  ASSERT_TRUE(std::regex_match(cookie, std::regex("session=[0-9a-f]{32}"))) << cookie;
+
+  EXPECT_EQ(Get("/").StatusLine(), "HTTP/1.1 302 Redirect") << "another client without the cookie";
+  EXPECT_EQ(Get("/", "Cookie: " + cookie + "\r\n").body, "HOME");
+  EXPECT_EQ(Get("/", "Cookie: a=1; " + cookie + "; b=2\r\n").body, "HOME");
+  EXPECT_EQ(Get("/", "Cookie: a=1\r\nCookie: " + cookie + "\r\n").body, "HOME");
+  EXPECT_EQ(Get("/", "Cookie: session=0123456789abcdef0123456789abcdef\r\n").StatusLine(),
+            "HTTP/1.1 302 Redirect");
+  clockOffsetSeconds_ = 200;
+  EXPECT_EQ(Get("/", "Cookie: " + cookie + "\r\n").body, "HOME") << "use keeps it alive";
+  clockOffsetSeconds_ = 200 + 241;
+  EXPECT_EQ(Get("/", "Cookie: " + cookie + "\r\n").StatusLine(), "HTTP/1.1 302 Redirect")
+      << "idle past 240 s";
+}
+
+TEST_F(PageProvidersTest, HugeLoginPostIsRefused) {
+  Start();
+  testing::TestClient client(port_);
+  client.Send("POST /login.html HTTP/1.1\r\nContent-Length: 200000\r\n\r\nuser=");
+  EXPECT_TRUE(client.WaitClosed());
+  EXPECT_TRUE(client.Received().starts_with("HTTP/1.1 400 Bad Request")) << client.Received();
 }
 
 }  // namespace

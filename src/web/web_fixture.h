@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -17,6 +18,7 @@
 
 #include "library/activity_log.h"
 #include "server/log.h"
+#include "server/session_store.h"
 #include "server/test_client.h"
 #include "server/text.h"
 #include "web/data_server.h"
@@ -85,6 +87,7 @@ class WebFixture : public ::testing::Test {
       pages_.Set(page::kLogin, "LOGIN " + message);
     };
     server_ = std::make_unique<DataServer>(context, core_);
+    server_->Server.Sessions = &sessions_;
     server_->OnListenStart = [this](HttpServer&) {
       std::lock_guard lock(mu_);
       listening_ = true;
@@ -170,6 +173,10 @@ class WebFixture : public ::testing::Test {
   LibraryView view_;
   PageBuffers pages_;
   AccessState access_;
+  std::atomic<int64_t> clockOffsetSeconds_{0};  // moves the session clock forward
+  SessionStore sessions_{[this] {
+    return std::chrono::system_clock::now() + std::chrono::seconds(clockOffsetSeconds_.load());
+  }};
   CoreRuntime core_;
   std::unique_ptr<DataServer> server_;
   std::mutex mu_;
