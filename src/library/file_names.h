@@ -6,7 +6,8 @@
 
 namespace vidoria {
 
-// The extension in lower case, without the dot, surrounding spaces removed ("/v/Film.MP4" -> "mp4").
+// The extension in lower case, without the dot, surrounding spaces removed ("/v/Film.MP4" ->
+// "mp4").
 std::string ExtensionOf(std::string_view path);
 // The last path element ("/v/Film.mp4" -> "Film.mp4").
 std::string FileNameOf(std::string_view path);

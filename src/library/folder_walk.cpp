@@ -32,13 +32,18 @@ void Walk(const std::string& folder, std::set<FolderId>& seen, std::vector<std::
     while (const dirent* entry = ::readdir(dir.get())) {
       const std::string name = entry->d_name;
       if (name == "." || name == "..") continue;
-      struct stat st {};
-      if (::fstatat(::dirfd(dir.get()), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-      if (S_ISDIR(st.st_mode)) {
+      // The entry's type usually comes with it; only file systems that do not say cost a stat.
+      mode_t type = DTTOIF(entry->d_type);
+      if (entry->d_type == DT_UNKNOWN) {
+        struct stat st {};
+        if (::fstatat(::dirfd(dir.get()), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        type = st.st_mode;
+      }
+      if (S_ISDIR(type)) {
         if (name.front() != '.') subfolders.push_back(folder + name + "/");
-      } else if (S_ISREG(st.st_mode)) {
+      } else if (S_ISREG(type)) {
         files.push_back(folder + name);
-      } else if (S_ISLNK(st.st_mode)) {
+      } else if (S_ISLNK(type)) {
         struct stat target {};
         if (::fstatat(::dirfd(dir.get()), entry->d_name, &target, 0) == 0 &&
             S_ISREG(target.st_mode)) {

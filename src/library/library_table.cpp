@@ -55,6 +55,11 @@ void Add2myGrid(Table& myGrid, std::string_view cls, std::string_view fullPath, 
   for (int row = 0; row < myGrid.RowCount(); ++row) {
     if (myGrid.Cell(PathColumn, row) == fullPath) return;
   }
+  AddUnknownToMyGrid(myGrid, cls, fullPath, count, position, status);
+}
+
+void AddUnknownToMyGrid(Table& myGrid, std::string_view cls, std::string_view fullPath, int count,
+                        int position, StatusBoard& status) {
   const std::string name = FileNameOf(fullPath);
   status.Show(name + " (" + std::to_string(position) + " of " + std::to_string(count) + ")");
 
@@ -67,7 +72,8 @@ void Add2myGrid(Table& myGrid, std::string_view cls, std::string_view fullPath, 
   myGrid.SetCell(ClassColumn, row, std::string(cls));
   myGrid.SetCell(PathColumn, row, std::string(fullPath));
   myGrid.SetCell(NameColumn, row, name);
-  myGrid.SetCell(DurationColumn, row, SecondsToTime(NominalSeconds));
+  static const std::string nominal = SecondsToTime(NominalSeconds);
+  myGrid.SetCell(DurationColumn, row, nominal);
 }
 
 ListResult LibraryList(const Table& myGrid, std::string_view libraryFilter) {

@@ -33,6 +33,10 @@ std::string SecondsToTime(double seconds);
 // else into a new row. A table narrower than 4 columns is widened first.
 void Add2myGrid(Table& myGrid, std::string_view cls, std::string_view fullPath, int count,
                 int position, StatusBoard& status);
+// Add2myGrid without its search for the path, for a caller that knows the path is new (a scan
+// pass keeps an index of the library's paths, so that adding n files costs n, not n squared).
+void AddUnknownToMyGrid(Table& myGrid, std::string_view cls, std::string_view fullPath, int count,
+                        int position, StatusBoard& status);
 
 // The desktop library list and its status line (" item" / " items" count).
 struct ListResult {

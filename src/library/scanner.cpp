@@ -113,7 +113,7 @@ bool Scanner::ScanPass() {
   const int count = static_cast<int>(fileList.size());
   for (int i = 0; i < count; ++i) {
     if (ExtensionOf(fileList[i]) != "mp4" || known.contains(fileList[i])) continue;
-    Add2myGrid(myGrid_, "MOVIE", fileList[i], count, i + 1, status_);
+    AddUnknownToMyGrid(myGrid_, "MOVIE", fileList[i], count, i + 1, status_);
     known.insert(fileList[i]);
   }
   status_.Clear();
