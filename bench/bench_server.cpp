@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -71,6 +72,10 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  // A shell starts background jobs with SIGINT ignored, and an ignored signal is discarded even
+  // while blocked, so sigwait would never see it.
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
   // Blocked before any core thread starts, so the signals reach only sigwait below.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);

@@ -4,36 +4,40 @@
 # then resident memory per idle connection. Prints both servers, the ratios and the goals.
 #
 # Usage: bench/run.sh
-# Environment: DURATION (seconds per wrk run, default 10), IDLE (idle connections, default
-# 10000), HOLD (seconds they stay open, default 10), OUR_PORT / NGINX_PORT (18080 / 18081).
+# Environment: DURATION (seconds per wrk run, default 10), ROUNDS (wrk rounds, default 1; the
+# median of each figure is shown), IDLE (idle connections, default 10000), HOLD (seconds they
+# stay open, default 10), OUR_PORT / NGINX_PORT (default 18080 / 18081).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 DURATION="${DURATION:-10}"
 IDLE="${IDLE:-10000}"
 HOLD="${HOLD:-10}"
+ROUNDS="${ROUNDS:-1}"
 OUR_PORT="${OUR_PORT:-18080}"
 NGINX_PORT="${NGINX_PORT:-18081}"
 WRK_THREADS=2
 WRK_CONNECTIONS=64
 BODY_PATH=/bench.txt
 
-# --- Tools --------------------------------------------------------------------------------------
+# --- Tools ----------------------------------------------------------------------------------------
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 missing=()
 for pkg in nginx wrk curl; do
-  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$pkg")
 done
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}"
 fi
 NGINX_BIN="$(command -v nginx || echo /usr/sbin/nginx)"
 
 cmake --preset default >/dev/null
-cmake --build build >/dev/null
+cmake --build build --target bench_server idle_clients >/dev/null
 
 # Each idle connection is one descriptor in the server and one in idle_clients; both inherit this.
 hard="$(ulimit -Hn)"
@@ -106,7 +110,7 @@ wait_for_answer "http://127.0.0.1:$OUR_PORT$BODY_PATH" bench_server "$our_pid" |
   exit 1
 }
 
-# --- nginx, serving the same bytes from a file ------------------------------------------------------
+# --- nginx, serving the same bytes from a file ----------------------------------------------------
 mkdir -p "$work/www" "$work/nginx"
 head -c 10240 /dev/zero | tr '\0' 'v' | fold -w 63 | head -c 10240 >"$work/www/bench.txt"
 chmod 755 "$work/www"
@@ -152,7 +156,7 @@ wait_for_answer "http://127.0.0.1:$NGINX_PORT$BODY_PATH" nginx "$nginx_pid" || {
 check_body "http://127.0.0.1:$OUR_PORT$BODY_PATH" bench_server
 check_body "http://127.0.0.1:$NGINX_PORT$BODY_PATH" nginx
 
-# --- Load -------------------------------------------------------------------------------------------
+# --- Load -----------------------------------------------------------------------------------------
 # wrk prints latencies as 512.00us, 1.20ms, 1.02s or 1.50m; all become milliseconds.
 to_ms() {
   awk -v v="$1" 'BEGIN {
@@ -161,29 +165,47 @@ to_ms() {
     else if (v ~ /s$/) n *= 1000
     printf "%.2f", n }'
 }
+median() {  # FORMAT NUMBERS...: the median, printed with the printf FORMAT
+  local format="$1"
+  shift
+  echo "$@" | tr ' ' '\n' | awk NF | sort -g |
+    awk -v f="$format\n" '{ v[NR] = $1 } END {
+      if (NR == 0) printf f, 0; else if (NR % 2) printf f, v[(NR + 1) / 2];
+      else printf f, (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
 
-declare -A rps p99 notes
-run_wrk() {  # NAME PORT MODE(keepalive|close)
-  local out="$work/wrk-$1-$3.txt" header=()
+declare -A rps_runs p99_runs rps p99 notes
+run_wrk() {  # NAME PORT MODE(keepalive|close) ROUND
+  local key="$1-$3" out="$work/wrk-$1-$3-$4.txt" header=() r l
   if [ "$3" = close ]; then header=(-H "Connection: close"); fi
-  echo "wrk $1 $3: -t$WRK_THREADS -c$WRK_CONNECTIONS -d${DURATION}s" >&2
+  echo "round $4, wrk $1 $3: -t$WRK_THREADS -c$WRK_CONNECTIONS -d${DURATION}s" >&2
   # wrk stops by itself after -d; timeout only guards against a hung client.
   timeout $((DURATION + 30)) wrk -t"$WRK_THREADS" -c"$WRK_CONNECTIONS" -d"${DURATION}s" --latency \
     "${header[@]}" "http://127.0.0.1:$2$BODY_PATH" >"$out" 2>&1 || true
-  rps[$1-$3]="$(awk '/^Requests\/sec:/ {printf "%.0f", $2}' "$out")"
-  p99[$1-$3]="$(to_ms "$(awk '$1 == "99%" {print $2}' "$out")")"
-  notes[$1-$3]="$(grep -E 'Socket errors|Non-2xx' "$out" | tr -s ' ' | paste -sd';' || true)"
-  if [ -z "${rps[$1-$3]}" ]; then
+  r="$(awk '/^Requests\/sec:/ {printf "%.0f", $2}' "$out")"
+  l="$(awk '$1 == "99%" {print $2}' "$out")"
+  if [ -z "$r" ] || [ -z "$l" ]; then
     echo "wrk gave no result for $1 $3:" >&2
     cat "$out" >&2
-    rps[$1-$3]=0
+    r=0 l=0ms
   fi
+  rps_runs[$key]+="$r "
+  p99_runs[$key]+="$(to_ms "$l") "
+  notes[$key]+="$(grep -E 'Socket errors|Non-2xx' "$out" | tr -s ' ' | paste -sd';' || true)"
   sleep 1
 }
 
-for mode in keepalive close; do
-  run_wrk ours "$OUR_PORT" "$mode"
-  run_wrk nginx "$NGINX_PORT" "$mode"
+load_before="$(cut -d' ' -f1 /proc/loadavg)"
+# Rounds alternate the servers so that a change in the machine's other load hits both alike.
+for round in $(seq "$ROUNDS"); do
+  for mode in keepalive close; do
+    run_wrk ours "$OUR_PORT" "$mode" "$round"
+    run_wrk nginx "$NGINX_PORT" "$mode" "$round"
+  done
+done
+for key in "${!rps_runs[@]}"; do
+  rps[$key]="$(median %.0f "${rps_runs[$key]}")"
+  p99[$key]="$(median %.2f "${p99_runs[$key]}")"
 done
 our_log_lines="$(cat "$work"/log/*.log 2>/dev/null | wc -l)"
 nginx_log_lines="$(wc -l <"$work/nginx/access.log")"
@@ -213,13 +235,14 @@ fds_of() {  # NAME: summed open descriptors
   echo "$total"
 }
 
-declare -A rss_before rss_held per_conn idle_note
+declare -A rss_before rss_held per_conn idle_note connect_s
 idle_test() {  # NAME PORT
   local out="$work/idle-$1.txt" fds0 connected=0 deadline
   echo "idle $1: $IDLE connections held ${HOLD}s" >&2
   sleep 1
   rss_before[$1]="$(rss_kib "$1")"
   fds0="$(fds_of "$1")"
+  : >"$out"
   build/bench/idle_clients "$2" "$IDLE" "$HOLD" >"$out" 2>&1 &
   idle_pid=$!
   # idle_clients bounds its own connecting to 60 s.
@@ -230,6 +253,7 @@ idle_test() {  # NAME PORT
   done
   connected="$(awk '/^connected/ {print $2}' "$out")"
   connected="${connected:-0}"
+  connect_s[$1]="$(awk '/^connected/ {print $6}' "$out")"
   # The last connections may still wait in the accept queue; the server holds them once it has
   # a descriptor for each.
   deadline=$((SECONDS + 15))
@@ -254,42 +278,51 @@ idle_test ours "$OUR_PORT"
 idle_test nginx "$NGINX_PORT"
 
 # --- Report ---------------------------------------------------------------------------------------
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b + 0 == 0) print "n/a"; else printf "%.2f", a / b }'; }
+ratio() {
+  awk -v a="$1" -v b="$2" 'BEGIN { if (b + 0 == 0) print "n/a"; else printf "%.2f", a / b }'
+}
 verdict() { awk -v v="$1" -v op="$2" -v g="$3" 'BEGIN {
   if (v == "n/a") { print "n/a"; exit }
-  if (op == ">=") ok = v + 0 >= g + 0; else if (op == "<=") ok = v + 0 <= g + 0; else ok = v + 0 < g + 0
+  if (op == ">=") ok = v + 0 >= g + 0
+  else if (op == "<=") ok = v + 0 <= g + 0
+  else ok = v + 0 < g + 0
   print (ok ? "met" : "MISSED") }'; }
+row() { printf '%-34s %12s %12s %8s\n' "$@"; }
 
 ka_ratio="$(ratio "${rps[ours-keepalive]}" "${rps[nginx-keepalive]}")"
 cl_ratio="$(ratio "${rps[ours-close]}" "${rps[nginx-close]}")"
 ka_p99_ratio="$(ratio "${p99[ours-keepalive]}" "${p99[nginx-keepalive]}")"
 cl_p99_ratio="$(ratio "${p99[ours-close]}" "${p99[nginx-close]}")"
+load_after="$(cut -d' ' -f1 /proc/loadavg)"
 
 echo
-echo "Vidoria server core vs nginx $("$NGINX_BIN" -v 2>&1 | sed 's|.*/||'), $(date -u '+%Y-%m-%d %H:%M UTC'), $cores cores"
-echo "wrk -t$WRK_THREADS -c$WRK_CONNECTIONS -d${DURATION}s --latency, 10240-byte body, $IDLE idle connections"
-printf '%-34s %12s %12s %8s\n' "" vidoria nginx ratio
-printf '%-34s %12s %12s %8s\n' "keep-alive requests/s" "${rps[ours-keepalive]}" \
-  "${rps[nginx-keepalive]}" "$ka_ratio"
-printf '%-34s %12s %12s %8s\n' "keep-alive p99 ms" "${p99[ours-keepalive]}" \
-  "${p99[nginx-keepalive]}" "$ka_p99_ratio"
-printf '%-34s %12s %12s %8s\n' "new connection requests/s" "${rps[ours-close]}" \
-  "${rps[nginx-close]}" "$cl_ratio"
-printf '%-34s %12s %12s %8s\n' "new connection p99 ms" "${p99[ours-close]}" "${p99[nginx-close]}" \
-  "$cl_p99_ratio"
-printf '%-34s %12s %12s\n' "RSS KiB before idle connections" "${rss_before[ours]}" \
-  "${rss_before[nginx]}"
-printf '%-34s %12s %12s\n' "RSS KiB with idle connections" "${rss_held[ours]}" "${rss_held[nginx]}"
-printf '%-34s %12s %12s %8s\n' "KiB per idle connection" "${per_conn[ours]}" "${per_conn[nginx]}" \
+echo "Vidoria server core vs nginx $("$NGINX_BIN" -v 2>&1 | sed 's|.*/||')," \
+  "$(date -u "+%Y-%m-%d %H:%M UTC"), $cores cores,"
+echo "load average $load_before at start, $load_after at end"
+echo "wrk -t$WRK_THREADS -c$WRK_CONNECTIONS -d${DURATION}s --latency, median of $ROUNDS round(s)," \
+  "10240-byte body, $IDLE idle connections"
+row "" vidoria nginx ratio
+row "keep-alive requests/s" "${rps[ours-keepalive]}" "${rps[nginx-keepalive]}" "$ka_ratio"
+row "keep-alive p99 ms" "${p99[ours-keepalive]}" "${p99[nginx-keepalive]}" "$ka_p99_ratio"
+row "new connection requests/s" "${rps[ours-close]}" "${rps[nginx-close]}" "$cl_ratio"
+row "new connection p99 ms" "${p99[ours-close]}" "${p99[nginx-close]}" "$cl_p99_ratio"
+row "RSS KiB before idle connections" "${rss_before[ours]}" "${rss_before[nginx]}" ""
+row "RSS KiB with idle connections" "${rss_held[ours]}" "${rss_held[nginx]}" ""
+row "KiB per idle connection" "${per_conn[ours]}" "${per_conn[nginx]}" \
   "$(ratio "${per_conn[ours]}" "${per_conn[nginx]}")"
-printf '%-34s %12s %12s\n' "log lines written" "$our_log_lines" "$nginx_log_lines"
+row "seconds to connect idle clients" "${connect_s[ours]}" "${connect_s[nginx]}" ""
+row "log lines written" "$our_log_lines" "$nginx_log_lines" ""
 echo
-echo "goal: keep-alive requests/s >= 0.8x nginx     $ka_ratio x    $(verdict "$ka_ratio" ">=" 0.8)"
-echo "goal: keep-alive p99 within 2x nginx          $ka_p99_ratio x    $(verdict "$ka_p99_ratio" "<=" 2)"
-echo "goal: new-connection p99 within 2x nginx      $cl_p99_ratio x    $(verdict "$cl_p99_ratio" "<=" 2)"
-echo "goal: < 10 KiB per idle connection            ${per_conn[ours]} KiB   $(verdict "${per_conn[ours]}" "<" 10)"
+goal() { printf "goal: %-40s %8s %-4s %s\n" "$@"; }
+goal "keep-alive requests/s >= 0.8x nginx" "$ka_ratio" x "$(verdict "$ka_ratio" ">=" 0.8)"
+goal "keep-alive p99 within 2x nginx" "$ka_p99_ratio" x "$(verdict "$ka_p99_ratio" "<=" 2)"
+goal "new-connection p99 within 2x nginx" "$cl_p99_ratio" x "$(verdict "$cl_p99_ratio" "<=" 2)"
+goal "< 10 KiB per idle connection" "${per_conn[ours]}" KiB "$(verdict "${per_conn[ours]}" "<" 10)"
 echo
 for key in ours-keepalive nginx-keepalive ours-close nginx-close; do
+  if [ "$ROUNDS" -gt 1 ]; then
+    echo "rounds $key: requests/s ${rps_runs[$key]}; p99 ms ${p99_runs[$key]}"
+  fi
   if [ -n "${notes[$key]}" ]; then echo "wrk $key: ${notes[$key]}"; fi
 done
 echo "idle ours: ${idle_note[ours]}"

@@ -5,6 +5,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <iostream>
 
 #include "engine/address.h"
@@ -16,6 +17,9 @@ using namespace vidoria;
 int main() {
   // Blocked before any thread starts, so every thread inherits the mask and the signals arrive
   // only through the signal descriptor, on this thread.
+  // A shell starting us in the background sets SIGINT to be ignored; we want it.
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
   sigset_t signals;
   sigemptyset(&signals);
   sigaddset(&signals, SIGTERM);
