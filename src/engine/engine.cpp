@@ -7,6 +7,12 @@
 #include "playlists/playlist_prune.h"
 #include "server/log.h"
 #include "server/text.h"
+#include "site/file_exists.h"
+#include "site/fixed_pages.h"
+#include "site/library_pages.h"
+#include "site/login_page.h"
+#include "site/playlist_pages.h"
+#include "site/playlists_page.h"
 #include "web/content_types.h"
 
 namespace vidoria {
@@ -34,6 +40,7 @@ Engine::Engine(EngineOptions options)
   context.library = &library;
   context.pages = &pages;
   context.access = &access;
+  context.generateLogin = [this](const std::string& message) { GenerateLogin(message, pages); };
   server = std::make_unique<DataServer>(context, core);
 
   auto environment = [env = options_.env](const std::string& name) -> std::optional<std::string> {
@@ -86,6 +93,9 @@ bool Engine::Create() {
   CreateDataSubfolders(dataFolder_);
 
   StartLog();
+  BuildHomePage(pages);
+  GenerateLogin("Please login", pages);
+  BuildLibraryIndexPage(pages);
   SetLogFolder(dataFolder_ + "LOG/");
   std::error_code ec;
   std::filesystem::create_directories(dataFolder_ + "LOG", ec);
@@ -155,12 +165,17 @@ void Engine::Tick(Clock::time_point now) {
 }
 
 void Engine::FirstGeneration() {
+  // The playlists page comes before the pruning: a playlist whose items all go stays listed on it
+  // until that page is generated again.
+  GeneratePlayLists(playlists, pages);
   GenerateLibrary();
   PrunePlaylists(playlists, myGrid);
+  GenerateEveryPlayList(playlists, playlists2, myGrid, ExistingFile, pages);
   PublishLibrary();
 }
 
 void Engine::GenerateLibrary() {
+  vidoria::GenerateLibrary(myGrid, playlists, ExistingFile, pages);
   if (dataFolderOk_) {
     try {
       SaveGrid(myGrid, Stored(LibraryFileName));

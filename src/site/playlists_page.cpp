@@ -1,0 +1,60 @@
+#include "site/playlists_page.h"
+
+#include <string_view>
+
+#include "site/markup.h"
+#include "site/names.h"
+
+namespace vidoria {
+
+namespace {
+
+// Blanks are spaces and control characters, as the desktop side trims names.
+bool Blank(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) > ' ') return false;
+  }
+  return true;
+}
+
+bool HasItems(const Table& playlists, int row) {
+  for (int col = 2; col < playlists.ColCount(); ++col) {
+    if (!Blank(playlists.Cell(col, row))) return true;
+  }
+  return false;
+}
+
+std::string Entry(std::string_view name) {
+  const std::string href = ListHref(name);
+  std::string line(kEntryStart);
+  line += "/list&";
+  line += href;
+  line += "\" ><img src=\"/kavra/playlist.png\"></a></td><td><a href=\"/list&";
+  line += href;
+  line += "\">";
+  line += HtmlText(name);
+  line += "</a>";
+  line += kEntryEnd;
+  line += kCrLf;
+  return line;
+}
+
+}  // namespace
+
+std::string PlaylistsPage(const Table& playlists) {
+  std::string page = HeaderBlock();
+  page += TitleBox("<a href=\"/\">Home</a> - Playlists");
+  for (int row = 0; row < playlists.RowCount(); ++row) {
+    const std::string& name = playlists.Cell(0, row);
+    if (!name.empty() && HasItems(playlists, row)) page += Entry(name);
+  }
+  page += BackBox();
+  page += FooterBlock();
+  return page;
+}
+
+void GeneratePlayLists(const Table& playlists, PageBuffers& pages) {
+  pages.Set(page::kPlaylists, PlaylistsPage(playlists));
+}
+
+}  // namespace vidoria

@@ -1,0 +1,22 @@
+// The page listing the playlists.
+#pragma once
+
+#include <string>
+
+#include "library/table.h"
+#include "site/page_buffers.h"
+
+namespace vidoria {
+
+// Header block, title box Home - Playlists, one entry per row of `playlists` in row order whose
+// name (column 0) is not empty and that has at least one item cell (column 2 onward) that is not
+// blank, Back box, footer block. Each entry shows the playlist icon and the name, both linking to
+// "/list&" + name. A playlist named like one of the collections ("library", "movies", "music",
+// "tvshows") is listed too, although the server answers that path with the collection: hiding a
+// playlist the user made would be more surprising than a link that needs a rename. Pure.
+std::string PlaylistsPage(const Table& playlists);
+
+// Stores PlaylistsPage into page::kPlaylists. Main thread; status texts are the caller's part.
+void GeneratePlayLists(const Table& playlists, PageBuffers& pages);
+
+}  // namespace vidoria
