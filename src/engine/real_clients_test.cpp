@@ -1,6 +1,8 @@
 // vidoriad against the clients a phone user's traffic looks like: curl and ffmpeg reading real
 // H.264/AAC files over HTTP, seeking with byte ranges.
 #include <cstdio>
+#include <fstream>
+#include <regex>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -101,6 +103,88 @@ TEST_F(RealClientsTest, FfmpegDecodesAndSeeksOverHttp) {
       EXPECT_EQ(output, "");
     }
   }
+}
+
+// The hrefs of a page as the browser's DOM holds them, resolved against the site's root.
+std::vector<std::string> Links(const std::string& dom, const std::string& base) {
+  std::vector<std::string> links;
+  const std::regex href("href=\"([^\"]*)\"");
+  for (auto it = std::sregex_iterator(dom.begin(), dom.end(), href); it != std::sregex_iterator();
+       ++it) {
+    std::string link = (*it)[1];
+    for (size_t at = link.find("&amp;"); at != std::string::npos; at = link.find("&amp;")) {
+      link.replace(at, 5, "&");
+    }
+    if (link.starts_with("/")) link = base + link.substr(1);
+    links.push_back(link);
+  }
+  return links;
+}
+
+std::string FirstLinkContaining(const std::vector<std::string>& links, const std::string& part) {
+  for (const auto& link : links) {
+    if (link.find(part) != std::string::npos) return link;
+  }
+  return {};
+}
+
+// The width of a PNG file, from its header.
+int PngWidth(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  unsigned char header[24] = {};
+  in.read(reinterpret_cast<char*>(header), sizeof header);
+  return (header[16] << 24) | (header[17] << 16) | (header[18] << 8) | header[19];
+}
+
+TEST_F(RealClientsTest, BrowserWalksFromHomeToAVideoAndRendersTheListOnPhones) {
+  if (Shell("command -v chromium") != 0) GTEST_SKIP() << "chromium missing";
+  const std::string profile = (home_ / "chromium").string();
+  const std::string chromium =
+      "chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
+      "--disable-background-networking --disable-component-update --disable-sync "
+      "--user-data-dir='" +
+      profile + "' ";
+  // The list pages exist once the first generation has run, a second after start.
+  for (int i = 0; i < 300 && Curl(base_ + "list%26movies").find("Front") == std::string::npos &&
+                  Curl("'" + base_ + "list&movies'").find("Front") == std::string::npos;
+       ++i) {
+    std::this_thread::sleep_for(20ms);
+  }
+  auto dom = [&](const std::string& url) {
+    std::string out;
+    Shell(chromium + "--dump-dom '" + url + "'", &out);
+    return out;
+  };
+  const std::string library = FirstLinkContaining(Links(dom(base_), base_), "library.html");
+  ASSERT_FALSE(library.empty());
+  const std::string movies = FirstLinkContaining(Links(dom(library), base_), "movies");
+  ASSERT_FALSE(movies.empty());
+  const std::string moviesPage = dom(movies);
+  EXPECT_NE(moviesPage.find("Front"), std::string::npos);
+  const std::string item = FirstLinkContaining(Links(moviesPage, base_), ".mp4");
+  ASSERT_FALSE(item.empty()) << moviesPage;
+  EXPECT_EQ(Curl("-o /dev/null -w '%{http_code} %{content_type}' '" + item + "'"), "200 video/mp4");
+
+  const std::string artifacts = VIDORIA_ARTIFACTS;
+  testing::fs::create_directories(artifacts);
+  for (int width : {320, 412}) {
+    const std::string shot = artifacts + "/movies-" + std::to_string(width) + ".png";
+    testing::fs::remove(shot);
+    Shell(chromium + "--hide-scrollbars --window-size=" + std::to_string(width) +
+          ",900 --screenshot='" + shot + "' '" + movies + "'");
+    ASSERT_TRUE(testing::fs::exists(shot)) << shot;
+    EXPECT_EQ(PngWidth(shot), width);
+    EXPECT_GT(testing::fs::file_size(shot), 2000u) << "an empty page compresses to almost nothing";
+  }
+  // The pictures the page names were fetched and answered.
+  bool iconServed = false;
+  for (const auto& entry : testing::fs::directory_iterator(data_ / "LOG")) {
+    std::ifstream in(entry.path());
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    iconServed =
+        iconServed || std::regex_search(text, std::regex("SEND [^\n]*/kavra/[a-z]+\\.png\" [1-9]"));
+  }
+  EXPECT_TRUE(iconServed);
 }
 
 }  // namespace
