@@ -265,6 +265,8 @@ TEST_F(HttpServerTest, StopListenFiresListenStopThenClosesEveryConnection) {
   std::vector<std::string> afterConnects(events.begin() + 3, events.end());
   EXPECT_EQ(afterConnects, (std::vector<std::string>{"ProviderListenStop", "ListenStop",
                                                      "Disconnect", "Disconnect"}));
+  // The listening socket closes after the connections were told to stop.
+  for (int i = 0; i < 500 && server_->Listening(); ++i) std::this_thread::sleep_for(2ms);
   EXPECT_FALSE(server_->Listening());
   TestClient refused(port_);
   EXPECT_FALSE(refused.Connected());

@@ -51,13 +51,7 @@ TEST_F(DataServerTest, UnclaimedAndInvalidRequestsGetFourHundred) {
 
 TEST_F(DataServerTest, ListenErrorIsLoggedAndHandedOn) {
   Start();
-  WebContext context;
-  context.programFolder = programFolder_;
-  context.activity = &activity_;
-  context.library = &library_;
-  context.pages = &pages_;
-  context.access = &access_;
-  DataServer second(context, core_);
+  DataServer second(Context(), core_);
   std::mutex mu;
   std::condition_variable cv;
   std::string error;

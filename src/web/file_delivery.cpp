@@ -66,17 +66,20 @@ void Answer(Connection& c, int status, const char* text) {
 
 }  // namespace
 
+void FileProvider::RefuseLargeBody(Connection& c, int64_t size) {
+  Log("BAD! " + RequestPart(c) + " 0 " + ClientPart(c) +
+      " > Content size exceeds 128K limit (size=" + std::to_string(size) + " bytes).");
+  Answer(c, 400, "Bad Request");
+  c.Disconnect();
+}
+
 void FileProvider::fileProviderCheckRequest(Connection& c) {
   const std::string& method = c.Request.Method();
   if (method != "GET" && method != "HEAD") return;
   // An announced body this large is refused before anything of the file's answer is written.
   if (c.Request.ContentLength() > MaxAcceptedContent) {
     c.Accept();
-    Log("BAD! " + RequestPart(c) + " 0 " + ClientPart(c) +
-        " > Content size exceeds 128K limit (size=" + std::to_string(c.Request.ContentLength()) +
-        " bytes).");
-    Answer(c, 400, "Bad Request");
-    c.Disconnect();
+    RefuseLargeBody(c, c.Request.ContentLength());
     return;
   }
   if (const size_t star = c.Request.FileName().find('*'); star != std::string::npos) {
@@ -182,11 +185,7 @@ void FileProvider::FileProviderSendBody(Connection& c) {
     // whole when the request was claimed, and a large body was refused then.
     if (c.Request.GetInfo().Has("fname") && !c.Response.HeaderSent &&
         c.Request.ContentLength() > MaxAcceptedContent) {
-      Log("BAD! " + RequestPart(c) + " 0 " + ClientPart(c) +
-          " > Content size exceeds 128K limit (size=" + std::to_string(c.Request.ContentLength()) +
-          " bytes).");
-      Answer(c, 400, "Bad Request");
-      c.Disconnect();
+      RefuseLargeBody(c, c.Request.ContentLength());
     }
     return;
   }

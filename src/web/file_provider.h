@@ -65,6 +65,8 @@ class FileProvider {
                        int64_t fileSize);
   void FileProviderSendBody(Connection& c);
   void fileProviderDisconnect(Connection& c);
+  // 400 and close for a request whose body is larger than any the site accepts.
+  void RefuseLargeBody(Connection& c, int64_t size);
   // Pages and list files.
   void BindPageProviders();
   bool GatePasses(Connection& c) const;

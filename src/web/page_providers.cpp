@@ -150,12 +150,7 @@ void FileProvider::loginProvider1DataReceived(Connection& c) {
   }
   // A login form is a few dozen bytes; anything near the core's limits is not one.
   if (c.Request.ContentLength() > MaxAcceptedContent || c.Request.ContentIn > MaxAcceptedContent) {
-    Log("BAD! " + RequestPart(c) + " 0 " + ClientPart(c) +
-        " > Content size exceeds 128K limit (size=" +
-        std::to_string(std::max(c.Request.ContentLength(), c.Request.ContentIn)) + " bytes).");
-    c.Response.Status(400, "Bad Request");
-    c.Write("Status 400: Bad Request");
-    c.Disconnect();
+    RefuseLargeBody(c, std::max(c.Request.ContentLength(), c.Request.ContentIn));
     return;
   }
   c.Request.Params().AddText(c.Read());

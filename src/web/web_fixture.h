@@ -77,12 +77,7 @@ class WebFixture : public ::testing::Test {
     WriteFile(programFolder_ + "kavra/blank.jpg", "BLANK");
     StartLog();
     SetLogFolder(logFolder_);
-    WebContext context;
-    context.programFolder = programFolder_;
-    context.activity = &activity_;
-    context.library = &library_;
-    context.pages = &pages_;
-    context.access = &access_;
+    WebContext context = Context();
     context.generateLogin = [this](const std::string& message) {
       pages_.Set(page::kLogin, "LOGIN " + message);
     };
@@ -106,6 +101,17 @@ class WebFixture : public ::testing::Test {
     std::unique_lock lock(mu_);
     ASSERT_TRUE(cv_.wait_for(lock, std::chrono::seconds(10), [&] { return listening_; }));
     port_ = server_->Server.LocalPort();
+  }
+
+  // What the providers read, all owned by the fixture.
+  WebContext Context() {
+    WebContext context;
+    context.programFolder = programFolder_;
+    context.activity = &activity_;
+    context.library = &library_;
+    context.pages = &pages_;
+    context.access = &access_;
+    return context;
   }
 
   static void WriteFile(const std::string& path, const std::string& bytes) {
