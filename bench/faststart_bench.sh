@@ -11,6 +11,7 @@
 # WORK (folder for the sample and the outputs, default /tmp/vidoria-faststart-bench; the sample
 # is made once and reused while its size fits).
 set -euo pipefail
+source "$(dirname "$0")/common.sh"
 cd "$(dirname "$0")/.."
 
 RUNS="${RUNS:-3}"
@@ -18,17 +19,7 @@ SIZE_MIB="${SIZE_MIB:-1024}"
 WORK="${WORK:-/tmp/vidoria-faststart-bench}"
 
 # --- Tools --------------------------------------------------------------------------------------
-sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
-missing=()
-for pkg in ffmpeg time; do
-  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+need_packages ffmpeg time
 
 cmake --preset default >/dev/null
 cmake --build build --target faststart >/dev/null
@@ -117,7 +108,6 @@ fi
 measure ffmpeg ffmpeg -v error -i "$sample" -map 0 -c copy -movflags +faststart -y "$out"
 
 # --- Report -------------------------------------------------------------------------------------
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
 echo
 echo "faststart on $((sample_size / 1048576)) MiB, $(nproc) cores, median of $RUNS runs after a warm-up:"
 echo "  ours / cp           $(ratio "${median_s[ours]}" "${median_s[cp]}")x   (goal <= 1.5x)"

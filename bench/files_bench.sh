@@ -17,6 +17,7 @@
 #   OUR_PORT, NGINX_PORT [18090, 18091]
 # A quick check: FILE_MIB=128 RANGE_MIB=8 ROUNDS=1 STREAMS=100 HOLD=3 bench/files_bench.sh
 set -euo pipefail
+source "$(dirname "$0")/common.sh"
 cd "$(dirname "$0")/.."
 
 FILE_MIB="${FILE_MIB:-1024}"
@@ -38,21 +39,9 @@ RANGE_BYTES=$((RANGE_MIB * 1048576))
 PIECE_BYTES=64240
 
 # --- Tools ----------------------------------------------------------------------------------------
-sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 wanted=(nginx curl)
 if [ "$PERF" = 1 ]; then wanted+=(linux-perf); fi
-missing=()
-for pkg in "${wanted[@]}"; do
-  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" ||
-    missing+=("$pkg")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}"
-fi
+need_packages "${wanted[@]}"
 NGINX_BIN="$(command -v nginx || echo /usr/sbin/nginx)"
 
 cmake --preset default >/dev/null
@@ -91,22 +80,6 @@ nginx_pid=""
 client_pid=""
 stopped_status=0
 
-stop_pid() {
-  local pid="$1"
-  stopped_status=0
-  [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || return 0
-  kill -TERM "$pid" 2>/dev/null || true
-  for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if kill -0 "$pid" 2>/dev/null; then
-    echo "warning: process $pid did not stop within 10 s of SIGTERM; killing it" >&2
-    kill -KILL "$pid" 2>/dev/null || true
-  fi
-  stopped_status=0
-  wait "$pid" 2>/dev/null || stopped_status=$?
-}
 cleanup() {
   stop_pid "$client_pid"
   stop_pid "$our_pid"
@@ -252,14 +225,6 @@ check_server ours
 check_server nginx
 
 # --- Throughput and CPU ---------------------------------------------------------------------------
-median() {  # FORMAT NUMBERS...: the median, printed with the printf FORMAT
-  local format="$1"
-  shift
-  echo "$@" | tr ' ' '\n' | awk NF | sort -g |
-    awk -v f="$format\n" '{ v[NR] = $1 } END {
-      if (NR == 0) printf f, 0; else if (NR % 2) printf f, v[(NR + 1) / 2];
-      else printf f, (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
 
 # Per case (single, or a client count) and server: MiB/s of each run, CPU ticks and bytes summed.
 declare -A mibps_runs cpu_sum bytes_sum failures
@@ -379,14 +344,6 @@ if [ "$PERF" = 1 ]; then
 fi
 
 # --- Report ---------------------------------------------------------------------------------------
-ratio() {
-  awk -v a="$1" -v b="$2" 'BEGIN { if (b + 0 == 0 || a == "n/a") print "n/a";
-    else printf "%.2f", a / b }'
-}
-verdict() { awk -v v="$1" -v op="$2" -v g="$3" 'BEGIN {
-  if (v == "n/a") { print "n/a"; exit }
-  ok = (op == ">=") ? v + 0 >= g + 0 : v + 0 <= g + 0
-  print (ok ? "met" : "MISSED") }'; }
 row() { printf '%-36s %12s %12s %8s\n' "$@"; }
 label() { if [ "$1" = single ]; then echo "1 client"; else echo "$1 clients"; fi; }
 our_log_lines="$(cat "$data"/LOG/*.log 2>/dev/null | wc -l)"

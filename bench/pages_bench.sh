@@ -3,22 +3,14 @@
 # the same bytes as a static file, both on loopback with wrk, keep-alive.
 #   bench/pages_bench.sh            DURATION=3 ITEMS=1000 bench/pages_bench.sh
 set -euo pipefail
+source "$(dirname "$0")/common.sh"
 cd "$(dirname "$0")/.."
 DURATION="${DURATION:-10}"
 ITEMS="${ITEMS:-1000}"
 OUR_PORT="${OUR_PORT:-18090}"
 NGINX_PORT="${NGINX_PORT:-18091}"
 
-sudo_cmd=()
-[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-missing=()
-for pkg in nginx wrk curl; do
-  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
-fi
+need_packages nginx wrk curl
 cmake --preset default >/dev/null
 cmake --build build --target vidoriad >/dev/null
 

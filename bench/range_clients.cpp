@@ -56,10 +56,10 @@ struct Client {
   int fd = -1;
   State state = State::kIdle;
   int64_t offset = 0;
-  int64_t expected = 0;    // body bytes asked for
-  int64_t received = 0;    // body bytes so far
-  int64_t holdStart = 0;   // body bytes when the hold began (slow)
-  double budget = 0;       // bytes it may still read (slow)
+  int64_t expected = 0;   // body bytes asked for
+  int64_t received = 0;   // body bytes so far
+  int64_t holdStart = 0;  // body bytes when the hold began (slow)
+  double budget = 0;      // bytes it may still read (slow)
   std::string request;
   size_t requestSent = 0;
   std::string header;
@@ -143,7 +143,8 @@ class Clients {
       last = Tick(rate, last);
     }
     size_t streaming = 0;
-    for (const Client& c : clients_) streaming += c.state == State::kBody || c.state == State::kDone;
+    for (const Client& c : clients_)
+      streaming += c.state == State::kBody || c.state == State::kDone;
     std::printf("streaming %zu of %zu in %.1f s\n", streaming, clients_.size(),
                 std::chrono::duration<double>(Clock::now() - start).count());
     std::fflush(stdout);
@@ -301,8 +302,8 @@ class Clients {
     }
     const long long length = std::atoll(lower.c_str() + at + 17);
     if (length != c.expected) {
-      Fail(c, "Content-Length " + std::to_string(length) + ", expected " +
-                  std::to_string(c.expected));
+      Fail(c,
+           "Content-Length " + std::to_string(length) + ", expected " + std::to_string(c.expected));
       return false;
     }
     if (!whole_) {
@@ -417,7 +418,8 @@ int main(int argc, char** argv) {
   }
   const long files = RaiseOpenFileLimit();
   if (files >= 0 && files < n + 16) {
-    std::fprintf(stderr, "range_clients: open-file limit %ld is too low for %d clients\n", files, n);
+    std::fprintf(stderr, "range_clients: open-file limit %ld is too low for %d clients\n", files,
+                 n);
   }
 
   Clients clients(port, urlPath, file, st.st_size, verify);

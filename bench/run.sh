@@ -8,6 +8,7 @@
 # median of each figure is shown), IDLE (idle connections, default 10000), HOLD (seconds they
 # stay open, default 10), OUR_PORT / NGINX_PORT (default 18080 / 18081).
 set -euo pipefail
+source "$(dirname "$0")/common.sh"
 cd "$(dirname "$0")/.."
 
 DURATION="${DURATION:-10}"
@@ -21,19 +22,7 @@ WRK_CONNECTIONS=64
 BODY_PATH=/bench.txt
 
 # --- Tools ----------------------------------------------------------------------------------------
-sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
-missing=()
-for pkg in nginx wrk curl; do
-  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" ||
-    missing+=("$pkg")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}"
-fi
+need_packages nginx wrk curl
 NGINX_BIN="$(command -v nginx || echo /usr/sbin/nginx)"
 
 cmake --preset default >/dev/null
@@ -56,20 +45,6 @@ our_pid=""
 nginx_pid=""
 idle_pid=""
 
-stop_pid() {
-  local pid="$1"
-  [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || return 0
-  kill -TERM "$pid" 2>/dev/null || true
-  for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if kill -0 "$pid" 2>/dev/null; then
-    echo "warning: process $pid did not stop within 10 s of SIGTERM; killing it" >&2
-    kill -KILL "$pid" 2>/dev/null || true
-  fi
-  wait "$pid" 2>/dev/null || true
-}
 cleanup() {
   stop_pid "$idle_pid"
   stop_pid "$our_pid"
@@ -164,14 +139,6 @@ to_ms() {
     if (v ~ /us$/) n /= 1000; else if (v ~ /ms$/) n += 0; else if (v ~ /m$/) n *= 60000;
     else if (v ~ /s$/) n *= 1000
     printf "%.2f", n }'
-}
-median() {  # FORMAT NUMBERS...: the median, printed with the printf FORMAT
-  local format="$1"
-  shift
-  echo "$@" | tr ' ' '\n' | awk NF | sort -g |
-    awk -v f="$format\n" '{ v[NR] = $1 } END {
-      if (NR == 0) printf f, 0; else if (NR % 2) printf f, v[(NR + 1) / 2];
-      else printf f, (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
 declare -A rps_runs p99_runs rps p99 notes
@@ -278,15 +245,6 @@ idle_test ours "$OUR_PORT"
 idle_test nginx "$NGINX_PORT"
 
 # --- Report ---------------------------------------------------------------------------------------
-ratio() {
-  awk -v a="$1" -v b="$2" 'BEGIN { if (b + 0 == 0) print "n/a"; else printf "%.2f", a / b }'
-}
-verdict() { awk -v v="$1" -v op="$2" -v g="$3" 'BEGIN {
-  if (v == "n/a") { print "n/a"; exit }
-  if (op == ">=") ok = v + 0 >= g + 0
-  else if (op == "<=") ok = v + 0 <= g + 0
-  else ok = v + 0 < g + 0
-  print (ok ? "met" : "MISSED") }'; }
 row() { printf '%-34s %12s %12s %8s\n' "$@"; }
 
 ka_ratio="$(ratio "${rps[ours-keepalive]}" "${rps[nginx-keepalive]}")"
