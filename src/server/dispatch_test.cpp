@@ -50,6 +50,7 @@ TEST_F(DispatchTest, ProvidersAreAskedInCheckOrderLatestFirstAmongEquals) {
   TestClient client(port_);
   client.Send("GET / HTTP/1.1\r\n\r\n");
   client.ReadUntil("done");
+  StopServer();
   std::lock_guard lock(mu);
   EXPECT_EQ(asked, (std::vector<std::string>{"one", "ten", "R", "Q", "P", "last"}));
 }
@@ -96,6 +97,7 @@ TEST_F(DispatchTest, ProviderLinksAreWalkedInPlaceAndCannotFormCycles) {
   TestClient client(port_);
   client.Send("GET / HTTP/1.1\r\n\r\n");
   client.ReadUntil("ok");
+  StopServer();
   std::lock_guard lock(mu);
   EXPECT_EQ(seen, (std::vector<std::string>{"first", "in inner", "answer", "outer accepted"}));
 }
@@ -117,6 +119,7 @@ TEST_F(DispatchTest, CompleteAnswerInCheckRequestSkipsDataReceived) {
             "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 4\r\n\r\nfast"
             "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 4\r\n\r\nfast");
   EXPECT_EQ(received, 0);
+  StopServer();
 }
 
 TEST_F(DispatchTest, UnclaimedPostIsRefusedRightAfterItsHeader) {
@@ -139,6 +142,7 @@ TEST_F(DispatchTest, UnclaimedPostIsRefusedRightAfterItsHeader) {
   EXPECT_EQ(client.Received(),
             "HTTP/1.1 400 Bad Request\r\nCONTENT-LENGTH: 23\r\n\r\nStatus 400: Bad Request");
   EXPECT_EQ(contentIn, 0) << "refused before any body byte";
+  StopServer();
 }
 
 TEST_F(DispatchTest, InvalidRequestGetsTheHandlersAnswerThenCloses) {
@@ -201,6 +205,7 @@ TEST_F(DispatchTest, ClientVanishingMidTransferTellsTheOwningProvider) {
   for (int i = 0; i < 500 && log_.Count("ServerDisconnect") < 2; ++i)
     std::this_thread::sleep_for(2ms);
   EXPECT_EQ(log_.Count("ProviderDisconnect"), 1);
+  StopServer();
 }
 
 }  // namespace

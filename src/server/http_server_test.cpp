@@ -147,6 +147,7 @@ TEST_F(HttpServerTest, WriterErrorsReachTheHandlerAndCloseTheConnection) {
     std::lock_guard lock(mu);
     EXPECT_EQ(error, c.error);
   }
+  StopServer();
 }
 
 TEST_F(HttpServerTest, HeadAnswerAnnouncesTheLengthSendsNoBodyAndCompletes) {

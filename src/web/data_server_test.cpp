@@ -51,10 +51,10 @@ TEST_F(DataServerTest, UnclaimedAndInvalidRequestsGetFourHundred) {
 
 TEST_F(DataServerTest, ListenErrorIsLoggedAndHandedOn) {
   Start();
-  DataServer second(Context(), core_);
   std::mutex mu;
   std::condition_variable cv;
   std::string error;
+  DataServer second(Context(), core_);  // after what its handler uses, so that it goes first
   second.OnListenError = [&](HttpServer&, const std::exception& e) {
     std::lock_guard lock(mu);
     error = e.what();

@@ -130,6 +130,7 @@ TEST_F(FileDeliveryTest, LargeFileLeavesInPiecesOfTheSendBlockSize) {
   const HttpAnswer answer = Get("/big.bin");
   EXPECT_EQ(answer.Header("CONTENT-LENGTH"), "200000");
   EXPECT_EQ(answer.body, Bytes(200000));
+  StopServer();  // every send has been reported once the server is gone
   std::lock_guard lock(mu);
   std::vector<int64_t> pieces;
   for (size_t i = 0; i < contentOut.size(); ++i) {

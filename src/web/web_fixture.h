@@ -89,6 +89,9 @@ class WebFixture : public ::testing::Test {
       cv_.notify_all();
     };
   }
+  // As in the server fixture: a test whose handlers capture its locals stops the server first.
+  void StopServer() { server_.reset(); }
+
   ~WebFixture() override {
     server_.reset();
     core_.Shutdown();
