@@ -54,3 +54,28 @@ verdict() { awk -v v="$1" -v op="$2" -v g="$3" 'BEGIN {
   else if (op == "<=") ok = v + 0 <= g + 0
   else ok = v + 0 < g + 0
   print (ok ? "met" : "MISSED") }'; }
+
+# The server processes of a run: the callers set our_pid and nginx_pid.
+pids_of() {  # NAME: the process and, for nginx, its workers
+  if [ "$1" = ours ]; then
+    echo "$our_pid"
+  else
+    echo "$nginx_pid"
+    pgrep -P "$nginx_pid" || true
+  fi
+}
+rss_kib() {  # NAME: summed VmRSS in KiB
+  local total=0 pid v
+  for pid in $(pids_of "$1"); do
+    v="$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)"
+    total=$((total + ${v:-0}))
+  done
+  echo "$total"
+}
+fds_of() {  # NAME: summed open descriptors
+  local total=0 pid
+  for pid in $(pids_of "$1"); do
+    total=$((total + $(find "/proc/$pid/fd" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l)))
+  done
+  echo "$total"
+}

@@ -165,35 +165,12 @@ wait_for_answer "$NGINX_PORT" nginx "$nginx_pid" || {
 }
 
 port_of() { if [ "$1" = ours ]; then echo "$OUR_PORT"; else echo "$NGINX_PORT"; fi; }
-pids_of() {  # NAME: the process and, for nginx, its workers
-  if [ "$1" = ours ]; then
-    echo "$our_pid"
-  else
-    echo "$nginx_pid"
-    pgrep -P "$nginx_pid" || true
-  fi
-}
 cpu_ticks() {  # NAME: utime + stime summed over the server's processes, in clock ticks
   local total=0 pid v
   for pid in $(pids_of "$1"); do
     # The command name in field 2 may hold spaces; count the fields after its closing parenthesis.
     v="$(sed 's/.*) //' "/proc/$pid/stat" 2>/dev/null | awk '{print $12 + $13}')"
     total=$((total + ${v:-0}))
-  done
-  echo "$total"
-}
-rss_kib() {  # NAME: summed VmRSS in KiB
-  local total=0 pid v
-  for pid in $(pids_of "$1"); do
-    v="$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)"
-    total=$((total + ${v:-0}))
-  done
-  echo "$total"
-}
-fds_of() {  # NAME: summed open descriptors
-  local total=0 pid
-  for pid in $(pids_of "$1"); do
-    total=$((total + $(find "/proc/$pid/fd" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l)))
   done
   echo "$total"
 }

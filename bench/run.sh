@@ -178,29 +178,6 @@ our_log_lines="$(cat "$work"/log/*.log 2>/dev/null | wc -l)"
 nginx_log_lines="$(wc -l <"$work/nginx/access.log")"
 
 # --- Memory per idle connection -------------------------------------------------------------------
-pids_of() {  # NAME: the process and, for nginx, its workers
-  if [ "$1" = ours ]; then
-    echo "$our_pid"
-  else
-    echo "$nginx_pid"
-    pgrep -P "$nginx_pid" || true
-  fi
-}
-rss_kib() {  # NAME: summed VmRSS in KiB
-  local total=0 pid v
-  for pid in $(pids_of "$1"); do
-    v="$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)"
-    total=$((total + ${v:-0}))
-  done
-  echo "$total"
-}
-fds_of() {  # NAME: summed open descriptors
-  local total=0 pid
-  for pid in $(pids_of "$1"); do
-    total=$((total + $(find "/proc/$pid/fd" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l)))
-  done
-  echo "$total"
-}
 
 declare -A rss_before rss_held per_conn idle_note connect_s
 idle_test() {  # NAME PORT
