@@ -1,3 +1,4 @@
+// The engine's life: creation, first show, ticks, close and destruction, in the window's order.
 #include "engine/engine.h"
 
 #include <filesystem>
@@ -5,11 +6,11 @@
 #include "library/autostart.h"
 #include "library/stored_files.h"
 #include "playlists/playlist_prune.h"
+#include "playlists/playlist_table.h"
+#include "server/exceptions.h"
 #include "server/log.h"
-#include "server/text.h"
 #include "site/file_exists.h"
 #include "site/fixed_pages.h"
-#include "site/library_pages.h"
 #include "site/login_page.h"
 #include "site/playlist_pages.h"
 #include "site/playlists_page.h"
@@ -28,20 +29,39 @@ std::string RunningProgram() {
 }  // namespace
 
 Engine::Engine(EngineOptions options)
-    : scanner(myGrid, status,
-              Scanner::Hooks{[this] { return helper.Busy(); }, [this] { GenerateLibrary(); }, {}}),
-      options_(std::move(options)) {
-  programFolder_ = options_.programFolder.empty() ? ProgramFolder() : options_.programFolder;
-  contentTypes = DefaultContentTypeLines();
+    : options_(std::move(options)),
+      scanner_(
+          libraryTable_, status_,
+          Scanner::Hooks{[this] { return helper_.Busy(); }, [this] { GenerateLibrary(); }, {}}) {
+  programFolder_ =
+      options_.programFolder.empty() ? vidoria::ProgramFolder() : options_.programFolder;
+  contentTypes_ = DefaultContentTypeLines();
   CoreRuntime& core = options_.core ? *options_.core : ProcessCore();
   WebContext context;
   context.programFolder = programFolder_;
-  context.activity = &activity;
-  context.library = &library;
-  context.pages = &pages;
-  context.access = &access;
-  context.generateLogin = [this](const std::string& message) { GenerateLogin(message, pages); };
-  server = std::make_unique<DataServer>(context, core);
+  context.activity = &activity_;
+  context.library = &library_;
+  context.pages = &pages_;
+  context.access = &access_;
+  context.generateLogin = [this](const std::string& message) { GenerateLogin(message, pages_); };
+  server_ = std::make_unique<DataServer>(context, core, options_.sessions);
+  DataServerEvents events;
+  events.listenStart = [this](HttpServer&) {
+    Notify([this] {
+      if (notifications_.listening) notifications_.listening();
+    });
+  };
+  events.listenStop = [this](HttpServer&) {
+    Notify([this] {
+      if (notifications_.stopped) notifications_.stopped();
+    });
+  };
+  events.listenError = [this](HttpServer&, const std::exception& e) {
+    Notify([this, name = ExceptionClassName(e), message = std::string(e.what())] {
+      if (notifications_.listenFailed) notifications_.listenFailed(name, message);
+    });
+  };
+  server_->SetEvents(std::move(events));
 
   auto environment = [env = options_.env](const std::string& name) -> std::optional<std::string> {
     std::string value = env(name.c_str());
@@ -49,9 +69,9 @@ Engine::Engine(EngineOptions options)
     return value;
   };
   hooks_.autorun = [this](bool checked) {
-    if (checked && !server->Server.Listening()) StartServer();
+    if (checked && !server_->Listening()) StartServer();
   };
-  hooks_.autostart = [this, environment](bool checked) {
+  hooks_.autostart = [environment](bool checked) {
     if (checked) {
       CreateStartupShortcut(RunningProgram(), environment);
     } else {
@@ -66,25 +86,25 @@ Engine::Engine(EngineOptions options)
     folderInterval_ = std::chrono::milliseconds(int64_t{minutes} * 60000);
     nextFolderTick_ = Clock::now() + folderInterval_;
   };
-  hooks_.login = [this](bool checked) { access.loginRequired = checked; };
+  hooks_.login = [this](bool checked) { access_.loginRequired = checked; };
 }
 
 Engine::~Engine() {
-  server.reset();
+  server_.reset();
 }
 
 void Engine::Report(const std::string& message) {
-  activity.Add(message);
+  activity_.Add(message);
   if (options_.reportError) options_.reportError(message);
 }
 
 bool Engine::Create() {
-  activity.Add(std::string(kProgramTitle) + " Started");
+  activity_.Add(std::string(kProgramTitle) + " Started");
   dataFolderOk_ = false;
-  access.loginRequired = false;
-  access.loggedIn = false;
-  libraryFilter = "_";
-  playlists.SetCell(0, 0, "Favorites");
+  access_.loginRequired = false;
+  access_.loggedIn = false;
+  libraryFilter_ = "_";
+  playlistTable_.SetCell(0, 0, "Favorites");
 
   const DataFolders folders = FindDataFolder(DataHome(options_.env));
   dataFolder_ = folders.dataFolder;
@@ -93,50 +113,54 @@ bool Engine::Create() {
   CreateDataSubfolders(dataFolder_);
 
   StartLog();
-  BuildHomePage(pages);
-  GenerateLogin("Please login", pages);
-  BuildLibraryIndexPage(pages);
+  BuildHomePage(pages_);
+  GenerateLogin("Please login", pages_);
+  BuildLibraryIndexPage(pages_);
   SetLogFolder(dataFolder_ + "LOG/");
   std::error_code ec;
   std::filesystem::create_directories(dataFolder_ + "LOG", ec);
 
   LoadStoredFiles();
   PublishLibrary();
-
-  if (std::filesystem::exists(Stored(SettingsFileName), ec)) {
-    std::vector<std::string> lines;
-    if (auto problem = ReadLineFileOrSetAside(lines, Stored(SettingsFileName))) {
-      Report(*problem);
-    } else {
-      try {
-        LoadSettings(settings, lines, hooks_);
-      } catch (const SettingsError& e) {
-        // The switches applied before the bad line keep their effect; the rest of the start-up
-        // is skipped, as an error in any creation step does.
-        access.SetCredentials(settings.username, settings.password);
-        Report(e.what());
-        return true;
-      }
-    }
-  } else if (options_.askFirstRun && options_.askFirstRun()) {
-    try {
-      for (const std::string& folder : FirstRunFolders(options_.env)) scanner.Queue(folder);
-    } catch (const std::exception& e) {
-      Report(e.what());
-    }
-  }
-  access.SetCredentials(settings.username, settings.password);
-  status.Clear();
+  LoadStoredSettings();
+  access_.SetCredentials(settings_.username, settings_.password);
+  status_.Clear();
   return true;
 }
 
 void Engine::LoadStoredFiles() {
   std::vector<std::string> folders;
   if (auto problem = ReadLineFileOrSetAside(folders, Stored(FoldersFileName))) Report(*problem);
-  scanner.SetFolders(std::move(folders));
-  if (auto problem = LoadGridOrSetAside(usrGrid, Stored(UsersFileName))) Report(*problem);
-  if (auto problem = LoadGridOrSetAside(playlists, Stored(PlaylistsFileName))) Report(*problem);
-  if (auto problem = LoadGridOrSetAside(myGrid, Stored(LibraryFileName))) Report(*problem);
+  scanner_.SetFolders(std::move(folders));
+  if (auto problem = LoadGridOrSetAside(userTable_, Stored(UsersFileName))) Report(*problem);
+  if (auto problem = LoadGridOrSetAside(playlistTable_, Stored(PlaylistsFileName))) {
+    Report(*problem);
+  }
+  if (auto problem = LoadGridOrSetAside(libraryTable_, Stored(LibraryFileName))) Report(*problem);
+}
+
+void Engine::LoadStoredSettings() {
+  std::error_code ec;
+  if (!std::filesystem::exists(Stored(SettingsFileName), ec)) {
+    if (!options_.askFirstRun || !options_.askFirstRun()) return;
+    try {
+      for (const std::string& folder : FirstRunFolders(options_.env)) scanner_.Queue(folder);
+    } catch (const std::exception& e) {
+      Report(e.what());
+    }
+    return;
+  }
+  std::vector<std::string> lines;
+  if (auto problem = ReadLineFileOrSetAside(lines, Stored(SettingsFileName))) {
+    Report(*problem);
+    return;
+  }
+  try {
+    LoadSettings(settings_, lines, hooks_);
+  } catch (const SettingsError& e) {
+    // The switches applied before the bad line keep their effect; the later lines are not read.
+    Report(e.what());
+  }
 }
 
 void Engine::Shown(Clock::time_point now) {
@@ -144,59 +168,46 @@ void Engine::Shown(Clock::time_point now) {
 }
 
 void Engine::Tick(Clock::time_point now) {
-  helper.Pump();
+  DeliverServerNotifications();
+  helper_.Pump();
   if (firstGenerationAt_ && now >= *firstGenerationAt_) {
     firstGenerationAt_.reset();
     FirstGeneration();
   }
-  if (!scanner.ScanTimerEnabled()) {
+  if (!scanner_.ScanTimerEnabled()) {
     scanArmed_ = false;
   } else if (!scanArmed_) {
     scanArmed_ = true;  // a newly enabled timer ticks one period later
     nextScanTick_ = now + kScanTick;
   } else if (now >= nextScanTick_) {
     nextScanTick_ = now + kScanTick;
-    scanner.ScanPass();
+    if (beforeScan_) beforeScan_();
+    scanner_.ScanPass();
+    if (afterScan_) afterScan_();
   }
   if (folderTimerEnabled_ && now >= nextFolderTick_) {
     nextFolderTick_ = now + folderInterval_;
-    scanner.QueueWatchedFolders();
+    scanner_.QueueWatchedFolders();
   }
 }
 
 void Engine::FirstGeneration() {
   // The playlists page comes before the pruning: a playlist whose items all go stays listed on it
   // until that page is generated again.
-  GeneratePlayLists(playlists, pages);
+  Regeneration().GeneratePlayLists();
   GenerateLibrary();
-  PrunePlaylists(playlists, myGrid);
-  GenerateEveryPlayList(playlists, playlists2, myGrid, ExistingFile, pages);
-  PublishLibrary();
-}
-
-void Engine::GenerateLibrary() {
-  vidoria::GenerateLibrary(myGrid, playlists, ExistingFile, pages);
-  if (dataFolderOk_) {
-    try {
-      SaveGrid(myGrid, Stored(LibraryFileName));
-    } catch (const StoreError& e) {
-      Report(e.what());
-    }
+  PrunePlaylists(playlistTable_, libraryTable_);
+  const LibraryByName byName(libraryTable_);
+  for (int row = 0; row < playlistTable_.RowCount(); ++row) {
+    status_.Show("Generating " + playlistTable_.Cell(kPlaylistNameColumn, row));
+    GeneratePlayList(row, playlistTable_, playlistListFiles_, byName, ExistingFile, pages_);
+    status_.Clear();
   }
   PublishLibrary();
 }
 
 void Engine::PublishLibrary() {
-  library.Publish(LibraryView{myGrid, playlists, playlists2});
-}
-
-void Engine::StartServer() {
-  access.SetCredentials(settings.username, settings.password);
-  server->StartServer(contentTypes, PortValue(settings.port));
-}
-
-void Engine::StopServer() {
-  server->StopServer();
+  library_.Publish(LibraryView{libraryTable_, playlistTable_, playlistListFiles_});
 }
 
 void Engine::Close() {
@@ -212,15 +223,17 @@ void Engine::Destroy() {
 void Engine::StopAndSave(bool withUsers) {
   StopServer();
   try {
-    WriteLineFile(Stored(SettingsFileName), SettingsLines(settings));
+    WriteLineFile(Stored(SettingsFileName), SettingsLines(settings_));
   } catch (const std::exception& e) {
     Report(e.what());
   }
-  closing = true;
-  activity.SetClosing(true);
-  helper.Stop();  // only the tools this program started
+  closing_ = true;
+  activity_.SetClosing(true);
+  helper_.Stop();  // only the tools this program started
   // Generated pages are never stored.
-  for (int row = 0; row < playlists.RowCount(); ++row) playlists.SetCell(1, row, "");
+  for (int row = 0; row < playlistTable_.RowCount(); ++row) {
+    playlistTable_.SetCell(kPlaylistPageColumn, row, "");
+  }
   SaveTables(withUsers);
 }
 
@@ -232,10 +245,10 @@ void Engine::SaveTables(bool withUsers) {
       Report(e.what());
     }
   };
-  save([&] { SaveGrid(playlists, Stored(PlaylistsFileName)); });
-  save([&] { SaveGrid(myGrid, Stored(LibraryFileName)); });
-  if (withUsers) save([&] { SaveGrid(usrGrid, Stored(UsersFileName)); });
-  save([&] { WriteLineFile(Stored(FoldersFileName), scanner.Folders()); });
+  save([&] { SaveGrid(playlistTable_, Stored(PlaylistsFileName)); });
+  save([&] { SaveGrid(libraryTable_, Stored(LibraryFileName)); });
+  if (withUsers) save([&] { SaveGrid(userTable_, Stored(UsersFileName)); });
+  save([&] { WriteLineFile(Stored(FoldersFileName), scanner_.Folders()); });
 }
 
 }  // namespace vidoria

@@ -1,19 +1,34 @@
-// The program's state and its start-up and shutdown order, without any window.
+// The program's state and its operations, without any window: the desktop window and the
+// headless program both drive one Engine.
+//
+// Threads: every operation is for the owner's (main) thread. Request threads read only what the
+// engine publishes for them (the page buffers, the library snapshot, the access state, the log);
+// what they report back (server notifications, bytes sent) waits in the engine until the owner's
+// next Tick(), which hands it over on the main thread. `EngineOptions::wake` tells the owner that
+// something waits, so a window can tick at once instead of at its next timer.
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "library/activity_log.h"
 #include "library/folders.h"
+#include "library/library_table.h"
 #include "library/process_runner_tool.h"
 #include "library/scanner.h"
 #include "library/settings.h"
 #include "library/table.h"
+#include "playlists/playlist_rename.h"
+#include "playlists/regeneration.h"
+#include "playlists/tree_drop.h"
 #include "server/core_runtime.h"
 #include "site/page_buffers.h"
 #include "web/access.h"
@@ -24,20 +39,35 @@ namespace vidoria {
 
 inline constexpr std::string_view kProgramTitle = "Vidoria 1.4";
 inline constexpr std::string_view kMissingCompanion = "Please install Kelvane v3 or v4";
+inline constexpr std::string_view kFirstRunQuestion =
+    "Do you want to your default\rMy Documents and My Video folders\rscanned for compatible "
+    "files?\r";
 
 struct EngineOptions {
-  std::string programFolder;    // "" = the running executable's folder
-  EnvLookup env = SystemEnv;    // HOME, XDG_*: lets tests run in a temporary home
-  CoreRuntime* core = nullptr;  // nullptr = ProcessCore()
-  // The first-run question ("scan the default video folders?"); empty answers No.
+  std::string programFolder;         // "" = the running executable's folder
+  EnvLookup env = SystemEnv;         // HOME, XDG_*: lets tests run in a temporary home
+  CoreRuntime* core = nullptr;       // nullptr = ProcessCore()
+  SessionStore* sessions = nullptr;  // nullptr = the process's store
+  // The first-run question (kFirstRunQuestion); empty answers No.
   std::function<bool()> askFirstRun;
-  // An error a start-up step raised (the window shows it in a dialog).
+  // An error an operation met; the window shows it in a dialog. Main thread.
   std::function<void(const std::string& message)> reportError;
+  // The window's part when the tables change (main thread; may be empty): the click action for
+  // the tree's selected node, and the library list's rebuild.
+  std::function<void()> refreshView;
+  std::function<void()> rebuildLibraryList;
+  // Something from a request thread waits for the next Tick(). Any thread; may be empty.
+  std::function<void()> wake;
 };
 
-// Everything the desktop window and the headless program share. Main thread only, except what
-// the members' own headers allow (the log, the status, the page buffers, the published library
-// view and the access state are read by request threads).
+// The server's notifications, handed to the main thread by Tick(). Each may be empty.
+struct ServerNotifications {
+  std::function<void()> listening;
+  std::function<void()> stopped;
+  // The exception's class name and message, e.g. "EWinSockException" and "Error 10048 ...".
+  std::function<void(const std::string& className, const std::string& message)> listenFailed;
+};
+
 class Engine {
  public:
   using Clock = std::chrono::steady_clock;
@@ -49,64 +79,155 @@ class Engine {
   Engine& operator=(const Engine&) = delete;
   ~Engine();
 
-  // The window's creation: finds the data folder, switches the web log on, loads the stored
-  // tables and the settings (which may start the server). False when no data folder exists: then
-  // nothing was loaded and nothing will be saved.
+  // ---- Life, in the window's order.
+  // Finds the data folder, switches the web log on, loads the stored tables and the settings
+  // (which may start the server). False when no data folder exists: then nothing was loaded and
+  // nothing will be saved. A stored file that cannot be read is reported and set aside; the
+  // remaining steps still run.
   bool Create();
   // The window was shown: the first generation follows after kFirstGenerationDelay.
   void Shown(Clock::time_point now);
-  // Runs what the timers have due: the first generation, the scan tick, the periodic rescan.
+  // Runs what is due: server notifications, tool output, the first generation, the scan tick and
+  // the periodic rescan. The owner calls it often (every 100 ms or when woken).
   void Tick(Clock::time_point now);
   // The user closes the window: stop, save the settings, end the tools, save the tables.
   void Close();
-  // The window is destroyed: as Close, without the users file, and stop once more.
+  // The window is destroyed: as Close, without the users file, and stop once more. Afterwards the
+  // server is gone; the engine only answers questions about its state.
   void Destroy();
-
-  // The server controls' Start and Stop actions.
-  void StartServer();
-  void StopServer();
-  // After every change of the tables: request threads see the new state from now on.
-  void PublishLibrary();
-  // The scan pass is over: the library pages are regenerated and the library stored.
-  void GenerateLibrary();
-  // The settings' switch handling, shared by LoadSettings and the window's controls.
-  const SettingsHooks& Hooks() const { return hooks_; }
 
   bool DataFolderOk() const { return dataFolderOk_; }
   const std::string& DataFolder() const { return dataFolder_; }
-  const std::string& ProgramFolderPath() const { return programFolder_; }
-  bool FolderTimerEnabled() const { return folderTimerEnabled_; }
-  std::chrono::milliseconds FolderInterval() const { return folderInterval_; }
+  const std::string& ProgramFolder() const { return programFolder_; }
+  bool Closing() const { return closing_; }
 
-  ActivityLog activity;
-  StatusBoard status{activity};
-  Table myGrid{4, 1};
-  Table playlists{4, 1};
-  Table playlists2{4, 1};
-  Table usrGrid{2, 1};
-  Settings settings;
-  std::vector<std::string> contentTypes;  // the content-type field's lines
-  PageBuffers pages;
-  AccessState access;
-  LibraryViewHolder library;
-  Scanner scanner;
-  ToolRunner helper;
-  std::string libraryFilter = "_";
-  bool closing = false;
+  // ---- The server.
+  void SetServerNotifications(ServerNotifications notifications);
+  // Listens on the port of the settings; the outcome arrives as a notification.
+  void StartServer();
+  void StopServer();
+  bool Listening() const;
+  // The port listened on, "" while not listening.
+  std::string ListeningPort() const;
+  int OpenConnections() const;
+  // Bytes sent to clients since the last call: the traffic meter's reading.
+  uint64_t TakeBytesSent();
+
+  // ---- Settings: each takes effect at once, as a click on the control would; the file is
+  // written at close.
+  const Settings& CurrentSettings() const { return settings_; }
+  void SetAutorun(bool on);
+  void SetAutostart(bool on);
+  void SetAutoscan(bool on);
+  void SetScanMinutes(int minutes);
+  void SetLoginRequired(bool on);
+  // The credential fields as typed. Returns why they cannot be stored (then nothing changes);
+  // otherwise the web login checks them from now on.
+  std::optional<std::string> SetCredentials(std::string username, std::string password);
+  // The port field as typed; used at the next start. Returns why it cannot be stored.
+  std::optional<std::string> SetPortText(std::string text);
+  bool RescanTimerEnabled() const { return folderTimerEnabled_; }
+  std::chrono::milliseconds RescanInterval() const { return folderInterval_; }
+
+  // ---- The library.
+  const Table& LibraryTable() const { return libraryTable_; }
+  // "_" every classified row, "MOVIE", "TV", or "" (the unused rows); set by the tree's click.
+  const std::string& LibraryFilter() const { return libraryFilter_; }
+  void SetLibraryFilter(std::string filter) { libraryFilter_ = std::move(filter); }
+  // The library list for the filter, and storing the library file as its rebuild does.
+  ListResult LibraryListing() const;
+  void StoreLibrary();
+  ListResult SearchLibrary(std::string_view text) const;
+  // Removes the rows with these file names (and their playlist slots), then regenerates.
+  void RemoveFromLibrary(const std::vector<std::string>& names);
+  // The full paths of the library rows named `name` whose extension is mp4: what Play plays.
+  std::vector<std::string> PathsToPlay(std::string_view name) const;
+  // Regenerates the library pages, stores the library and publishes it (the end of a scan pass).
+  void GenerateLibrary();
+
+  // ---- Scanning.
+  void QueueDropped(const std::vector<std::string>& paths);
+  void QueueFile(std::string path);
+  void AddWatchedFolder(std::string path);
+  void RemoveWatchedFolders(const std::vector<std::string>& folders);
+  std::vector<std::string> WatchedFolders() const { return scanner_.SortedFolders(); }
+  bool Scanning() const { return scanner_.Scanning(); }
+  bool ScanQueued() const { return scanner_.ScanTimerEnabled(); }
+  // Around every scan pass (main thread; may be empty): the window greys its buttons.
+  void SetScanHooks(std::function<void()> before, std::function<void()> after);
+
+  // ---- Fast start ("Enable streaming for PC"). Each named mp4 file of the library is rewritten
+  // in turn, waiting for the tool with `pump` serving the window. Library view: top down;
+  // playlist view: bottom up. A failure is reported and the next file goes on.
+  void EnableStreamingTopDown(const std::vector<std::string>& names,
+                              const std::function<void()>& pump);
+  void EnableStreamingBottomUp(const std::vector<std::string>& names,
+                               const std::function<void()>& pump);
+  bool ToolBusy() const { return helper_.Busy(); }
+
+  // ---- Playlists (names as the tree shows them; `selected` as in playlist_edit.h).
+  const Table& PlaylistTable() const { return playlistTable_; }
+  ListResult PlaylistListing(std::string_view name) const;
+  std::string CreatePlaylist(const std::vector<std::string>& selected);
+  void AddToPlaylist(std::string_view name, const std::vector<std::string>& selected);
+  void RemoveFromPlaylist(std::string_view name, const std::vector<std::string>& items);
+  bool DeletePlaylist(std::string_view name);
+  RenameOutcome RenamePlaylist(std::string_view oldName, std::string_view newName);
+  std::optional<std::string> DropOnTree(DropNode node, std::string_view nodeText,
+                                        const std::vector<std::string>& selected);
+
+  // ---- Accounts.
+  std::vector<std::string> UserNames() const;
+  // Returns why the account cannot be stored, with nothing changed.
+  std::optional<std::string> AddUser(std::string_view name, std::string_view password);
+  void RemoveUsers(const std::vector<std::string>& names);
+
+  // ---- The activity log and the status line (any thread).
+  ActivityLog& Activity() { return activity_; }
+  StatusBoard& Status() { return status_; }
+
+  // ---- What request threads see (for tests and diagnostics).
+  std::shared_ptr<const LibraryView> PublishedLibrary() const { return library_.Current(); }
+  const PageBuffers& Pages() const { return pages_; }
 
  private:
   void LoadStoredFiles();
+  void LoadStoredSettings();
   void StopAndSave(bool withUsers);
   void SaveTables(bool withUsers);
   void Report(const std::string& message);
   void FirstGeneration();
+  void PublishLibrary();
+  void DeliverServerNotifications();
+  void Notify(std::function<void()> toMainThread);  // from request threads
+  void EnableStreamingFor(const std::string& name, const std::function<void()>& pump);
+  PlaylistRegeneration Regeneration();
   std::string Stored(std::string_view name) const { return dataFolder_ + std::string(name); }
 
   EngineOptions options_;
   std::string programFolder_;
   std::string dataFolder_;
   bool dataFolderOk_ = false;
+  bool closing_ = false;
+
+  ActivityLog activity_;
+  StatusBoard status_{activity_};
+  Table libraryTable_{4, 1};
+  Table playlistTable_{4, 1};
+  Table playlistListFiles_{4, 1};
+  Table userTable_{2, 1};
+  Settings settings_;
   SettingsHooks hooks_;
+  std::vector<std::string> contentTypes_;  // the content-type field's lines
+  std::string libraryFilter_ = "_";
+  PageBuffers pages_;
+  AccessState access_;
+  LibraryViewHolder library_;
+  Scanner scanner_;
+  ToolRunner helper_;
+  std::function<void()> beforeScan_, afterScan_;
+
+  // The timers the window would hold, ticked by Tick().
   std::optional<Clock::time_point> firstGenerationAt_;
   bool scanArmed_ = false;
   Clock::time_point nextScanTick_{};
@@ -114,9 +235,12 @@ class Engine {
   std::chrono::milliseconds folderInterval_{5 * 60000};
   Clock::time_point nextFolderTick_{};
 
- public:
+  ServerNotifications notifications_;          // main thread
+  std::mutex pendingLock_;                     // guards pending_
+  std::deque<std::function<void()>> pending_;  // from request threads, run by Tick()
+
   // Last: it is stopped and destroyed first, while everything its handlers read still exists.
-  std::unique_ptr<DataServer> server;
+  std::unique_ptr<DataServer> server_;
 };
 
 }  // namespace vidoria

@@ -39,6 +39,8 @@ class EngineTest : public ::testing::Test {
     env_ = {{"HOME", home_.string()}};
   }
   ~EngineTest() override { fs::remove_all(home_); }
+  // After the test body, whose engine (and its server) is gone by then.
+  void TearDown() override { core_.Shutdown(); }
 
   EngineOptions Options() {
     EngineOptions options;

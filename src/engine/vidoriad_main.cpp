@@ -40,19 +40,22 @@ int main() {
       std::cerr << "vidoriad: " << message << std::endl;
     };
     Engine engine(std::move(options));
-    engine.server->OnListenError = [](HttpServer& server, const std::exception& e) {
-      std::cerr << "vidoriad: cannot listen on port " << server.ServerPort << ": " << e.what()
+    ServerNotifications notifications;
+    notifications.listening = [&engine] {
+      const std::string address = LanAddress();
+      const std::string port = engine.ListeningPort();
+      std::cout << "vidoriad: serving on port " << port << "; open http://"
+                << (address.empty() ? "127.0.0.1" : address) << ":" << port << "/ on a phone"
                 << std::endl;
     };
-    engine.server->OnListenStart = [](HttpServer& server) {
-      const std::string address = LanAddress();
-      std::cout << "vidoriad: serving on port " << server.LocalPort() << "; open http://"
-                << (address.empty() ? "127.0.0.1" : address) << ":" << server.LocalPort()
-                << "/ on a phone" << std::endl;
+    notifications.listenFailed = [&engine](const std::string&, const std::string& message) {
+      std::cerr << "vidoriad: cannot listen on port " << PortValue(engine.CurrentSettings().port)
+                << ": " << message << std::endl;
     };
+    engine.SetServerNotifications(std::move(notifications));
     if (engine.Create()) {
       // Always listen: there is no window whose Start button could do it later.
-      if (!engine.settings.autorun) engine.StartServer();
+      if (!engine.CurrentSettings().autorun) engine.StartServer();
       engine.Shown(Engine::Clock::now());
       for (;;) {
         pollfd watch{signalFd, POLLIN, 0};
@@ -66,8 +69,7 @@ int main() {
       std::cerr << kMissingCompanion << std::endl;
       exitCode = 1;
     }
-    engine.server.reset();  // waits for the connections
-  }
+  }  // the engine's server waits for its connections here
   ProcessCore().Shutdown([&] { mainThread.ProcessPending(); });
   ::close(signalFd);
   return exitCode;

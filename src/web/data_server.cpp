@@ -1,32 +1,35 @@
 #include "web/data_server.h"
 
-#include <cmath>
-#include <sstream>
-
 #include "server/exceptions.h"
 #include "server/log.h"
 #include "web/request_log.h"
 
 namespace vidoria {
 
-DataServer::DataServer(WebContext context, CoreRuntime& core)
-    : context_(std::move(context)), Server(core) {
-  Server.SetMultiThreaded(true);
-  Server.Timeout.AfterConnecting = 60;
-  Server.ServerPort = "80";
-  Server.RestartOn.ListenLost = true;
-  Server.MaxRequestSize = 128000;
-  Server.MaxHeaderSize = 16000;
-  Server.OnConnecting = [this](Connection& c) { ServerConnecting(c); };
-  Server.OnDisconnecting = [this](Connection& c) { ServerDisconnecting(c); };
-  Server.OnDisconnect = [this](Connection& c) { ServerDisconnect(c); };
-  Server.OnListenStart = [this](HttpServer& s) { ServerListenStart(s); };
-  Server.OnListenStop = [this](HttpServer& s) { ServerListenStop(s); };
-  Server.OnListenError = [this](HttpServer& s, const std::exception& e) {
+DataServer::DataServer(WebContext context, CoreRuntime& core, SessionStore* sessions)
+    : context_(std::move(context)), server_(core) {
+  if (sessions) server_.Sessions = sessions;
+  server_.SetMultiThreaded(true);
+  server_.Timeout.AfterConnecting = 60;
+  server_.ServerPort = "80";
+  server_.RestartOn.ListenLost = true;
+  server_.MaxRequestSize = 128000;
+  server_.MaxHeaderSize = 16000;
+  server_.OnConnecting = [this](Connection& c) { ServerConnecting(c); };
+  server_.OnDisconnecting = [this](Connection& c) { ServerDisconnecting(c); };
+  server_.OnDisconnect = [this](Connection& c) { ServerDisconnect(c); };
+  server_.OnListenStart = [this](HttpServer& s) { ServerListenStart(s); };
+  server_.OnListenStop = [this](HttpServer& s) { ServerListenStop(s); };
+  server_.OnListenError = [this](HttpServer& s, const std::exception& e) {
     ServerListenError(s, e);
   };
-  Server.OnRequestNotAccepted = [this](Connection& c) { ServerRequestNotAccepted(c); };
-  Server.OnInvalidRequest = [this](Connection& c) { ServerInvalidRequest(c); };
+  server_.OnRequestNotAccepted = [this](Connection& c) { ServerRequestNotAccepted(c); };
+  server_.OnInvalidRequest = [this](Connection& c) { ServerInvalidRequest(c); };
+  server_.OnDataOut = [this](Connection& c) { ServerDataOut(c); };
+}
+
+void DataServer::SetEvents(DataServerEvents events) {
+  events_ = std::move(events);
 }
 
 DataServer::~DataServer() {
@@ -39,7 +42,7 @@ FileProvider& DataServer::GetFileProvider() {
   return *fileProvider_;
 }
 
-void DataServer::StartServer(const std::vector<std::string>& contentTypeLines, double port) {
+void DataServer::StartServer(const std::vector<std::string>& contentTypeLines, int port) {
   FileProvider& provider = GetFileProvider();
   provider.ClearHostRoots();
   provider.AddHostRoot("* = ./");  // every host is served from the program's folder
@@ -47,56 +50,54 @@ void DataServer::StartServer(const std::vector<std::string>& contentTypeLines, d
   provider.AddDefaultPage("index.html");
   provider.ClearContentTypes();
   for (const std::string& line : contentTypeLines) provider.AddContentType(line);
-  provider.ServerLink.SetServer(&Server);
-  std::ostringstream text;
-  text << port;  // the shortest form: 80 gives "80"
-  Server.ServerPort = text.str();
-  Server.SetMultiThreaded(true);
-  Server.Listen();
+  provider.ServerLink.SetServer(&server_);
+  server_.ServerPort = std::to_string(port);
+  server_.SetMultiThreaded(true);
+  server_.Listen();
 }
 
 void DataServer::StopServer() {
-  Server.StopListen();
+  server_.StopListen();
 }
 
 int DataServer::ConnectionCount() const {
-  std::lock_guard lock(ConnectionLock);
-  return ConnectionCount_;
+  std::lock_guard lock(connectionLock_);
+  return connectionCount_;
 }
 
 void DataServer::ServerListenStart(HttpServer& server) {
   Log("SERVER STARTED ...");
-  if (OnListenStart) OnListenStart(server);
+  if (events_.listenStart) events_.listenStart(server);
 }
 
 void DataServer::ServerListenStop(HttpServer& server) {
-  if (OnListenStop) OnListenStop(server);
+  if (events_.listenStop) events_.listenStop(server);
   Log("SERVER STOPPED.");
 }
 
 void DataServer::ServerListenError(HttpServer& server, const std::exception& e) {
   Log("Error starting Web Server!\r\n" + ExceptionClassName(e) + ">" + e.what());
-  if (OnListenError) OnListenError(server, e);
+  if (events_.listenError) events_.listenError(server, e);
 }
 
 void DataServer::ServerConnecting(Connection& c) {
   {
-    std::lock_guard lock(ConnectionLock);
-    ++ConnectionCount_;
-    Log("++++ " + c.PeerAddr() + ":" + c.PeerPort() + " [" + std::to_string(ConnectionCount_) +
+    std::lock_guard lock(connectionLock_);
+    ++connectionCount_;
+    Log("++++ " + c.PeerAddr() + ":" + c.PeerPort() + " [" + std::to_string(connectionCount_) +
         " open]");
   }
-  if (OnConnecting) OnConnecting(c);
+  if (events_.connecting) events_.connecting(c);
 }
 
 void DataServer::ServerDisconnecting(Connection& c) {
   {
-    std::lock_guard lock(ConnectionLock);
-    --ConnectionCount_;
-    Log("---- " + c.PeerAddr() + ":" + c.PeerPort() + " [" + std::to_string(ConnectionCount_) +
+    std::lock_guard lock(connectionLock_);
+    --connectionCount_;
+    Log("---- " + c.PeerAddr() + ":" + c.PeerPort() + " [" + std::to_string(connectionCount_) +
         " open]");
   }
-  if (OnDisconnecting) OnDisconnecting(c);
+  if (events_.disconnecting) events_.disconnecting(c);
 }
 
 void DataServer::ServerDisconnect(Connection& c) {
@@ -105,6 +106,11 @@ void DataServer::ServerDisconnect(Connection& c) {
         " > DISCONNECTED while receiving a Request (" + std::to_string(c.Request.ContentIn) +
         " of " + std::to_string(c.Request.ContentLength()) + " bytes received).");
   }
+}
+
+void DataServer::ServerDataOut(Connection& c) {
+  bytesSent_.fetch_add(c.DataOut(), std::memory_order_relaxed);
+  if (events_.dataOut) events_.dataOut(c);
 }
 
 void DataServer::ServerRequestNotAccepted(Connection& c) {

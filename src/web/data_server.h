@@ -1,6 +1,8 @@
 // The server module: the program's one HTTP server, its fixed settings, its log lines.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -13,35 +15,49 @@
 
 namespace vidoria {
 
-// Owns the server and the provider module. StartServer and StopServer are called by the window
-// (or the headless program) on its own thread; the event handlers run on request threads. The
-// hooks are set before the first start and forwarded after the module's own work, outside its
-// lock.
+// What the program hears of the server, after the module's own work (its log lines). Each runs on
+// a request thread, outside the module's lock; an empty one is skipped.
+struct DataServerEvents {
+  ServerHandler listenStart, listenStop;
+  std::function<void(HttpServer&, const std::exception&)> listenError;
+  ConnectionHandler connecting, disconnecting;
+  ConnectionHandler dataOut;  // after every send, with Connection::DataOut() its byte count
+};
+
+// Owns the server and the provider module. The owner (the engine, or a test) calls everything
+// here from one thread of its own; the events run on request threads. Events are set while the
+// server is not listening, like every other server setting.
 class DataServer {
-  // Declared before Server, so that they are destroyed after it: the server's destructor waits
+  // Declared before server_, so that they are destroyed after it: the server's destructor waits
   // for its connections, which use them.
   WebContext context_;
   std::unique_ptr<FileProvider> fileProvider_;
 
  public:
-  DataServer(WebContext context, CoreRuntime& core = ProcessCore());
+  // `sessions` (default: the process's store) must outlive the module.
+  explicit DataServer(WebContext context, CoreRuntime& core = ProcessCore(),
+                      SessionStore* sessions = nullptr);
   DataServer(const DataServer&) = delete;
   DataServer& operator=(const DataServer&) = delete;
   ~DataServer();
 
-  // Rebuilds the provider tables from the content-type lines, takes the port and listens.
-  void StartServer(const std::vector<std::string>& contentTypeLines, double port);
+  void SetEvents(DataServerEvents events);
+  // Rebuilds the provider tables from the content-type lines, takes the port and listens; the
+  // outcome arrives as listenStart or listenError. Port 0 lets the system choose.
+  void StartServer(const std::vector<std::string>& contentTypeLines, int port);
   void StopServer();
+
+  bool Listening() const { return server_.Listening(); }
+  // The port listened on ("" while not listening): the chosen one when 0 was asked for.
+  std::string LocalPort() const { return server_.LocalPort(); }
+  // The port the last start asked for, as the log and messages write it.
+  std::string RequestedPort() const { return server_.ServerPort; }
   int ConnectionCount() const;
+  // Bytes sent to clients since the last call (any thread): the traffic meter's reading.
+  uint64_t TakeBytesSent() { return bytesSent_.exchange(0, std::memory_order_relaxed); }
 
   // The provider module, created at the first start.
   FileProvider& GetFileProvider();
-
-  ServerHandler OnListenStart, OnListenStop;
-  std::function<void(HttpServer&, const std::exception&)> OnListenError;
-  ConnectionHandler OnConnecting, OnDisconnecting;
-
-  HttpServer Server;
 
  private:
   void ServerListenStart(HttpServer& server);
@@ -50,11 +66,16 @@ class DataServer {
   void ServerConnecting(Connection& c);
   void ServerDisconnecting(Connection& c);
   void ServerDisconnect(Connection& c);
+  void ServerDataOut(Connection& c);
   void ServerRequestNotAccepted(Connection& c);
   void ServerInvalidRequest(Connection& c);
 
-  mutable std::mutex ConnectionLock;  // guards ConnectionCount and the line written with it
-  int ConnectionCount_ = 0;
+  DataServerEvents events_;  // owner's thread while stopped; read by request threads
+  std::atomic<uint64_t> bytesSent_{0};
+  mutable std::mutex connectionLock_;  // guards connectionCount_ and the line written with it
+  int connectionCount_ = 0;
+
+  HttpServer server_;  // last: its destructor waits for connections that use the fields above
 };
 
 }  // namespace vidoria

@@ -55,12 +55,14 @@ TEST_F(DataServerTest, ListenErrorIsLoggedAndHandedOn) {
   std::condition_variable cv;
   std::string error;
   DataServer second(Context(), core_);  // after what its handler uses, so that it goes first
-  second.OnListenError = [&](HttpServer&, const std::exception& e) {
+  DataServerEvents events;
+  events.listenError = [&](HttpServer&, const std::exception& e) {
     std::lock_guard lock(mu);
     error = e.what();
     cv.notify_all();
   };
-  second.StartServer(DefaultContentTypeLines(), std::stod(port_));
+  second.SetEvents(events);
+  second.StartServer(DefaultContentTypeLines(), std::stoi(port_));
   std::unique_lock lock(mu);
   ASSERT_TRUE(cv.wait_for(lock, 10s, [&] { return !error.empty(); }));
   EXPECT_EQ(error, "Error 10048 in function Bind\r\nAddress or Port already in use");

@@ -81,9 +81,8 @@ class WebFixture : public ::testing::Test {
     context.generateLogin = [this](const std::string& message) {
       pages_.Set(page::kLogin, "LOGIN " + message);
     };
-    server_ = std::make_unique<DataServer>(context, core_);
-    server_->Server.Sessions = &sessions_;
-    server_->OnListenStart = [this](HttpServer&) {
+    server_ = std::make_unique<DataServer>(context, core_, &sessions_);
+    events_.listenStart = [this](HttpServer&) {
       std::lock_guard lock(mu_);
       listening_ = true;
       cv_.notify_all();
@@ -100,10 +99,11 @@ class WebFixture : public ::testing::Test {
   }
 
   void Start(const std::vector<std::string>& contentTypes = DefaultContentTypeLines()) {
+    server_->SetEvents(events_);
     server_->StartServer(contentTypes, 0);
     std::unique_lock lock(mu_);
     ASSERT_TRUE(cv_.wait_for(lock, std::chrono::seconds(10), [&] { return listening_; }));
-    port_ = server_->Server.LocalPort();
+    port_ = server_->LocalPort();
   }
 
   // What the providers read, all owned by the fixture.
@@ -191,6 +191,7 @@ class WebFixture : public ::testing::Test {
   std::mutex mu_;
   std::condition_variable cv_;
   bool listening_ = false;
+  DataServerEvents events_;  // handed to the server at Start(); tests may add to it before
 };
 
 }  // namespace vidoria::testing

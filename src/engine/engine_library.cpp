@@ -1,0 +1,101 @@
+// The engine's library: the desktop lists, removing, scanning, fast start and generation.
+#include "engine/engine.h"
+#include "library/file_names.h"
+#include "library/stored_files.h"
+#include "library/streaming.h"
+#include "site/file_exists.h"
+#include "site/library_pages.h"
+
+namespace vidoria {
+
+ListResult Engine::LibraryListing() const {
+  return LibraryList(libraryTable_, libraryFilter_);
+}
+
+void Engine::StoreLibrary() {
+  if (!dataFolderOk_) return;
+  try {
+    SaveGrid(libraryTable_, Stored(LibraryFileName));
+  } catch (const StoreError& e) {
+    Report(e.what());
+  }
+}
+
+ListResult Engine::SearchLibrary(std::string_view text) const {
+  return vidoria::SearchLibrary(libraryTable_, text);
+}
+
+void Engine::RemoveFromLibrary(const std::vector<std::string>& names) {
+  vidoria::RemoveFromLibrary(libraryTable_, playlistTable_, names);
+  GenerateLibrary();
+}
+
+std::vector<std::string> Engine::PathsToPlay(std::string_view name) const {
+  std::vector<std::string> paths;
+  for (int row = 0; row < libraryTable_.RowCount(); ++row) {
+    const std::string& path = libraryTable_.Cell(PathColumn, row);
+    if (libraryTable_.Cell(NameColumn, row) == name && ExtensionOf(path) == "mp4") {
+      paths.push_back(path);
+    }
+  }
+  return paths;
+}
+
+void Engine::GenerateLibrary() {
+  status_.Show("Updating Library");
+  status_.Show("Checking files");
+  status_.Show("Generating website");
+  vidoria::GenerateLibrary(libraryTable_, playlistTable_, ExistingFile, pages_);
+  status_.Clear();
+  StoreLibrary();
+  PublishLibrary();
+  if (options_.rebuildLibraryList) options_.rebuildLibraryList();
+}
+
+void Engine::QueueDropped(const std::vector<std::string>& paths) {
+  scanner_.QueueDropped(paths);
+}
+
+void Engine::QueueFile(std::string path) {
+  scanner_.Queue(std::move(path));
+}
+
+void Engine::AddWatchedFolder(std::string path) {
+  scanner_.AddWatchedFolder(std::move(path));
+}
+
+void Engine::RemoveWatchedFolders(const std::vector<std::string>& folders) {
+  scanner_.RemoveWatchedFolders(folders);
+}
+
+void Engine::SetScanHooks(std::function<void()> before, std::function<void()> after) {
+  beforeScan_ = std::move(before);
+  afterScan_ = std::move(after);
+}
+
+void Engine::EnableStreamingTopDown(const std::vector<std::string>& names,
+                                    const std::function<void()>& pump) {
+  for (const std::string& name : names) EnableStreamingFor(name, pump);
+}
+
+void Engine::EnableStreamingBottomUp(const std::vector<std::string>& names,
+                                     const std::function<void()>& pump) {
+  for (auto it = names.rbegin(); it != names.rend(); ++it) EnableStreamingFor(*it, pump);
+}
+
+void Engine::EnableStreamingFor(const std::string& name, const std::function<void()>& pump) {
+  if (ExtensionOf(name) != "mp4") return;
+  const std::string tool = programFolder_ + "faststart";
+  // A copy: the pumping wait lets the window change the table meanwhile.
+  const Table rows = libraryTable_;
+  for (int row = 0; row < rows.RowCount(); ++row) {
+    if (rows.Cell(NameColumn, row) != name) continue;
+    try {
+      EnableStreaming(rows.Cell(PathColumn, row), tool, helper_, status_, pump);
+    } catch (const StreamingError& e) {
+      Report(e.what());
+    }
+  }
+}
+
+}  // namespace vidoria
