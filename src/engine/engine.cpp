@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "library/autostart.h"
 #include "library/stored_files.h"
+#include "platform/autostart.h"
 #include "playlists/playlist_prune.h"
 #include "server/log.h"
 #include "server/text.h"

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "library/activity_log.h"
-#include "library/folders.h"
-#include "library/process_runner_tool.h"
 #include "library/scanner.h"
 #include "library/settings.h"
 #include "library/table.h"
+#include "platform/folders.h"
+#include "platform/process_runner_tool.h"
 #include "server/core_runtime.h"
 #include "site/page_buffers.h"
 #include "web/access.h"

@@ -5,9 +5,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <system_error>
 
-#include "library/file_names.h"
+#include "platform/file_names.h"
 
 namespace vidoria {
 
@@ -57,13 +58,16 @@ bool EnableStreaming(const std::string& path, const std::string& faststartTool, 
   std::remove(temporary.c_str());  // a leftover of an interrupted run; failing is harmless
   Rename(path, temporary, "The file is unchanged.");
 
+  std::optional<std::string> whyNotStarted;
   try {
-    helper.Start({faststartTool, temporary, path});
-  } catch (const std::exception& error) {
+    OsStatus started = helper.Start({faststartTool, temporary, path});
+    if (!started) whyNotStarted = ErrnoText(started.error().code);
+  } catch (const std::system_error& error) {  // no thread for the runner's reader
+    whyNotStarted = error.code().message();
+  }
+  if (whyNotStarted) {
     Rename(temporary, path, "The file is kept as " + temporary + ".");
-    const auto* system = dynamic_cast<const std::system_error*>(&error);
-    const std::string message = "Could not start " + faststartTool + ": " +
-                                (system != nullptr ? system->code().message() : error.what());
+    const std::string message = "Could not start " + faststartTool + ": " + *whyNotStarted;
     status.Show(message);
     throw StreamingError(message);
   }

@@ -1,4 +1,4 @@
-#include "library/process_runner.h"
+#include "platform/process_runner.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -10,9 +10,8 @@
 
 #include <cerrno>
 #include <stdexcept>
-#include <system_error>
 
-#include "library/process_runner_output.h"
+#include "platform/process_runner_output.h"
 
 extern char** environ;
 
@@ -78,15 +77,13 @@ ProcessRunner::~ProcessRunner() {
   JoinReader();
 }
 
-void ProcessRunner::Start(const std::vector<std::string>& argv) {
+OsStatus ProcessRunner::Start(const std::vector<std::string>& argv) {
   if (running_) throw std::logic_error("ProcessRunner::Start: the previous run has not ended");
   if (argv.empty()) throw std::invalid_argument("ProcessRunner::Start: no program given");
   JoinReader();
 
   int pipeFds[2];
-  if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-    throw std::system_error(errno, std::generic_category(), "Cannot start " + argv[0]);
-  }
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return OsError{"cannot start " + argv[0], errno};
   std::vector<char*> args;
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
@@ -106,7 +103,7 @@ void ProcessRunner::Start(const std::vector<std::string>& argv) {
   ::close(pipeFds[1]);
   if (error != 0) {
     ::close(pipeFds[0]);
-    throw std::system_error(error, std::generic_category(), "Cannot start " + argv[0]);
+    return OsError{"cannot start " + argv[0], error};
   }
 
   pid_ = pid;
@@ -129,6 +126,7 @@ void ProcessRunner::Start(const std::vector<std::string>& argv) {
     throw;
   }
   running_ = true;
+  return OsOk();
 }
 
 void ProcessRunner::Stop() {

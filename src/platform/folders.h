@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace vidoria {
@@ -33,11 +34,11 @@ DataFolders FindDataFolder(const std::string& dataHome);
 bool CreateDataSubfolders(const std::string& dataFolder);
 
 // XDG_DOCUMENTS_DIR from $XDG_CONFIG_HOME/user-dirs.dirs (default ~/.config), else ~/Documents/.
-// Throws std::runtime_error("Could not determine My Documents path") when HOME is unset or empty.
-std::string MyDocumentsFolder(const EnvLookup& env = SystemEnv);
-// XDG_VIDEOS_DIR likewise, else ~/Videos/. Throws as MyDocumentsFolder when there is no home to
-// fall back on.
-std::string MyVideoFolder(const EnvLookup& env = SystemEnv);
+// nullopt when HOME is unset or empty.
+std::optional<std::string> UserDocumentsFolder(const EnvLookup& env = SystemEnv);
+// XDG_VIDEOS_DIR likewise, else ~/Videos/; nullopt when there is no entry and no home to fall
+// back on.
+std::optional<std::string> UserVideosFolder(const EnvLookup& env = SystemEnv);
 // The shared counterparts of the machine: "/srv/" and "/srv/Videos/".
 std::string CommonDocumentsFolder();
 std::string CommonVideoFolder();

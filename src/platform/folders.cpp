@@ -1,30 +1,21 @@
-#include "library/folders.h"
+#include "platform/folders.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string_view>
 
-#include "library/file_names.h"
+#include "platform/file_names.h"
 
 namespace vidoria {
 namespace {
 
 namespace fs = std::filesystem;
 
-const char kNoDocuments[] = "Could not determine My Documents path";
-
 bool IsAbsolute(std::string_view path) {
   return !path.empty() && path.front() == '/';
-}
-
-std::string Home(const EnvLookup& env) {
-  const std::string home = env("HOME");
-  if (home.empty()) throw std::runtime_error(kNoDocuments);
-  return WithTrailingSlash(home);
 }
 
 // The value of `key` in user-dirs.dirs: lines KEY="$HOME/name" or KEY="/absolute", '#' comments;
@@ -73,9 +64,12 @@ std::optional<std::string> UserDir(const EnvLookup& env, std::string_view key) {
   return WithTrailingSlash(*found);
 }
 
-std::string UserFolder(const EnvLookup& env, std::string_view key, std::string_view fallback) {
+std::optional<std::string> UserFolder(const EnvLookup& env, std::string_view key,
+                                      std::string_view fallback) {
   if (std::optional<std::string> dir = UserDir(env, key)) return *dir;
-  return Home(env) + std::string(fallback) + "/";
+  const std::string home = env("HOME");
+  if (home.empty()) return std::nullopt;
+  return WithTrailingSlash(home) + std::string(fallback) + "/";
 }
 
 }  // namespace
@@ -117,12 +111,13 @@ bool CreateDataSubfolders(const std::string& dataFolder) {
   return ok;
 }
 
-std::string MyDocumentsFolder(const EnvLookup& env) {
-  Home(env);  // no documents folder without a home, whatever user-dirs.dirs says
+std::optional<std::string> UserDocumentsFolder(const EnvLookup& env) {
+  // No documents folder without a home, whatever user-dirs.dirs says.
+  if (env("HOME").empty()) return std::nullopt;
   return UserFolder(env, "XDG_DOCUMENTS_DIR", "Documents");
 }
 
-std::string MyVideoFolder(const EnvLookup& env) {
+std::optional<std::string> UserVideosFolder(const EnvLookup& env) {
   return UserFolder(env, "XDG_VIDEOS_DIR", "Videos");
 }
 
