@@ -5,8 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <optional>
-#include <system_error>
 
 #include "platform/file_names.h"
 
@@ -58,16 +56,10 @@ bool EnableStreaming(const std::string& path, const std::string& faststartTool, 
   std::remove(temporary.c_str());  // a leftover of an interrupted run; failing is harmless
   Rename(path, temporary, "The file is unchanged.");
 
-  std::optional<std::string> whyNotStarted;
-  try {
-    OsStatus started = helper.Start({faststartTool, temporary, path});
-    if (!started) whyNotStarted = ErrnoText(started.error().code);
-  } catch (const std::system_error& error) {  // no thread for the runner's reader
-    whyNotStarted = error.code().message();
-  }
-  if (whyNotStarted) {
+  if (OsStatus started = helper.Start({faststartTool, temporary, path}); !started) {
     Rename(temporary, path, "The file is kept as " + temporary + ".");
-    const std::string message = "Could not start " + faststartTool + ": " + *whyNotStarted;
+    const std::string message =
+        "Could not start " + faststartTool + ": " + ErrnoText(started.error().code);
     status.Show(message);
     throw StreamingError(message);
   }

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <stdexcept>
+#include <system_error>
 
 #include "platform/process_runner_output.h"
 
@@ -116,14 +117,14 @@ OsStatus ProcessRunner::Start(const std::vector<std::string>& argv) {
   }
   try {
     reader_ = std::thread(&ProcessRunner::ReadUntilEnd, this);
-  } catch (...) {
+  } catch (const std::system_error& error) {
     // Without a reader nobody would notice its end: take the child back down.
     ::kill(-pid, SIGKILL);
     while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
     }
     CloseFd(outputFd_);
     CloseFd(pidFd_);
-    throw;
+    return OsError{"cannot start " + argv[0], error.code().value()};
   }
   running_ = true;
   return OsOk();

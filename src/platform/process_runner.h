@@ -42,8 +42,9 @@ class ProcessRunner {
 
   // argv[0] is the program's path; without a '/' it is looked up on PATH. Fails with
   // "cannot start <argv[0]>" and the system's reason when the program cannot be started
-  // (missing, not executable, not a program); then nothing runs. Throws std::logic_error when a
-  // run is still in progress and std::invalid_argument for an empty argv: those are misuse.
+  // (missing, not executable, not a program, no thread to read its output); then nothing runs.
+  // Throws std::logic_error when a run is still in progress and std::invalid_argument for an empty
+  // argv: those are misuse.
   OsStatus Start(const std::vector<std::string>& argv);
 
   // True from a successful Start until Pump has handed out the end of that run.

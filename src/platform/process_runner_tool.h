@@ -12,7 +12,8 @@
 namespace vidoria {
 
 // Busy() is set before a start and cleared when the run's end is handed out (before onEnd
-// runs), or at once when the start throws, so that nobody waits for a tool that never ran.
+// runs), or at once when the start fails or throws, so that nobody waits for a tool that never
+// ran.
 // Owner's (main) thread only, like ProcessRunner.
 class ToolRunner {
  public:
