@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/result.h"
+#include "platform/unique_fd.h"
 
 namespace vidoria {
 
@@ -76,8 +77,9 @@ class ProcessRunner {
 
   // Set by Start before the reader thread starts, read-only while it runs.
   pid_t pid_ = -1;
-  int outputFd_ = -1;
-  int pidFd_ = -1;  // -1 when the kernel offers no pidfd: the end is then seen at end of output
+  UniqueFd outputFd_;
+  UniqueFd
+      pidFd_;  // invalid when the kernel offers no pidfd: the end is then seen at end of output
   std::thread reader_;
 
   std::mutex mu_;  // guards everything below
