@@ -1,5 +1,6 @@
 #include "platform/folders.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -100,15 +101,20 @@ DataFolders FindDataFolder(const std::string& dataHome) {
   return {four, fs::is_directory(four, error)};
 }
 
-bool CreateDataSubfolders(const std::string& dataFolder) {
+OsStatus CreateDataSubfolders(const std::string& dataFolder) {
   const std::string base = WithTrailingSlash(dataFolder);
-  bool ok = !base.empty();
+  std::optional<OsError> failure;
+  if (base.empty()) failure = OsError{"no data folder"};
   for (const std::string& folder : {base, base + "temp", base + "LOG"}) {
     std::error_code error;
     fs::create_directories(folder, error);
-    ok = ok && fs::is_directory(folder, error);
+    std::error_code ignored;
+    if (!failure && !fs::is_directory(folder, ignored)) {
+      failure = OsError{"cannot create " + folder, error ? error.value() : ENOTDIR};
+    }
   }
-  return ok;
+  if (failure) return *failure;
+  return OsOk();
 }
 
 std::optional<std::string> UserDocumentsFolder(const EnvLookup& env) {

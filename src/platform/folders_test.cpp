@@ -1,5 +1,6 @@
 #include "platform/folders.h"
 
+#include <cerrno>
 #include <map>
 #include <string>
 
@@ -67,7 +68,10 @@ TEST(CreateDataSubfoldersTest, CreatesWhatIsMissingAndKeepsWhatExists) {
   EXPECT_TRUE(std::filesystem::is_directory(home.Path("new/Kelvane3/LOG")));
 
   home.Write("blocked", "");
-  EXPECT_FALSE(CreateDataSubfolders(home.Path("blocked/Kelvane3/")));
+  const OsStatus blocked = CreateDataSubfolders(home.Path("blocked/Kelvane3/"));
+  ASSERT_FALSE(blocked);
+  EXPECT_EQ(blocked.error().what, "cannot create " + home.Path("blocked/Kelvane3/"));
+  EXPECT_EQ(blocked.error().code, ENOTDIR);
 }
 
 class UserFoldersTest : public ::testing::Test {
