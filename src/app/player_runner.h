@@ -7,7 +7,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "library/process_runner_output.h"
+#include "platform/process_runner_output.h"
 
 namespace vidoria {
 

@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
-#include "library/autostart.h"
 #include "library/stored_files.h"
+#include "platform/autostart.h"
 #include "playlists/playlist_prune.h"
 #include "playlists/playlist_table.h"
 #include "server/exceptions.h"

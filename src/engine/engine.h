@@ -20,12 +20,12 @@
 #include <vector>
 
 #include "library/activity_log.h"
-#include "library/folders.h"
 #include "library/library_table.h"
-#include "library/process_runner_tool.h"
 #include "library/scanner.h"
 #include "library/settings.h"
 #include "library/table.h"
+#include "platform/folders.h"
+#include "platform/process_runner_tool.h"
 #include "playlists/playlist_rename.h"
 #include "playlists/regeneration.h"
 #include "playlists/tree_drop.h"

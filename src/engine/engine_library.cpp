@@ -1,6 +1,6 @@
 // The engine's library: the desktop lists, removing, scanning, fast start and generation.
 #include "engine/engine.h"
-#include "library/file_names.h"
+#include "platform/file_names.h"
 #include "library/stored_files.h"
 #include "library/streaming.h"
 #include "site/file_exists.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "library/file_names.h"
+#include "platform/file_names.h"
 
 namespace vidoria {
 namespace {

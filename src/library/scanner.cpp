@@ -6,9 +6,9 @@
 #include <unordered_set>
 #include <utility>
 
-#include "library/file_names.h"
 #include "library/library_table.h"
 #include "library/list_order.h"
+#include "platform/file_names.h"
 
 namespace vidoria {
 namespace {

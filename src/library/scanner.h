@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "library/activity_log.h"
-#include "library/folder_walk.h"
-#include "library/folders.h"
 #include "library/table.h"
+#include "library/user_folders.h"
+#include "platform/folder_walk.h"
 
 namespace vidoria {
 

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "library/temp_folder_for_tests.h"
+#include "platform/temp_folder_for_tests.h"
 
 namespace vidoria {
 namespace {

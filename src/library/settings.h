@@ -4,10 +4,11 @@
 
 #include <functional>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "library/library_error.h"
 
 namespace vidoria {
 
@@ -39,9 +40,9 @@ struct SettingsHooks {
 };
 
 // A settings file that cannot be applied, or settings that cannot be stored.
-class SettingsError : public std::runtime_error {
+class SettingsError : public LibraryError {
  public:
-  using std::runtime_error::runtime_error;
+  using LibraryError::LibraryError;
 };
 
 // The eight lines of the settings file, in order. Throws SettingsError with SettingsProblem's

@@ -1,20 +1,21 @@
 // The one error of the stored-file layer.
 #pragma once
 
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
+
+#include "library/library_error.h"
 
 namespace vidoria {
 
 // what(): action + " " + path + ": " + reason, e.g.
 // "Cannot read /home/u/.local/share/Kelvane3/LIBRARY.kavra: not a grid file (line 1 is no count)".
 // Reason() alone is short enough to quote in a status or dialog line beside the file name.
-class StoreError : public std::runtime_error {
+class StoreError : public LibraryError {
  public:
   StoreError(std::string_view action, std::string path, std::string reason)
-      : std::runtime_error(std::string(action) + " " + path + ": " + reason),
+      : LibraryError(std::string(action) + " " + path + ": " + reason),
         path_(std::move(path)),
         reason_(std::move(reason)) {}
 

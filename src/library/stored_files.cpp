@@ -9,8 +9,9 @@
 #include <cstdint>
 #include <functional>
 
-#include "library/file_bytes.h"
-#include "library/file_names.h"
+#include "platform/atomic_write.h"
+#include "platform/file_bytes.h"
+#include "platform/file_names.h"
 
 namespace vidoria {
 namespace {
@@ -37,19 +38,45 @@ std::optional<int> ParseCount(std::string_view line) {
   return value;
 }
 
+// Lines ended by CR, LF or CR LF; a last line without an ending still counts, an ending at the very
+// end starts no further line ("a\r\n" is one line, "" none).
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    lines.emplace_back(text.substr(start, i - start));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.emplace_back(text.substr(start));
+  return lines;
+}
+
+std::string ReadBytes(const std::string& path) {
+  OsResult<std::string> bytes = ReadFileBytes(path);
+  if (!bytes) throw StoreError("Cannot read", path, bytes.error().Text());
+  return std::move(*bytes);
+}
+
+void WriteBytes(const std::string& path, std::string_view bytes) {
+  if (auto written = WriteFileAtomically(path, bytes); !written) {
+    throw StoreError("Cannot write", path, written.error().Text());
+  }
+}
+
 std::string NotAGridFile(int lineNumber) {
   return "not a grid file (line " + std::to_string(lineNumber) + " is no count)";
 }
 
 std::optional<std::string> SetAside(const std::string& path, const StoreError& error) {
   const std::string name = FileNameOf(path);
-  try {
-    const std::string aside = MoveAside(path);
-    return name + " could not be read (" + error.Reason() + "); kept as " + FileNameOf(aside);
-  } catch (const StoreError& moveError) {
-    return name + " could not be read (" + error.Reason() + ") and could not be moved aside (" +
-           moveError.Reason() + ")";
+  const OsResult<std::string> aside = MoveAside(path);
+  if (aside) {
+    return name + " could not be read (" + error.Reason() + "); kept as " + FileNameOf(*aside);
   }
+  return name + " could not be read (" + error.Reason() + ") and could not be moved aside (" +
+         aside.error().Text() + ")";
 }
 
 // Runs `load` unless there is no file at `path`; sets the file aside when it fails.
@@ -82,11 +109,11 @@ void SaveGrid(const Table& table, const std::string& path) {
       bytes.append(cell).append(kCrLf);
     }
   }
-  WriteFileAtomically(path, bytes);
+  WriteBytes(path, bytes);
 }
 
 void LoadGrid(Table& table, const std::string& path) {
-  const std::vector<std::string> lines = SplitLines(ReadFileBytes(path));
+  const std::vector<std::string> lines = SplitLines(ReadBytes(path));
   const std::optional<int> cols = lines.size() > 0 ? ParseCount(lines[0]) : std::nullopt;
   if (!cols) throw StoreError("Cannot read", path, NotAGridFile(1));
   const std::optional<int> rows = lines.size() > 1 ? ParseCount(lines[1]) : std::nullopt;
@@ -115,7 +142,7 @@ void LoadGrid(Table& table, const std::string& path) {
 }
 
 std::vector<std::string> ReadLineFile(const std::string& path) {
-  return SplitLines(ReadFileBytes(path));
+  return SplitLines(ReadBytes(path));
 }
 
 void WriteLineFile(const std::string& path, const std::vector<std::string>& lines) {
@@ -127,7 +154,7 @@ void WriteLineFile(const std::string& path, const std::vector<std::string>& line
     }
     bytes.append(lines[i]).append(kCrLf);
   }
-  WriteFileAtomically(path, bytes);
+  WriteBytes(path, bytes);
 }
 
 std::optional<std::string> LoadGridOrSetAside(Table& table, const std::string& path) {

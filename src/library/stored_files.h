@@ -4,7 +4,7 @@
 // - grid file: the column count, the row count, then one cell per line in column-major order
 //   (rows 0..last of column 0, then of column 1, ...). Cells are stored unescaped.
 // - line file: one entry per line.
-// Reading accepts CR, LF or CR LF as line ends. Writing is atomic (see WriteFileAtomically).
+// Reading accepts CR, LF or CR LF as line ends. Writing is atomic (see platform/atomic_write.h).
 //
 // Plain functions without shared state; the program calls them from the main thread.
 #pragma once

@@ -12,7 +12,7 @@
 
 #include "library/activity_log.h"
 #include "library/library_table.h"
-#include "library/temp_folder_for_tests.h"
+#include "platform/temp_folder_for_tests.h"
 
 namespace vidoria {
 namespace {

@@ -5,9 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <system_error>
 
-#include "library/file_names.h"
+#include "platform/file_names.h"
 
 namespace vidoria {
 
@@ -57,13 +56,10 @@ bool EnableStreaming(const std::string& path, const std::string& faststartTool, 
   std::remove(temporary.c_str());  // a leftover of an interrupted run; failing is harmless
   Rename(path, temporary, "The file is unchanged.");
 
-  try {
-    helper.Start({faststartTool, temporary, path});
-  } catch (const std::exception& error) {
+  if (OsStatus started = helper.Start({faststartTool, temporary, path}); !started) {
     Rename(temporary, path, "The file is kept as " + temporary + ".");
-    const auto* system = dynamic_cast<const std::system_error*>(&error);
-    const std::string message = "Could not start " + faststartTool + ": " +
-                                (system != nullptr ? system->code().message() : error.what());
+    const std::string message =
+        "Could not start " + faststartTool + ": " + ErrnoText(started.error().code);
     status.Show(message);
     throw StreamingError(message);
   }

@@ -3,11 +3,11 @@
 #pragma once
 
 #include <functional>
-#include <stdexcept>
 #include <string>
 
 #include "library/activity_log.h"
-#include "library/process_runner_tool.h"
+#include "library/library_error.h"
+#include "platform/process_runner_tool.h"
 
 namespace vidoria {
 
@@ -15,9 +15,9 @@ namespace vidoria {
 inline constexpr const char* kStreamingTemporaryName = "qfsTemp.mp4";
 
 // A file left in a state the user must know about, or a tool that could not be started.
-class StreamingError : public std::runtime_error {
+class StreamingError : public LibraryError {
  public:
-  using std::runtime_error::runtime_error;
+  using LibraryError::LibraryError;
 };
 
 // Rewrites the MP4 file at `path` with `faststartTool` (its full path), run on `helper` as

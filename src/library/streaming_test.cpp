@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "library/activity_log.h"
-#include "library/process_runner_tool.h"
 #include "library/streaming.h"
+#include "platform/process_runner_tool.h"
 
 namespace vidoria {
 namespace {

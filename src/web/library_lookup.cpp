@@ -1,6 +1,6 @@
 #include "web/library_lookup.h"
 
-#include "library/file_names.h"
+#include "platform/file_names.h"
 #include "server/http_values.h"
 #include "server/text.h"
 

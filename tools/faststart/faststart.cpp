@@ -2,7 +2,6 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include "faststart/file_io.h"
 #include "faststart/layout.h"
 #include "faststart/mp4_boxes.h"
+#include "platform/atomic_write.h"
 
 namespace vidoria::faststart {
 
@@ -138,61 +138,23 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-// The temporary output, removed unless committed.
-class TempOutput {
- public:
-  explicit TempOutput(const Options& options) : options_(options) {}
-  TempOutput(const TempOutput&) = delete;
-  TempOutput& operator=(const TempOutput&) = delete;
-  ~TempOutput() {
-    if (path_.empty()) return;
-    fd_ = UniqueFd();
-    ::unlink(path_.c_str());
-    Notify("");
+// The tool's words for a failed step of the atomic write.
+std::string WriteFailure(const WriteError& error, const std::string& output) {
+  switch (error.step) {
+    case WriteStep::kCreate:
+      return "cannot create a file in " + FolderOf(output) + ": " + ErrnoText(error.code);
+    case WriteStep::kMode:
+      return "cannot set permissions: " + ErrnoText(error.code);
+    case WriteStep::kContent:
+      return error.Text();
+    case WriteStep::kFlush:
+    case WriteStep::kClose:
+      return "cannot write the output: " + ErrnoText(error.code);
+    case WriteStep::kReplace:
+      return "cannot create " + output + ": " + ErrnoText(error.code);
   }
-
-  Status Create(const std::string& output, mode_t mode) {
-    std::string pattern = FolderOf(output) + "/.faststart-XXXXXX";
-    int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) {
-      return Failure{"cannot create a file in " + FolderOf(output) + ": " + ErrnoText(errno)};
-    }
-    fd_ = UniqueFd(fd);
-    path_ = pattern;
-    Notify(path_);
-    // The rewritten file stands in for the input, so it gets the input's permissions rather
-    // than mkostemp's owner-only ones.
-    if (::fchmod(fd, mode) != 0) return Failure{"cannot set permissions: " + ErrnoText(errno)};
-    return Ok();
-  }
-
-  int fd() const { return fd_.get(); }
-
-  Status Commit(const std::string& output, uint64_t size) {
-    if (::ftruncate(fd_.get(), off_t(size)) != 0 || ::fsync(fd_.get()) != 0) {
-      return Failure{"cannot write the output: " + ErrnoText(errno)};
-    }
-    if (Status closed = fd_.Close(); !closed) return closed;
-    if (::rename(path_.c_str(), output.c_str()) != 0) {
-      return Failure{"cannot create " + output + ": " + ErrnoText(errno)};
-    }
-    path_.clear();
-    Notify("");
-    // Makes the new name durable too; the caller may delete the original next.
-    UniqueFd folder(::open(FolderOf(output).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.valid()) ::fsync(folder.get());
-    return Ok();
-  }
-
- private:
-  void Notify(const std::string& path) {
-    if (options_.temp_file_changed) options_.temp_file_changed(path);
-  }
-
-  const Options& options_;
-  UniqueFd fd_;
-  std::string path_;
-};
+  return error.Text();
+}
 
 Status WritePlan(const Plan& plan, int in, uint64_t file_size, int out, uint64_t output_size) {
   RangeCopier copier;
@@ -242,16 +204,24 @@ Result<Outcome> MakeFastStart(const std::string& input, const std::string& outpu
   outcome.output_size = file_size + plan->moov_bytes.size();
   if (plan->moov_position) outcome.output_size -= plan->order[*plan->moov_position].size;
 
-  TempOutput temp(options);
-  if (Status created = temp.Create(output, in_stat.st_mode & 0777); !created) {
-    return Failure{created.reason()};
-  }
-  if (Status written = WritePlan(*plan, in.get(), file_size, temp.fd(), outcome.output_size);
-      !written) {
-    return Failure{written.reason()};
-  }
-  if (Status committed = temp.Commit(output, outcome.output_size); !committed) {
-    return Failure{committed.reason()};
+  AtomicWriteOptions write_options;
+  // The rewritten file stands in for the input, so it gets the input's permissions.
+  write_options.mode = in_stat.st_mode & 0777;
+  write_options.tempFileChanged = options.temp_file_changed;
+  auto write = [&](int out) -> OsStatus {
+    if (Status written = WritePlan(*plan, in.get(), file_size, out, outcome.output_size);
+        !written) {
+      return OsError{written.reason()};
+    }
+    // The copier skips holes; the size keeps a trailing one.
+    if (::ftruncate(out, off_t(outcome.output_size)) != 0) {
+      return OsError{"cannot write the output", errno};
+    }
+    return OsOk();
+  };
+  // Its final folder sync makes the new name durable too; the caller may delete the original next.
+  if (auto written = WriteFileAtomicallyWith(output, write, write_options); !written) {
+    return Failure{WriteFailure(written.error(), output)};
   }
   return outcome;
 }

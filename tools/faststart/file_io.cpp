@@ -2,7 +2,6 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <string.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,36 +24,6 @@ Failure InputShrank() {
 }
 
 }  // namespace
-
-std::string ErrnoText(int error) {
-  char buffer[256];
-  // GNU strerror_r may return a static string instead of filling the buffer.
-  return strerror_r(error, buffer, sizeof buffer);
-}
-
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = other.release();
-  }
-  return *this;
-}
-
-UniqueFd::~UniqueFd() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-int UniqueFd::release() {
-  int fd = fd_;
-  fd_ = -1;
-  return fd;
-}
-
-Status UniqueFd::Close() {
-  // Linux releases the descriptor even when close() fails, so it must not be retried.
-  if (fd_ >= 0 && ::close(release()) != 0) return WriteError(errno);
-  return Ok();
-}
 
 Status ReadAt(int fd, uint64_t offset, std::span<uint8_t> out) {
   size_t done = 0;

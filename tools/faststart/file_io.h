@@ -1,5 +1,5 @@
-// Small POSIX file helpers for the tool: owned descriptors, exact reads, and a copier that moves
-// byte ranges between files in constant memory.
+// Small POSIX file helpers for the tool: exact reads and writes, and a copier that moves byte
+// ranges between files in constant memory. Descriptors are owned by the platform's UniqueFd.
 #pragma once
 
 #include <sys/types.h>
@@ -10,32 +10,10 @@
 #include <vector>
 
 #include "faststart/result.h"
+#include "platform/result.h"
+#include "platform/unique_fd.h"
 
 namespace vidoria::faststart {
-
-// strerror text for an errno value.
-std::string ErrnoText(int error);
-
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept;
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  ~UniqueFd();
-
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  int release();
-  // Closes now and reports the error close() returns; a failed close of a written file can mean
-  // lost data.
-  Status Close();
-
- private:
-  int fd_ = -1;
-};
 
 // Reads exactly out.size() bytes at `offset`; the input ending early is a failure.
 Status ReadAt(int fd, uint64_t offset, std::span<uint8_t> out);

@@ -1,4 +1,4 @@
-#include "library/process_runner_command_line.h"
+#include "platform/process_runner_command_line.h"
 
 namespace vidoria {
 

@@ -1,30 +1,22 @@
-#include "library/folders.h"
+#include "platform/folders.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string_view>
 
-#include "library/file_names.h"
+#include "platform/file_names.h"
 
 namespace vidoria {
 namespace {
 
 namespace fs = std::filesystem;
 
-const char kNoDocuments[] = "Could not determine My Documents path";
-
 bool IsAbsolute(std::string_view path) {
   return !path.empty() && path.front() == '/';
-}
-
-std::string Home(const EnvLookup& env) {
-  const std::string home = env("HOME");
-  if (home.empty()) throw std::runtime_error(kNoDocuments);
-  return WithTrailingSlash(home);
 }
 
 // The value of `key` in user-dirs.dirs: lines KEY="$HOME/name" or KEY="/absolute", '#' comments;
@@ -73,9 +65,12 @@ std::optional<std::string> UserDir(const EnvLookup& env, std::string_view key) {
   return WithTrailingSlash(*found);
 }
 
-std::string UserFolder(const EnvLookup& env, std::string_view key, std::string_view fallback) {
+std::optional<std::string> UserFolder(const EnvLookup& env, std::string_view key,
+                                      std::string_view fallback) {
   if (std::optional<std::string> dir = UserDir(env, key)) return *dir;
-  return Home(env) + std::string(fallback) + "/";
+  const std::string home = env("HOME");
+  if (home.empty()) return std::nullopt;
+  return WithTrailingSlash(home) + std::string(fallback) + "/";
 }
 
 }  // namespace
@@ -106,23 +101,29 @@ DataFolders FindDataFolder(const std::string& dataHome) {
   return {four, fs::is_directory(four, error)};
 }
 
-bool CreateDataSubfolders(const std::string& dataFolder) {
+OsStatus CreateDataSubfolders(const std::string& dataFolder) {
   const std::string base = WithTrailingSlash(dataFolder);
-  bool ok = !base.empty();
+  std::optional<OsError> failure;
+  if (base.empty()) failure = OsError{"no data folder"};
   for (const std::string& folder : {base, base + "temp", base + "LOG"}) {
     std::error_code error;
     fs::create_directories(folder, error);
-    ok = ok && fs::is_directory(folder, error);
+    std::error_code ignored;
+    if (!failure && !fs::is_directory(folder, ignored)) {
+      failure = OsError{"cannot create " + folder, error ? error.value() : ENOTDIR};
+    }
   }
-  return ok;
+  if (failure) return *failure;
+  return OsOk();
 }
 
-std::string MyDocumentsFolder(const EnvLookup& env) {
-  Home(env);  // no documents folder without a home, whatever user-dirs.dirs says
+std::optional<std::string> UserDocumentsFolder(const EnvLookup& env) {
+  // No documents folder without a home, whatever user-dirs.dirs says.
+  if (env("HOME").empty()) return std::nullopt;
   return UserFolder(env, "XDG_DOCUMENTS_DIR", "Documents");
 }
 
-std::string MyVideoFolder(const EnvLookup& env) {
+std::optional<std::string> UserVideosFolder(const EnvLookup& env) {
   return UserFolder(env, "XDG_VIDEOS_DIR", "Videos");
 }
 

@@ -3,11 +3,15 @@
 // Every folder returned ends in '/'.
 //
 // The environment is read through an injectable lookup so that tests can give a temporary home
-// without changing the process environment. Plain functions; any thread.
+// without changing the process environment. Plain functions; any thread. A folder that cannot be
+// found is "" or nullopt, as each function says.
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "platform/result.h"
 
 namespace vidoria {
 
@@ -28,16 +32,16 @@ struct DataFolders {
 };
 DataFolders FindDataFolder(const std::string& dataHome);
 
-// Creates, when missing, the data folder and its subfolders "temp/" and "LOG/". False when one of
-// them could not be created.
-bool CreateDataSubfolders(const std::string& dataFolder);
+// Creates, when missing, the data folder and its subfolders "temp/" and "LOG/", each as far as it
+// can. Fails with "cannot create <folder>" for the first one that is not a folder afterwards.
+OsStatus CreateDataSubfolders(const std::string& dataFolder);
 
 // XDG_DOCUMENTS_DIR from $XDG_CONFIG_HOME/user-dirs.dirs (default ~/.config), else ~/Documents/.
-// Throws std::runtime_error("Could not determine My Documents path") when HOME is unset or empty.
-std::string MyDocumentsFolder(const EnvLookup& env = SystemEnv);
-// XDG_VIDEOS_DIR likewise, else ~/Videos/. Throws as MyDocumentsFolder when there is no home to
-// fall back on.
-std::string MyVideoFolder(const EnvLookup& env = SystemEnv);
+// nullopt when HOME is unset or empty.
+std::optional<std::string> UserDocumentsFolder(const EnvLookup& env = SystemEnv);
+// XDG_VIDEOS_DIR likewise, else ~/Videos/; nullopt when there is no entry and no home to fall
+// back on.
+std::optional<std::string> UserVideosFolder(const EnvLookup& env = SystemEnv);
 // The shared counterparts of the machine: "/srv/" and "/srv/Videos/".
 std::string CommonDocumentsFolder();
 std::string CommonVideoFolder();

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "library/process_runner_command_line.h"
+#include "platform/process_runner_command_line.h"
 
 namespace vidoria {
 namespace {

@@ -1,4 +1,4 @@
-#include "library/file_names.h"
+#include "platform/file_names.h"
 
 #include <algorithm>
 #include <cctype>

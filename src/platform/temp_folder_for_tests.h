@@ -20,7 +20,7 @@ namespace vidoria {
 class TempFolder {
  public:
   TempFolder() {
-    std::string pattern = ::testing::TempDir() + "vidoria_library.XXXXXX";
+    std::string pattern = ::testing::TempDir() + "vidoria_test.XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     std::unique_ptr<char, void (*)(void*)> real(::realpath(pattern.c_str(), nullptr), ::free);
     path_ = std::string(real.get()) + "/";

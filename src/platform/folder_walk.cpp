@@ -1,4 +1,4 @@
-#include "library/folder_walk.h"
+#include "platform/folder_walk.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,7 +11,7 @@
 #include <set>
 #include <utility>
 
-#include "library/file_names.h"
+#include "platform/file_names.h"
 
 namespace vidoria {
 namespace {

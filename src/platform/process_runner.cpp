@@ -1,4 +1,4 @@
-#include "library/process_runner.h"
+#include "platform/process_runner.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "library/process_runner_output.h"
+#include "platform/process_runner_output.h"
 
 extern char** environ;
 
@@ -27,11 +27,6 @@ int OpenPidFd(pid_t pid) {
   (void)pid;
   return -1;
 #endif
-}
-
-void CloseFd(int& fd) {
-  if (fd >= 0) ::close(fd);
-  fd = -1;
 }
 
 // Owns the spawn attributes for the length of one posix_spawn call.
@@ -78,15 +73,15 @@ ProcessRunner::~ProcessRunner() {
   JoinReader();
 }
 
-void ProcessRunner::Start(const std::vector<std::string>& argv) {
+OsStatus ProcessRunner::Start(const std::vector<std::string>& argv) {
   if (running_) throw std::logic_error("ProcessRunner::Start: the previous run has not ended");
   if (argv.empty()) throw std::invalid_argument("ProcessRunner::Start: no program given");
   JoinReader();
 
   int pipeFds[2];
-  if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-    throw std::system_error(errno, std::generic_category(), "Cannot start " + argv[0]);
-  }
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return OsError{"cannot start " + argv[0], errno};
+  UniqueFd readEnd(pipeFds[0]);
+  UniqueFd writeEnd(pipeFds[1]);
   std::vector<char*> args;
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
@@ -96,22 +91,19 @@ void ProcessRunner::Start(const std::vector<std::string>& argv) {
   pid_t pid = -1;
   int error;
   {
-    SpawnSetup setup(pipeFds[1]);
+    SpawnSetup setup(writeEnd.get());
     const bool onPath = argv[0].find('/') == std::string::npos;
     error =
         onPath
             ? ::posix_spawnp(&pid, args[0], &setup.actions, &setup.attributes, args.data(), environ)
             : ::posix_spawn(&pid, args[0], &setup.actions, &setup.attributes, args.data(), environ);
   }
-  ::close(pipeFds[1]);
-  if (error != 0) {
-    ::close(pipeFds[0]);
-    throw std::system_error(error, std::generic_category(), "Cannot start " + argv[0]);
-  }
+  writeEnd.Close();  // the child has its own copy; the end of output comes when it is gone
+  if (error != 0) return OsError{"cannot start " + argv[0], error};
 
   pid_ = pid;
-  outputFd_ = pipeFds[0];
-  pidFd_ = OpenPidFd(pid);
+  outputFd_ = std::move(readEnd);
+  pidFd_ = UniqueFd(OpenPidFd(pid));
   {
     std::lock_guard lock(mu_);
     reaped_ = false;
@@ -119,16 +111,17 @@ void ProcessRunner::Start(const std::vector<std::string>& argv) {
   }
   try {
     reader_ = std::thread(&ProcessRunner::ReadUntilEnd, this);
-  } catch (...) {
+  } catch (const std::system_error& error) {
     // Without a reader nobody would notice its end: take the child back down.
     ::kill(-pid, SIGKILL);
     while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
     }
-    CloseFd(outputFd_);
-    CloseFd(pidFd_);
-    throw;
+    outputFd_ = UniqueFd();
+    pidFd_ = UniqueFd();
+    return OsError{"cannot start " + argv[0], error.code().value()};
   }
   running_ = true;
+  return OsOk();
 }
 
 void ProcessRunner::Stop() {
@@ -173,32 +166,33 @@ void ProcessRunner::ReadUntilEnd() {
   bool endOfOutput = false;
   bool exited = false;
   char buffer[4096];
-  while (!exited && !(endOfOutput && pidFd_ < 0)) {
+  while (!exited && !(endOfOutput && !pidFd_.valid())) {
     pollfd fds[2];
     nfds_t count = 0;
-    if (!endOfOutput) fds[count++] = {outputFd_, POLLIN, 0};
-    if (pidFd_ >= 0) fds[count++] = {pidFd_, POLLIN, 0};
+    if (!endOfOutput) fds[count++] = {outputFd_.get(), POLLIN, 0};
+    if (pidFd_.valid()) fds[count++] = {pidFd_.get(), POLLIN, 0};
     if (::poll(fds, count, -1) < 0) {
       if (errno == EINTR) continue;
       break;
     }
     if (!endOfOutput && fds[0].revents != 0) {
-      const ssize_t got = ::read(outputFd_, buffer, sizeof buffer);
+      const ssize_t got = ::read(outputFd_.get(), buffer, sizeof buffer);
       if (got > 0) {
         splitter.Feed(std::string_view(buffer, static_cast<size_t>(got)), lines);
       } else if (got == 0 || errno != EINTR) {
         endOfOutput = true;
       }
     }
-    exited = pidFd_ >= 0 && fds[count - 1].revents != 0;
+    exited = pidFd_.valid() && fds[count - 1].revents != 0;
     Queue(lines);
   }
   // What the tool wrote before it ended is still in the pipe. Children it left behind may keep
   // the pipe open, so take only what is there now.
   if (!endOfOutput) {
-    ::fcntl(outputFd_, F_SETFL, ::fcntl(outputFd_, F_GETFL) | O_NONBLOCK);
+    ::fcntl(outputFd_.get(), F_SETFL, ::fcntl(outputFd_.get(), F_GETFL) | O_NONBLOCK);
     ssize_t got;
-    while ((got = ::read(outputFd_, buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR)) {
+    while ((got = ::read(outputFd_.get(), buffer, sizeof buffer)) > 0 ||
+           (got < 0 && errno == EINTR)) {
       if (got > 0) splitter.Feed(std::string_view(buffer, static_cast<size_t>(got)), lines);
     }
   }
@@ -239,8 +233,8 @@ void ProcessRunner::Queue(std::vector<std::string>& lines) {
 
 void ProcessRunner::JoinReader() {
   if (reader_.joinable()) reader_.join();
-  CloseFd(outputFd_);
-  CloseFd(pidFd_);
+  outputFd_ = UniqueFd();
+  pidFd_ = UniqueFd();
 }
 
 void WaitWhile(const std::function<bool()>& busy, const std::function<void()>& pump,

@@ -1,12 +1,12 @@
-#include "library/folders.h"
+#include "platform/folders.h"
 
+#include <cerrno>
 #include <map>
-#include <stdexcept>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "library/temp_folder_for_tests.h"
+#include "platform/temp_folder_for_tests.h"
 
 namespace vidoria {
 namespace {
@@ -68,7 +68,10 @@ TEST(CreateDataSubfoldersTest, CreatesWhatIsMissingAndKeepsWhatExists) {
   EXPECT_TRUE(std::filesystem::is_directory(home.Path("new/Kelvane3/LOG")));
 
   home.Write("blocked", "");
-  EXPECT_FALSE(CreateDataSubfolders(home.Path("blocked/Kelvane3/")));
+  const OsStatus blocked = CreateDataSubfolders(home.Path("blocked/Kelvane3/"));
+  ASSERT_FALSE(blocked);
+  EXPECT_EQ(blocked.error().what, "cannot create " + home.Path("blocked/Kelvane3/"));
+  EXPECT_EQ(blocked.error().code, ENOTDIR);
 }
 
 class UserFoldersTest : public ::testing::Test {
@@ -81,8 +84,8 @@ class UserFoldersTest : public ::testing::Test {
 };
 
 TEST_F(UserFoldersTest, WithoutUserDirsTheUsualNamesUnderHome) {
-  EXPECT_EQ(MyDocumentsFolder(HomeEnv()), home_.Path("Documents/"));
-  EXPECT_EQ(MyVideoFolder(HomeEnv()), home_.Path("Videos/"));
+  EXPECT_EQ(UserDocumentsFolder(HomeEnv()), home_.Path("Documents/"));
+  EXPECT_EQ(UserVideosFolder(HomeEnv()), home_.Path("Videos/"));
 }
 
 TEST_F(UserFoldersTest, UserDirsAreReadWithHomeExpanded) {
@@ -91,8 +94,8 @@ TEST_F(UserFoldersTest, UserDirsAreReadWithHomeExpanded) {
       "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"
       "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n"
       "XDG_VIDEOS_DIR=\"/data/Meine \\\"Filme\\\"\"\n");
-  EXPECT_EQ(MyDocumentsFolder(HomeEnv()), home_.Path("Dokumente/"));
-  EXPECT_EQ(MyVideoFolder(HomeEnv()), "/data/Meine \"Filme\"/");
+  EXPECT_EQ(UserDocumentsFolder(HomeEnv()), home_.Path("Dokumente/"));
+  EXPECT_EQ(UserVideosFolder(HomeEnv()), "/data/Meine \"Filme\"/");
 }
 
 TEST_F(UserFoldersTest, UnusableEntriesFallBackToTheUsualNames) {
@@ -100,26 +103,23 @@ TEST_F(UserFoldersTest, UnusableEntriesFallBackToTheUsualNames) {
       "#XDG_DOCUMENTS_DIR=\"/commented/out\"\n"
       "XDG_DOCUMENTS_DIR=\"relative/path\"\n"
       "XDG_VIDEOS_DIR=\"$HOME/\"\n");  // XDG's way of saying "none"
-  EXPECT_EQ(MyDocumentsFolder(HomeEnv()), home_.Path("Documents/"));
-  EXPECT_EQ(MyVideoFolder(HomeEnv()), home_.Path("Videos/"));
+  EXPECT_EQ(UserDocumentsFolder(HomeEnv()), home_.Path("Documents/"));
+  EXPECT_EQ(UserVideosFolder(HomeEnv()), home_.Path("Videos/"));
 }
 
 TEST_F(UserFoldersTest, XdgConfigHomeIsWhereUserDirsLive) {
   home_.Write("elsewhere/user-dirs.dirs", "XDG_VIDEOS_DIR=\"$HOME/Filme\"\r\n");
   WriteUserDirs("XDG_VIDEOS_DIR=\"$HOME/Ignored\"\n");
-  EXPECT_EQ(MyVideoFolder(Env({{"HOME", Home()}, {"XDG_CONFIG_HOME", home_.Path("elsewhere")}})),
+  EXPECT_EQ(UserVideosFolder(Env({{"HOME", Home()}, {"XDG_CONFIG_HOME", home_.Path("elsewhere")}})),
             home_.Path("Filme/"));
 }
 
 TEST_F(UserFoldersTest, NoHomeMeansNoDocumentsFolder) {
-  for (const EnvLookup& env : {Env({}), Env({{"HOME", ""}})}) {
-    try {
-      MyDocumentsFolder(env);
-      ADD_FAILURE() << "no error";
-    } catch (const std::runtime_error& e) {
-      EXPECT_STREQ(e.what(), "Could not determine My Documents path");
-    }
-    EXPECT_THROW(MyVideoFolder(env), std::runtime_error);
+  home_.Write("cfg/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"/data/docs\"\n");
+  for (const EnvLookup& env :
+       {Env({}), Env({{"HOME", ""}}), Env({{"XDG_CONFIG_HOME", home_.Path("cfg")}})}) {
+    EXPECT_EQ(UserDocumentsFolder(env), std::nullopt);
+    EXPECT_EQ(UserVideosFolder(env), std::nullopt);
   }
 }
 

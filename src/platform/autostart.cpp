@@ -1,13 +1,13 @@
-#include "library/autostart.h"
+#include "platform/autostart.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string_view>
 
-#include "library/file_names.h"
+#include "platform/atomic_write.h"
+#include "platform/file_names.h"
 
 namespace vidoria {
 
@@ -89,34 +89,25 @@ std::string StartupShortcutText(const std::string& programPath) {
   return text;
 }
 
-bool CreateStartupShortcut(const std::string& programPath, const EnvironmentLookup& environment) {
+OsStatus CreateStartupShortcut(const std::string& programPath,
+                               const EnvironmentLookup& environment) {
   const std::string path = StartupShortcutPath(environment);
-  if (path.empty()) return false;
+  if (path.empty()) return OsError{"no home folder for the autostart folder"};
   std::error_code error;
   std::filesystem::create_directories(FolderOf(path), error);
-  if (error) return false;
-  // A half-written entry could start something odd at the next login, so write aside first.
-  const std::string temporary = FolderOf(path) + "." + kShortcutName + ".new";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << StartupShortcutText(programPath);
-    out.flush();
-    if (!out) {
-      std::remove(temporary.c_str());
-      return false;
-    }
+  if (error) return OsError{"cannot create the autostart folder", error.value()};
+  // A half-written entry could start something odd at the next login.
+  if (auto written = WriteFileAtomically(path, StartupShortcutText(programPath)); !written) {
+    return static_cast<const OsError&>(written.error());
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+  return OsOk();
 }
 
-bool DeleteStartupShortcut(const EnvironmentLookup& environment) {
+OsStatus DeleteStartupShortcut(const EnvironmentLookup& environment) {
   const std::string path = StartupShortcutPath(environment);
-  if (path.empty()) return false;
-  return std::remove(path.c_str()) == 0 || errno == ENOENT;
+  if (path.empty()) return OsError{"no home folder for the autostart folder"};
+  if (std::remove(path.c_str()) != 0 && errno != ENOENT) return OsError{"cannot delete it", errno};
+  return OsOk();
 }
 
 }  // namespace vidoria

@@ -1,8 +1,8 @@
-#include "library/process_runner_tool.h"
+#include "platform/process_runner_tool.h"
 
 #include <stdexcept>
 
-#include "library/process_runner_command_line.h"
+#include "platform/process_runner_command_line.h"
 
 namespace vidoria {
 
@@ -18,12 +18,14 @@ ToolRunner::ToolRunner(ProcessRunner::LineHandler onLine, ProcessRunner::EndHand
             if (onEnd_) onEnd_(exitCode);
           }) {}
 
-void ToolRunner::Start(const std::vector<std::string>& argv) {
+OsStatus ToolRunner::Start(const std::vector<std::string>& argv) {
   if (busy_ || runner_.Running()) throw std::logic_error("ToolRunner::Start: the tool is busy");
   commandLine_ = BuildCommandLine(argv);
   busy_ = true;
   try {
-    runner_.Start(argv);
+    OsStatus started = runner_.Start(argv);
+    if (!started) busy_ = false;
+    return started;
   } catch (...) {
     busy_ = false;
     throw;

@@ -1,4 +1,4 @@
-#include "library/process_runner_output.h"
+#include "platform/process_runner_output.h"
 
 namespace vidoria {
 

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "library/autostart.h"
+#include "platform/autostart.h"
 
 namespace vidoria {
 namespace {

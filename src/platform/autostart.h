@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/result.h"
+
 namespace vidoria {
 
 // Looks up an environment variable; nullopt when unset. Tests pass their own.
@@ -21,11 +23,11 @@ std::string StartupShortcutPath(const EnvironmentLookup& environment);
 // The desktop entry that starts `programPath` in its own folder.
 std::string StartupShortcutText(const std::string& programPath);
 
-// Write / remove the shortcut. Failures are not reported beyond the result: the switch stays as
-// the user set it. Create makes the autostart folder when needed and replaces the file
-// atomically; Delete counts an absent shortcut as deleted. Any thread, one at a time.
-bool CreateStartupShortcut(const std::string& programPath,
-                           const EnvironmentLookup& environment = ProcessEnvironment());
-bool DeleteStartupShortcut(const EnvironmentLookup& environment = ProcessEnvironment());
+// Write / remove the shortcut. The program does not report failures beyond the result: the
+// switch stays as the user set it. Create makes the autostart folder when needed and replaces the
+// file atomically; Delete counts an absent shortcut as deleted. Any thread, one at a time.
+OsStatus CreateStartupShortcut(const std::string& programPath,
+                               const EnvironmentLookup& environment = ProcessEnvironment());
+OsStatus DeleteStartupShortcut(const EnvironmentLookup& environment = ProcessEnvironment());
 
 }  // namespace vidoria

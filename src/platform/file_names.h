@@ -1,4 +1,4 @@
-// Pieces of file paths, as the library names them.
+// Pieces of file paths, as the program names them. Pure functions; any thread.
 #pragma once
 
 #include <string>

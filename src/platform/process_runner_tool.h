@@ -7,12 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "library/process_runner.h"
+#include "platform/process_runner.h"
 
 namespace vidoria {
 
 // Busy() is set before a start and cleared when the run's end is handed out (before onEnd
-// runs), or at once when the start throws, so that nobody waits for a tool that never ran.
+// runs), or at once when the start fails or throws, so that nobody waits for a tool that never
+// ran.
 // Owner's (main) thread only, like ProcessRunner.
 class ToolRunner {
  public:
@@ -20,9 +21,9 @@ class ToolRunner {
   ToolRunner(const ToolRunner&) = delete;
   ToolRunner& operator=(const ToolRunner&) = delete;
 
-  // Remembers the command line (CommandLine) and starts. Throws as ProcessRunner::Start does;
-  // std::logic_error while busy.
-  void Start(const std::vector<std::string>& argv);
+  // Remembers the command line (CommandLine) and starts. Fails and throws as
+  // ProcessRunner::Start does; std::logic_error while busy.
+  OsStatus Start(const std::vector<std::string>& argv);
   bool Busy() const { return busy_; }
   // The last started command line, quoted as the window shows it.
   const std::string& CommandLine() const { return commandLine_; }

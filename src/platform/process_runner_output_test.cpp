@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "library/process_runner_output.h"
+#include "platform/process_runner_output.h"
 
 namespace vidoria {
 namespace {

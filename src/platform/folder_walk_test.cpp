@@ -1,4 +1,4 @@
-#include "library/folder_walk.h"
+#include "platform/folder_walk.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "library/temp_folder_for_tests.h"
+#include "platform/temp_folder_for_tests.h"
 
 namespace vidoria {
 namespace {

@@ -12,6 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/result.h"
+#include "platform/unique_fd.h"
+
 namespace vidoria {
 
 // How long Stop lets a tool end on SIGTERM before it is killed.
@@ -38,10 +41,12 @@ class ProcessRunner {
   ProcessRunner& operator=(const ProcessRunner&) = delete;
   ~ProcessRunner();  // Stop(); undelivered lines and the end are dropped
 
-  // argv[0] is the program's path; without a '/' it is looked up on PATH. Throws
-  // std::system_error with the system's reason when the program cannot be started (missing,
-  // not executable, not a program), std::logic_error when a run is still in progress.
-  void Start(const std::vector<std::string>& argv);
+  // argv[0] is the program's path; without a '/' it is looked up on PATH. Fails with
+  // "cannot start <argv[0]>" and the system's reason when the program cannot be started
+  // (missing, not executable, not a program, no thread to read its output); then nothing runs.
+  // Throws std::logic_error when a run is still in progress and std::invalid_argument for an empty
+  // argv: those are misuse.
+  OsStatus Start(const std::vector<std::string>& argv);
 
   // True from a successful Start until Pump has handed out the end of that run.
   bool Running() const { return running_; }
@@ -72,8 +77,9 @@ class ProcessRunner {
 
   // Set by Start before the reader thread starts, read-only while it runs.
   pid_t pid_ = -1;
-  int outputFd_ = -1;
-  int pidFd_ = -1;  // -1 when the kernel offers no pidfd: the end is then seen at end of output
+  UniqueFd outputFd_;
+  UniqueFd
+      pidFd_;  // invalid when the kernel offers no pidfd: the end is then seen at end of output
   std::thread reader_;
 
   std::mutex mu_;  // guards everything below

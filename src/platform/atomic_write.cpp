@@ -1,0 +1,129 @@
+#include "platform/atomic_write.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+
+#include "platform/file_bytes.h"
+#include "platform/file_names.h"
+#include "platform/unique_fd.h"
+
+namespace vidoria {
+namespace {
+
+WriteError Failed(WriteStep step, const char* what, int code) {
+  WriteError error;
+  error.what = what;
+  error.code = code;
+  error.step = step;
+  return error;
+}
+
+// A name no other writer in this or another process picks at the same time; O_EXCL makes sure.
+std::string TemporaryNameFor(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  return path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+}
+
+// Step 7.
+void SyncFolderOf(const std::string& path) {
+  std::string folder = FolderOf(path);
+  if (folder.empty()) folder = ".";
+  UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.valid()) ::fsync(dir.get());
+}
+
+// The new file of steps 1 to 6: removed, and its watcher told, unless it was renamed.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(const AtomicWriteOptions& options) : options_(options) {}
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile() {
+    if (path_.empty()) return;
+    fd_ = UniqueFd();
+    ::unlink(path_.c_str());
+    Told("");
+  }
+
+  OsStatusOf<WriteError> Create(const std::string& destination) {
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+      std::string name = TemporaryNameFor(destination);
+      fd_ = UniqueFd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+      if (fd_.valid()) {
+        path_ = std::move(name);
+        Told(path_);
+        return Done{};
+      }
+      error = errno;
+    }
+    return Failed(WriteStep::kCreate, "cannot create a file in its folder", error);
+  }
+
+  int fd() const { return fd_.get(); }
+  UniqueFd& descriptor() { return fd_; }
+
+  OsStatusOf<WriteError> RenameTo(const std::string& destination) {
+    if (::rename(path_.c_str(), destination.c_str()) != 0) {
+      return Failed(WriteStep::kReplace, "cannot replace it", errno);
+    }
+    path_.clear();
+    Told("");
+    return Done{};
+  }
+
+ private:
+  void Told(const std::string& path) {
+    if (options_.tempFileChanged) options_.tempFileChanged(path);
+  }
+
+  const AtomicWriteOptions& options_;
+  UniqueFd fd_;
+  std::string path_;
+};
+
+}  // namespace
+
+OsStatusOf<WriteError> WriteFileAtomicallyWith(const std::string& path, const ContentWriter& write,
+                                               const AtomicWriteOptions& options) {
+  TemporaryFile temp(options);
+  if (auto created = temp.Create(path); !created) return created;
+
+  if (options.mode) {
+    if (::fchmod(temp.fd(), *options.mode) != 0) {
+      return Failed(WriteStep::kMode, "cannot set permissions", errno);
+    }
+  } else {
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+      ::fchmod(temp.fd(), old.st_mode & 07777);
+    }
+  }
+
+  if (OsStatus written = write(temp.fd()); !written) {
+    WriteError error;
+    static_cast<OsError&>(error) = written.error();
+    error.step = WriteStep::kContent;
+    return error;
+  }
+  if (::fsync(temp.fd()) != 0) return Failed(WriteStep::kFlush, "flush failed", errno);
+  if (OsStatus closed = temp.descriptor().Close(); !closed) {
+    return Failed(WriteStep::kClose, "close failed", closed.error().code);
+  }
+  if (auto renamed = temp.RenameTo(path); !renamed) return renamed;
+  SyncFolderOf(path);
+  return Done{};
+}
+
+OsStatusOf<WriteError> WriteFileAtomically(const std::string& path, std::string_view bytes,
+                                           const AtomicWriteOptions& options) {
+  return WriteFileAtomicallyWith(
+      path, [bytes](int fd) { return WriteAll(fd, bytes); }, options);
+}
+
+}  // namespace vidoria

@@ -1,0 +1,32 @@
+#include "platform/unique_fd.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace vidoria {
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.release();
+  }
+  return *this;
+}
+
+UniqueFd::~UniqueFd() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int UniqueFd::release() {
+  const int fd = fd_;
+  fd_ = -1;
+  return fd;
+}
+
+OsStatus UniqueFd::Close() {
+  if (fd_ >= 0 && ::close(release()) != 0) return OsError{"close failed", errno};
+  return OsOk();
+}
+
+}  // namespace vidoria
