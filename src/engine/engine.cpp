@@ -63,19 +63,14 @@ Engine::Engine(EngineOptions options)
   };
   server_->SetEvents(std::move(events));
 
-  auto environment = [env = options_.env](const std::string& name) -> std::optional<std::string> {
-    std::string value = env(name.c_str());
-    if (value.empty()) return std::nullopt;
-    return value;
-  };
   hooks_.autorun = [this](bool checked) {
     if (checked && !server_->Listening()) StartServer();
   };
-  hooks_.autostart = [environment](bool checked) {
+  hooks_.autostart = [env = options_.env](bool checked) {
     if (checked) {
-      CreateStartupShortcut(RunningProgram(), environment);
+      CreateStartupShortcut(RunningProgram(), env);
     } else {
-      DeleteStartupShortcut(environment);
+      DeleteStartupShortcut(env);
     }
   };
   hooks_.autoscan = [this](bool checked) {

@@ -61,19 +61,11 @@ std::string EntryValue(std::string_view text) {
 
 }  // namespace
 
-EnvironmentLookup ProcessEnvironment() {
-  return [](const std::string& name) -> std::optional<std::string> {
-    const char* value = std::getenv(name.c_str());
-    if (value == nullptr) return std::nullopt;
-    return std::string(value);
-  };
-}
-
-std::string StartupShortcutPath(const EnvironmentLookup& environment) {
-  std::string config = environment("XDG_CONFIG_HOME").value_or("");
+std::string StartupShortcutPath(const EnvLookup& env) {
+  std::string config = env("XDG_CONFIG_HOME");
   // Relative values are invalid for the XDG variables and are ignored.
   if (config.empty() || config.front() != '/') {
-    const std::string home = environment("HOME").value_or("");
+    const std::string home = env("HOME");
     if (home.empty()) return {};
     config = WithTrailingSlash(home) + ".config";
   }
@@ -89,9 +81,8 @@ std::string StartupShortcutText(const std::string& programPath) {
   return text;
 }
 
-OsStatus CreateStartupShortcut(const std::string& programPath,
-                               const EnvironmentLookup& environment) {
-  const std::string path = StartupShortcutPath(environment);
+OsStatus CreateStartupShortcut(const std::string& programPath, const EnvLookup& env) {
+  const std::string path = StartupShortcutPath(env);
   if (path.empty()) return OsError{"no home folder for the autostart folder"};
   std::error_code error;
   std::filesystem::create_directories(FolderOf(path), error);
@@ -103,8 +94,8 @@ OsStatus CreateStartupShortcut(const std::string& programPath,
   return OsOk();
 }
 
-OsStatus DeleteStartupShortcut(const EnvironmentLookup& environment) {
-  const std::string path = StartupShortcutPath(environment);
+OsStatus DeleteStartupShortcut(const EnvLookup& env) {
+  const std::string path = StartupShortcutPath(env);
   if (path.empty()) return OsError{"no home folder for the autostart folder"};
   if (std::remove(path.c_str()) != 0 && errno != ENOENT) return OsError{"cannot delete it", errno};
   return OsOk();

@@ -24,11 +24,10 @@ class AutostartTest : public ::testing::Test {
   }
   ~AutostartTest() override { fs::remove_all(home_); }
 
-  EnvironmentLookup Environment() const {
-    return [this](const std::string& name) -> std::optional<std::string> {
+  EnvLookup Environment() const {
+    return [this](const char* name) {
       const auto it = variables_.find(name);
-      if (it == variables_.end()) return std::nullopt;
-      return it->second;
+      return it == variables_.end() ? std::string() : it->second;
     };
   }
   static std::string Read(const std::string& path) {
