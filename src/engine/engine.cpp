@@ -84,7 +84,7 @@ bool Engine::Create() {
   access.loginRequired = false;
   access.loggedIn = false;
   libraryFilter = "_";
-  playlists.SetCell(0, 0, "Favorites");
+  playlists.SetCell(PlaylistColumn::kName, 0, "Favorites");
 
   const DataFolders folders = FindDataFolder(DataHome(options_.env));
   dataFolder_ = folders.dataFolder;
@@ -220,7 +220,8 @@ void Engine::StopAndSave(bool withUsers) {
   activity.SetClosing(true);
   helper.Stop();  // only the tools this program started
   // Generated pages are never stored.
-  for (int row = 0; row < playlists.RowCount(); ++row) playlists.SetCell(1, row, "");
+  for (int row = 0; row < playlists.RowCount(); ++row)
+    playlists.SetCell(PlaylistColumn::kPage, row, "");
   SaveTables(withUsers);
 }
 

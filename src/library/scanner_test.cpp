@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "library/table_layouts.h"
 #include "library/temp_folder_for_tests.h"
 
 namespace vidoria {
@@ -22,15 +23,16 @@ class ScannerTest : public ::testing::Test {
     if (!scanner_) {
       Scanner::Hooks hooks = hooks_;
       hooks.afterPass = [this] { ++passes_; };
-      scanner_ = std::make_unique<Scanner>(myGrid_, status_, std::move(hooks));
+      scanner_ = std::make_unique<Scanner>(libraryTable_, status_, std::move(hooks));
     }
     return *scanner_;
   }
 
   Paths LibraryPaths() const {
     Paths paths;
-    for (int row = 0; row < myGrid_.RowCount(); ++row) {
-      if (!myGrid_.Cell(1, row).empty()) paths.push_back(myGrid_.Cell(1, row));
+    for (int row = 0; row < libraryTable_.RowCount(); ++row) {
+      if (!libraryTable_.Cell(LibraryColumn::kPath, row).empty())
+        paths.push_back(libraryTable_.Cell(LibraryColumn::kPath, row));
     }
     return paths;
   }
@@ -52,7 +54,7 @@ class ScannerTest : public ::testing::Test {
   TempFolder dir_;
   ActivityLog log_{[] { return "now"; }};  // lines "now : <text>"
   StatusBoard status_{log_};
-  Table myGrid_{4, 1};
+  Table libraryTable_{4, 1};
   Scanner::Hooks hooks_;
   int passes_ = 0;
 
@@ -73,7 +75,7 @@ TEST_F(ScannerTest, PassShowsPositionsAmongAllFilesOfThePass) {
   EXPECT_EQ(TakeShown(), (Paths{"Scanning " + folder, "a.mp4 (1 of 3)", "b.mp4 (3 of 3)"}));
   EXPECT_EQ(status_.Text(), "");
   EXPECT_EQ(LibraryPaths(), (Paths{folder + "a.mp4", folder + "b.mp4"}));
-  EXPECT_EQ(myGrid_.Cell(0, 1), "MOVIE");
+  EXPECT_EQ(libraryTable_.Cell(LibraryColumn::kClass, 1), "MOVIE");
   EXPECT_EQ(passes_, 1);
   EXPECT_FALSE(scanner().Scanning());
   EXPECT_TRUE(scanner().QueuedPaths().empty());

@@ -112,7 +112,7 @@ void FileProvider::ListPage(Connection& c) {
                                     {"movies", page::kMovies},
                                     {"tvshows", page::kTvShows}};
   AnswerList(c, "/list&", pages, [](const LibraryView& view, int row) -> const std::string& {
-    return view.playlists.Cell(1, row);
+    return view.playlistTable.Cell(PlaylistColumn::kPage, row);
   });
 }
 
@@ -122,7 +122,7 @@ void FileProvider::ListFile(Connection& c) {
                                     {"movies", page::kMoviesList},
                                     {"tvshows", page::kTvShowsList}};
   AnswerList(c, "/list.txt&", files, [](const LibraryView& view, int row) -> const std::string& {
-    return view.playlists2.Cell(3, row);
+    return view.listFileTable.Cell(ListFileColumn::kListFile, row);
   });
 }
 
@@ -135,8 +135,8 @@ void FileProvider::AnswerList(Connection& c, std::string_view prefix,
   // Every playlist of that name, in table order.
   const auto view = context_.library->Current();
   bool found = false;
-  for (int row = 0; row < view->playlists.RowCount(); ++row) {
-    if (view->playlists.Cell(0, row) != name) continue;
+  for (int row = 0; row < view->playlistTable.RowCount(); ++row) {
+    if (view->playlistTable.Cell(PlaylistColumn::kName, row) != name) continue;
     c.Write(text(*view, row));
     found = true;
   }
