@@ -49,7 +49,7 @@ Engine::Engine(EngineOptions options)
     return value;
   };
   hooks_.autorun = [this](bool checked) {
-    if (checked && !server->Server.Listening()) StartServer();
+    if (checked && !server->httpServer.Listening()) StartServer();
   };
   hooks_.autostart = [this, environment](bool checked) {
     if (checked) {

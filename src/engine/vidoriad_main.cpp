@@ -40,11 +40,11 @@ int main() {
       std::cerr << "vidoriad: " << message << std::endl;
     };
     Engine engine(std::move(options));
-    engine.server->OnListenError = [](HttpServer& server, const std::exception& e) {
+    engine.server->onListenError = [](HttpServer& server, const std::exception& e) {
       std::cerr << "vidoriad: cannot listen on port " << server.ServerPort << ": " << e.what()
                 << std::endl;
     };
-    engine.server->OnListenStart = [](HttpServer& server) {
+    engine.server->onListenStart = [](HttpServer& server) {
       const std::string address = LanAddress();
       std::cout << "vidoriad: serving on port " << server.LocalPort() << "; open http://"
                 << (address.empty() ? "127.0.0.1" : address) << ":" << server.LocalPort()

@@ -10,23 +10,23 @@
 namespace vidoria {
 
 DataServer::DataServer(WebContext context, CoreRuntime& core)
-    : context_(std::move(context)), Server(core) {
-  Server.SetMultiThreaded(true);
-  Server.Timeout.AfterConnecting = 60;
-  Server.ServerPort = "80";
-  Server.RestartOn.ListenLost = true;
-  Server.MaxRequestSize = 128000;
-  Server.MaxHeaderSize = 16000;
-  Server.OnConnecting = [this](Connection& c) { ServerConnecting(c); };
-  Server.OnDisconnecting = [this](Connection& c) { ServerDisconnecting(c); };
-  Server.OnDisconnect = [this](Connection& c) { ServerDisconnect(c); };
-  Server.OnListenStart = [this](HttpServer& s) { ServerListenStart(s); };
-  Server.OnListenStop = [this](HttpServer& s) { ServerListenStop(s); };
-  Server.OnListenError = [this](HttpServer& s, const std::exception& e) {
+    : context_(std::move(context)), httpServer(core) {
+  httpServer.SetMultiThreaded(true);
+  httpServer.Timeout.AfterConnecting = 60;
+  httpServer.ServerPort = "80";
+  httpServer.RestartOn.ListenLost = true;
+  httpServer.MaxRequestSize = 128000;
+  httpServer.MaxHeaderSize = 16000;
+  httpServer.OnConnecting = [this](Connection& c) { ServerConnecting(c); };
+  httpServer.OnDisconnecting = [this](Connection& c) { ServerDisconnecting(c); };
+  httpServer.OnDisconnect = [this](Connection& c) { ServerDisconnect(c); };
+  httpServer.OnListenStart = [this](HttpServer& s) { ServerListenStart(s); };
+  httpServer.OnListenStop = [this](HttpServer& s) { ServerListenStop(s); };
+  httpServer.OnListenError = [this](HttpServer& s, const std::exception& e) {
     ServerListenError(s, e);
   };
-  Server.OnRequestNotAccepted = [this](Connection& c) { ServerRequestNotAccepted(c); };
-  Server.OnInvalidRequest = [this](Connection& c) { ServerInvalidRequest(c); };
+  httpServer.OnRequestNotAccepted = [this](Connection& c) { ServerRequestNotAccepted(c); };
+  httpServer.OnInvalidRequest = [this](Connection& c) { ServerInvalidRequest(c); };
 }
 
 DataServer::~DataServer() {
@@ -34,69 +34,70 @@ DataServer::~DataServer() {
   StopServer();
 }
 
-FileProvider& DataServer::GetFileProvider() {
-  if (!fileProvider_) fileProvider_ = std::make_unique<FileProvider>(context_);
-  return *fileProvider_;
+ProviderModule& DataServer::Providers() {
+  if (!providers_) providers_ = std::make_unique<ProviderModule>(context_);
+  return *providers_;
 }
 
 void DataServer::StartServer(const std::vector<std::string>& contentTypeLines, double port) {
-  FileProvider& provider = GetFileProvider();
-  provider.ClearHostRoots();
-  provider.AddHostRoot("* = ./");  // every host is served from the program's folder
-  provider.ClearDefaultPages();
-  provider.AddDefaultPage("index.html");
-  provider.ClearContentTypes();
-  for (const std::string& line : contentTypeLines) provider.AddContentType(line);
-  provider.ServerLink.SetServer(&Server);
+  ProviderModule& providers = Providers();
+  FilesProvider& files = providers.Files();
+  files.ClearHostRoots();
+  files.AddHostRoot("* = ./");  // every host is served from the program's folder
+  files.ClearDefaultPages();
+  files.AddDefaultPage("index.html");
+  files.ClearContentTypes();
+  for (const std::string& line : contentTypeLines) files.AddContentType(line);
+  providers.Link().SetServer(&httpServer);
   std::ostringstream text;
   text << port;  // the shortest form: 80 gives "80"
-  Server.ServerPort = text.str();
-  Server.SetMultiThreaded(true);
-  Server.Listen();
+  httpServer.ServerPort = text.str();
+  httpServer.SetMultiThreaded(true);
+  httpServer.Listen();
 }
 
 void DataServer::StopServer() {
-  Server.StopListen();
+  httpServer.StopListen();
 }
 
 int DataServer::ConnectionCount() const {
-  std::lock_guard lock(ConnectionLock);
-  return ConnectionCount_;
+  std::lock_guard lock(connectionLock_);
+  return connectionCount_;
 }
 
 void DataServer::ServerListenStart(HttpServer& server) {
   Log("SERVER STARTED ...");
-  if (OnListenStart) OnListenStart(server);
+  if (onListenStart) onListenStart(server);
 }
 
 void DataServer::ServerListenStop(HttpServer& server) {
-  if (OnListenStop) OnListenStop(server);
+  if (onListenStop) onListenStop(server);
   Log("SERVER STOPPED.");
 }
 
 void DataServer::ServerListenError(HttpServer& server, const std::exception& e) {
   Log("Error starting Web Server!\r\n" + ExceptionClassName(e) + ">" + e.what());
-  if (OnListenError) OnListenError(server, e);
+  if (onListenError) onListenError(server, e);
 }
 
 void DataServer::ServerConnecting(Connection& c) {
   {
-    std::lock_guard lock(ConnectionLock);
-    ++ConnectionCount_;
-    Log("++++ " + c.PeerAddr() + ":" + c.PeerPort() + " [" + std::to_string(ConnectionCount_) +
+    std::lock_guard lock(connectionLock_);
+    ++connectionCount_;
+    Log("++++ " + c.PeerAddr() + ":" + c.PeerPort() + " [" + std::to_string(connectionCount_) +
         " open]");
   }
-  if (OnConnecting) OnConnecting(c);
+  if (onConnecting) onConnecting(c);
 }
 
 void DataServer::ServerDisconnecting(Connection& c) {
   {
-    std::lock_guard lock(ConnectionLock);
-    --ConnectionCount_;
-    Log("---- " + c.PeerAddr() + ":" + c.PeerPort() + " [" + std::to_string(ConnectionCount_) +
+    std::lock_guard lock(connectionLock_);
+    --connectionCount_;
+    Log("---- " + c.PeerAddr() + ":" + c.PeerPort() + " [" + std::to_string(connectionCount_) +
         " open]");
   }
-  if (OnDisconnecting) OnDisconnecting(c);
+  if (onDisconnecting) onDisconnecting(c);
 }
 
 void DataServer::ServerDisconnect(Connection& c) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "server/http_server.h"
-#include "web/file_provider.h"
+#include "web/provider_module.h"
 
 namespace vidoria {
 
@@ -18,10 +18,10 @@ namespace vidoria {
 // hooks are set before the first start and forwarded after the module's own work, outside its
 // lock.
 class DataServer {
-  // Declared before Server, so that they are destroyed after it: the server's destructor waits
+  // Declared before httpServer, so that they are destroyed after it: the server's destructor waits
   // for its connections, which use them.
   WebContext context_;
-  std::unique_ptr<FileProvider> fileProvider_;
+  std::unique_ptr<ProviderModule> providers_;
 
  public:
   DataServer(WebContext context, CoreRuntime& core = ProcessCore());
@@ -35,13 +35,13 @@ class DataServer {
   int ConnectionCount() const;
 
   // The provider module, created at the first start.
-  FileProvider& GetFileProvider();
+  ProviderModule& Providers();
 
-  ServerHandler OnListenStart, OnListenStop;
-  std::function<void(HttpServer&, const std::exception&)> OnListenError;
-  ConnectionHandler OnConnecting, OnDisconnecting;
+  ServerHandler onListenStart, onListenStop;
+  std::function<void(HttpServer&, const std::exception&)> onListenError;
+  ConnectionHandler onConnecting, onDisconnecting;
 
-  HttpServer Server;
+  HttpServer httpServer;
 
  private:
   void ServerListenStart(HttpServer& server);
@@ -53,8 +53,8 @@ class DataServer {
   void ServerRequestNotAccepted(Connection& c);
   void ServerInvalidRequest(Connection& c);
 
-  mutable std::mutex ConnectionLock;  // guards ConnectionCount and the line written with it
-  int ConnectionCount_ = 0;
+  mutable std::mutex connectionLock_;  // guards connectionCount_ and the line written with it
+  int connectionCount_ = 0;
 };
 
 }  // namespace vidoria

@@ -55,7 +55,7 @@ TEST_F(DataServerTest, ListenErrorIsLoggedAndHandedOn) {
   std::condition_variable cv;
   std::string error;
   DataServer second(Context(), core_);  // after what its handler uses, so that it goes first
-  second.OnListenError = [&](HttpServer&, const std::exception& e) {
+  second.onListenError = [&](HttpServer&, const std::exception& e) {
     std::lock_guard lock(mu);
     error = e.what();
     cv.notify_all();

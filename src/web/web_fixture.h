@@ -69,7 +69,7 @@ class WebFixture : public ::testing::Test {
  protected:
   WebFixture() {
     base_ = std::filesystem::path(::testing::TempDir()) /
-            ("web" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
+            ("web" + std::to_string(::getpid()) + "_" + std::to_string(fixtureCount++));
     std::filesystem::remove_all(base_);
     programFolder_ = (base_ / "prog").string() + "/";
     logFolder_ = (base_ / "log").string() + "/";
@@ -83,8 +83,8 @@ class WebFixture : public ::testing::Test {
       pages_.Set(page::kLogin, "LOGIN " + message);
     };
     server_ = std::make_unique<DataServer>(context, core_);
-    server_->Server.Sessions = &sessions_;
-    server_->OnListenStart = [this](HttpServer&) {
+    server_->httpServer.Sessions = &sessions_;
+    server_->onListenStart = [this](HttpServer&) {
       std::lock_guard lock(mu_);
       listening_ = true;
       cv_.notify_all();
@@ -104,7 +104,7 @@ class WebFixture : public ::testing::Test {
     server_->StartServer(contentTypes, 0);
     std::unique_lock lock(mu_);
     ASSERT_TRUE(cv_.wait_for(lock, std::chrono::seconds(10), [&] { return listening_; }));
-    port_ = server_->Server.LocalPort();
+    port_ = server_->httpServer.LocalPort();
   }
 
   // What the providers read, all owned by the fixture.
@@ -175,7 +175,7 @@ class WebFixture : public ::testing::Test {
     return {};
   }
 
-  inline static int counter_ = 0;
+  inline static int fixtureCount = 0;
   std::filesystem::path base_;
   std::string programFolder_, logFolder_, port_;
   ActivityLog activity_;

@@ -120,7 +120,7 @@ TEST_F(FileDeliveryTest, LargeFileLeavesInPiecesOfTheSendBlockSize) {
   WriteFile(programFolder_ + "big.bin", Bytes(200000));
   std::mutex mu;
   std::vector<int64_t> contentOut;
-  server_->Server.OnDataOut = [&](Connection& c) {
+  server_->httpServer.OnDataOut = [&](Connection& c) {
     std::lock_guard lock(mu);
     if (contentOut.empty() || contentOut.back() != c.Response.ContentOut) {
       contentOut.push_back(c.Response.ContentOut);
