@@ -12,7 +12,7 @@ using Calls = std::vector<std::string>;
 
 class DeletePlaylistTest : public ::testing::Test {
  protected:
-  // Three playlists, each with its page and its own list file (column 3 of playlists2).
+  // Three playlists, each with its page and its own list file (in the list-file table).
   Table playlistTable_ = MakeTable({{"Favorites", "FAV PAGE", "a.mp4"},
                                     {"Mine", "MINE PAGE", "b.mp4"},
                                     {"Yours", "YOURS PAGE", "c.mp4"}},

@@ -10,7 +10,7 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-TEST(UpdateMyPlayListTest, ListsTheSlotsOfANameOrOfEveryPlaylist) {
+TEST(PlaylistViewItemsTest, ListsTheSlotsOfANameOrOfEveryPlaylist) {
   const Table playlistTable = MakeTable({{"Favorites", "PAGE", "b.mp4", "", "a.mp4"},
                                          {"Mine", "", "", "a.mp4"},
                                          {"Mine", "", "c.mp4", " "},
