@@ -19,7 +19,7 @@ using Paths = std::vector<std::string>;
 class ScannerTest : public ::testing::Test {
  protected:
   // The scanner under test, with the hooks the test chose; made on first use.
-  Scanner& TheScanner() {
+  Scanner& ScannerUnderTest() {
     if (!scanner_) {
       Scanner::Hooks hooks = hooks_;
       hooks.afterPass = [this] { ++passes_; };
@@ -68,17 +68,17 @@ TEST_F(ScannerTest, PassShowsPositionsAmongAllFilesOfThePass) {
   hooks_.listFiles = [&](const std::string& f) {
     return f == folder ? Paths{folder + "a.mp4", folder + "notes.txt", folder + "b.mp4"} : Paths{};
   };
-  TheScanner().Queue(folder);
+  ScannerUnderTest().Queue(folder);
 
-  EXPECT_TRUE(TheScanner().ScanPass());
+  EXPECT_TRUE(ScannerUnderTest().ScanPass());
 
   EXPECT_EQ(TakeShown(), (Paths{"Scanning " + folder, "a.mp4 (1 of 3)", "b.mp4 (3 of 3)"}));
   EXPECT_EQ(status_.Text(), "");
   EXPECT_EQ(LibraryPaths(), (Paths{folder + "a.mp4", folder + "b.mp4"}));
   EXPECT_EQ(libraryTable_.Cell(LibraryColumn::kClass, 1), "MOVIE");
   EXPECT_EQ(passes_, 1);
-  EXPECT_FALSE(TheScanner().Scanning());
-  EXPECT_TRUE(TheScanner().QueuedPaths().empty());
+  EXPECT_FALSE(ScannerUnderTest().Scanning());
+  EXPECT_TRUE(ScannerUnderTest().QueuedPaths().empty());
 }
 
 TEST_F(ScannerTest, QueuedFilesComeFirstInListOrderThenFoldersInListOrder) {
@@ -87,10 +87,10 @@ TEST_F(ScannerTest, QueuedFilesComeFirstInListOrderThenFoldersInListOrder) {
   hooks_.listFiles = [](const std::string& f) { return Paths{f + "in.mp4"}; };
   for (const std::string& path :
        {b, dir_.Path("z.mp4"), a, dir_.Path("Y.mp4"), dir_.Path("y.mp4")}) {
-    TheScanner().Queue(path);
+    ScannerUnderTest().Queue(path);
   }
 
-  ASSERT_TRUE(TheScanner().ScanPass());
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
 
   // Queued files are added whether or not they exist; only the folders' contents are listed.
   EXPECT_EQ(LibraryPaths(), (Paths{dir_.Path("Y.mp4"), dir_.Path("y.mp4"), dir_.Path("z.mp4"),
@@ -109,8 +109,8 @@ TEST_F(ScannerTest, OnlyMp4FilesAreAddedInAnyCase) {
   dir_.Write("elsewhere/linked.mp4");
   dir_.Link("../elsewhere", "films/linked folder");
 
-  TheScanner().Queue(root);
-  ASSERT_TRUE(TheScanner().ScanPass());
+  ScannerUnderTest().Queue(root);
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
 
   EXPECT_EQ(LibrarySet(), (std::set<std::string>{root + "FILM.MP4", root + "Film. mp4 ",
                                                  root + ".hidden.mp4", root + "sub/inner.Mp4"}));
@@ -124,9 +124,9 @@ TEST_F(ScannerTest, QueuedLinksAreScannedThroughTheirTargets) {
   dir_.Link("../single/one.mp4", "drop/to file.mp4");
   dir_.Link("missing.mp4", "drop/dangling");
 
-  TheScanner().QueueDropped(
+  ScannerUnderTest().QueueDropped(
       {dir_.Path("drop/to folder"), dir_.Path("drop/to file.mp4"), dir_.Path("drop/dangling")});
-  ASSERT_TRUE(TheScanner().ScanPass());
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
 
   EXPECT_EQ(LibraryPaths(), (Paths{dir_.Path("drop/missing.mp4"), single, films + "a.mp4"}));
   Paths shown = TakeShown();
@@ -139,10 +139,10 @@ TEST_F(ScannerTest, FolderAddedTwiceGivesNoDuplicateRows) {
   const std::string folder = dir_.MakeFolder("twice");
   dir_.Write("twice/a.mp4");
   dir_.Write("twice/b.mp4");
-  TheScanner().AddWatchedFolder(folder);
-  TheScanner().AddWatchedFolder(folder);
+  ScannerUnderTest().AddWatchedFolder(folder);
+  ScannerUnderTest().AddWatchedFolder(folder);
 
-  ASSERT_TRUE(TheScanner().ScanPass());
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
 
   EXPECT_EQ(LibrarySet(), (std::set<std::string>{folder + "a.mp4", folder + "b.mp4"}));
   EXPECT_EQ(LibraryPaths().size(), 2u);
@@ -154,11 +154,11 @@ TEST_F(ScannerTest, LinkLoopsEndThePass) {
   dir_.Link(".", "loop/again");
   dir_.Link("ping", "loop/pong");
   dir_.Link("pong", "loop/ping");
-  TheScanner().Queue(folder);
-  TheScanner().Queue(dir_.Path("loop/ping"));
-  TheScanner().Queue(dir_.Path("loop/again"));
+  ScannerUnderTest().Queue(folder);
+  ScannerUnderTest().Queue(dir_.Path("loop/ping"));
+  ScannerUnderTest().Queue(dir_.Path("loop/again"));
 
-  ASSERT_TRUE(TheScanner().ScanPass());
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
 
   EXPECT_EQ(LibraryPaths(), Paths{folder + "a.mp4"});
 }
@@ -166,25 +166,25 @@ TEST_F(ScannerTest, LinkLoopsEndThePass) {
 TEST_F(ScannerTest, WatchedFoldersAreRescannedOnEveryPass) {
   const std::string watched = dir_.MakeFolder("watched");
   dir_.Write("watched/first.mp4");
-  TheScanner().AddWatchedFolder(watched);
-  ASSERT_TRUE(TheScanner().ScanPass());
+  ScannerUnderTest().AddWatchedFolder(watched);
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
   EXPECT_EQ(LibraryPaths(), Paths{watched + "first.mp4"});
 
   // Nothing queued: the watched folders alone make a pass.
   dir_.Write("watched/second.mp4");
-  ASSERT_TRUE(TheScanner().ScanPass());
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
   EXPECT_EQ(LibraryPaths(), (Paths{watched + "first.mp4", watched + "second.mp4"}));
 
   dir_.Write("watched/third.mp4");
-  TheScanner().Queue(dir_.Write("dropped.mp4"));
-  ASSERT_TRUE(TheScanner().ScanPass());
+  ScannerUnderTest().Queue(dir_.Write("dropped.mp4"));
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
   EXPECT_EQ(LibrarySet(), (std::set<std::string>{watched + "first.mp4", watched + "second.mp4",
                                                  watched + "third.mp4", dir_.Path("dropped.mp4")}));
   EXPECT_EQ(passes_, 3);
 }
 
 TEST_F(ScannerTest, NothingQueuedOrWatchedMeansNoPass) {
-  EXPECT_FALSE(TheScanner().ScanPass());
+  EXPECT_FALSE(ScannerUnderTest().ScanPass());
   EXPECT_EQ(passes_, 0);
   EXPECT_TRUE(TakeShown().empty());
 }
@@ -193,28 +193,28 @@ TEST_F(ScannerTest, BusyHelperPostponesThePass) {
   bool busy = true;
   hooks_.helperBusy = [&] { return busy; };
   const std::string film = dir_.Path("a.mp4");
-  TheScanner().Queue(film);
+  ScannerUnderTest().Queue(film);
 
-  EXPECT_FALSE(TheScanner().ScanPass());
+  EXPECT_FALSE(ScannerUnderTest().ScanPass());
   EXPECT_EQ(LibraryPaths(), Paths{});
-  EXPECT_EQ(TheScanner().QueuedPaths(), Paths{film});
-  EXPECT_TRUE(TheScanner().ScanTimerEnabled());
+  EXPECT_EQ(ScannerUnderTest().QueuedPaths(), Paths{film});
+  EXPECT_TRUE(ScannerUnderTest().ScanTimerEnabled());
   EXPECT_EQ(passes_, 0);
 
   busy = false;
-  EXPECT_TRUE(TheScanner().ScanPass());
+  EXPECT_TRUE(ScannerUnderTest().ScanPass());
   EXPECT_EQ(LibraryPaths(), Paths{film});
 }
 
 TEST_F(ScannerTest, ScanTimerRunsWhileSomethingIsQueued) {
-  EXPECT_FALSE(TheScanner().ScanTimerEnabled());
-  TheScanner().Queue(dir_.Path("a.mp4"));
-  EXPECT_TRUE(TheScanner().ScanTimerEnabled());
-  ASSERT_TRUE(TheScanner().ScanPass());
-  EXPECT_FALSE(TheScanner().ScanTimerEnabled());
+  EXPECT_FALSE(ScannerUnderTest().ScanTimerEnabled());
+  ScannerUnderTest().Queue(dir_.Path("a.mp4"));
+  EXPECT_TRUE(ScannerUnderTest().ScanTimerEnabled());
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
+  EXPECT_FALSE(ScannerUnderTest().ScanTimerEnabled());
 
-  TheScanner().QueueWatchedFolders();  // even with none watched, as the rescan timer does
-  EXPECT_TRUE(TheScanner().ScanTimerEnabled());
+  ScannerUnderTest().QueueWatchedFolders();  // even with none watched, as the rescan timer does
+  EXPECT_TRUE(ScannerUnderTest().ScanTimerEnabled());
 }
 
 TEST_F(ScannerTest, DroppedPathsShowTheQueueSize) {
@@ -239,28 +239,28 @@ TEST_F(ScannerTest, DroppedPathsShowTheQueueSize) {
 }
 
 TEST_F(ScannerTest, AddedFoldersAreCleanedUpWatchedAndQueued) {
-  TheScanner().AddWatchedFolder("/media//films//new");
-  TheScanner().AddWatchedFolder("/a/");
-  TheScanner().AddWatchedFolder("");
-  EXPECT_EQ(TheScanner().Folders(), (Paths{"/media/films//new/", "/a/"}));
-  EXPECT_EQ(TheScanner().QueuedPaths(), (Paths{"/media/films//new/", "/a/"}));
-  EXPECT_EQ(TheScanner().SortedFolders(), (Paths{"/a/", "/media/films//new/"}));
+  ScannerUnderTest().AddWatchedFolder("/media//films//new");
+  ScannerUnderTest().AddWatchedFolder("/a/");
+  ScannerUnderTest().AddWatchedFolder("");
+  EXPECT_EQ(ScannerUnderTest().Folders(), (Paths{"/media/films//new/", "/a/"}));
+  EXPECT_EQ(ScannerUnderTest().QueuedPaths(), (Paths{"/media/films//new/", "/a/"}));
+  EXPECT_EQ(ScannerUnderTest().SortedFolders(), (Paths{"/a/", "/media/films//new/"}));
 }
 
 TEST_F(ScannerTest, RemovedFoldersLeaveTheQueueAndKeepTheirRows) {
   const std::string keep = dir_.MakeFolder("keep");
   const std::string drop = dir_.MakeFolder("drop");
   dir_.Write("drop/a.mp4");
-  TheScanner().AddWatchedFolder(drop);
-  ASSERT_TRUE(TheScanner().ScanPass());
+  ScannerUnderTest().AddWatchedFolder(drop);
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
 
-  TheScanner().AddWatchedFolder(keep);
-  TheScanner().QueueWatchedFolders();
-  TheScanner().Queue(dir_.Path("b.mp4"));
-  TheScanner().RemoveWatchedFolders({drop});
+  ScannerUnderTest().AddWatchedFolder(keep);
+  ScannerUnderTest().QueueWatchedFolders();
+  ScannerUnderTest().Queue(dir_.Path("b.mp4"));
+  ScannerUnderTest().RemoveWatchedFolders({drop});
 
-  EXPECT_EQ(TheScanner().Folders(), Paths{keep});
-  EXPECT_EQ(TheScanner().QueuedPaths(), (Paths{keep, keep, dir_.Path("b.mp4")}));
+  EXPECT_EQ(ScannerUnderTest().Folders(), Paths{keep});
+  EXPECT_EQ(ScannerUnderTest().QueuedPaths(), (Paths{keep, keep, dir_.Path("b.mp4")}));
   EXPECT_EQ(LibraryPaths(), Paths{drop + "a.mp4"});
 }
 
