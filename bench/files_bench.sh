@@ -35,7 +35,7 @@ NGINX_PORT="${NGINX_PORT:-18091}"
 URL_PATH=/big.mp4
 FILE_BYTES=$((FILE_MIB * 1048576))
 RANGE_BYTES=$((RANGE_MIB * 1048576))
-# What our server may hold per transfer: one piece of the file (FileProvider::SendBlockSize).
+# What our server may hold per transfer: one piece of the file (FilesProvider::kSendBlockSize).
 PIECE_BYTES=64240
 
 # --- Tools ----------------------------------------------------------------------------------------

@@ -58,15 +58,15 @@ int main(int argc, char** argv) {
 
   vidoria::ActivityLog log([] { return std::string("-"); });
   vidoria::StatusBoard status(log);
-  vidoria::Table myGrid(4, 1);
-  vidoria::Scanner scanner(myGrid, status);
+  vidoria::Table libraryTable(4, 1);
+  vidoria::Scanner scanner(libraryTable, status);
   scanner.Queue(root.string() + "/");
   start = Clock::now();
   scanner.ScanPass();
   const double scanSeconds = Seconds(start);
 
   std::printf("files in tree:        %d\n", files);
-  std::printf("library rows added:   %d\n", myGrid.RowCount());
+  std::printf("library rows added:   %d\n", libraryTable.RowCount());
   std::printf("find -type f:         %.3f s\n", findSeconds);
   std::printf("scan into library:    %.3f s (%.0f files/s)\n", scanSeconds, files / scanSeconds);
   std::printf("ratio scan/find:      %.2fx (goal: at most 2x)\n", scanSeconds / findSeconds);

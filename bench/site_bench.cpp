@@ -55,30 +55,31 @@ Table Library(int rows, const std::string& folder) {
   Table grid(4, rows);
   for (int row = 0; row < rows; ++row) {
     const std::string name = NameOf(row);
-    grid.SetCell(0, row, row % 3 == 0 ? "TV" : "MOVIE");
-    grid.SetCell(1, row, folder + name);
-    grid.SetCell(2, row, name);
-    grid.SetCell(3, row, "1:01:40");
+    grid.SetCell(LibraryColumn::kClass, row, row % 3 == 0 ? "TV" : "MOVIE");
+    grid.SetCell(LibraryColumn::kPath, row, folder + name);
+    grid.SetCell(LibraryColumn::kName, row, name);
+    grid.SetCell(LibraryColumn::kDuration, row, "1:01:40");
   }
   return grid;
 }
 
 Table Playlists(int libraryRows, std::mt19937& random) {
-  Table playlists(2 + kItemsPerPlaylist, kPlaylists);
+  Table playlistTable(2 + kItemsPerPlaylist, kPlaylists);
   for (int row = 0; row < kPlaylists; ++row) {
-    playlists.SetCell(0, row, "Playlist " + std::to_string(row + 1));
+    playlistTable.SetCell(PlaylistColumn::kName, row, "Playlist " + std::to_string(row + 1));
     for (int item = 0; item < kItemsPerPlaylist; ++item) {
-      playlists.SetCell(2 + item, row, NameOf(static_cast<int>(random() % libraryRows)));
+      playlistTable.SetCell(PlaylistColumn::kFirstSlot + item, row,
+                            NameOf(static_cast<int>(random() % libraryRows)));
     }
   }
-  return playlists;
+  return playlistTable;
 }
 
 std::vector<int> QuadraticJoin(const std::vector<std::string_view>& sorted, const Table& grid) {
   std::vector<int> rows;
   for (std::string_view name : sorted) {
     for (int row = 0; row < grid.RowCount(); ++row) {
-      if (grid.Cell(2, row) == name) rows.push_back(row);
+      if (grid.Cell(LibraryColumn::kName, row) == name) rows.push_back(row);
     }
   }
   return rows;
@@ -98,18 +99,19 @@ int Run(int rounds) {
   std::mt19937 random(1);
   for (int rows : sizes) {
     const Table grid = Library(rows, folder);
-    Table playlists = Playlists(rows, random);
-    Table playlists2(4, 1);
+    Table playlistTable = Playlists(rows, random);
+    Table listFileTable(4, 1);
     PageBuffers pages;
     const double library =
-        MedianMs(rounds, [&] { GenerateLibrary(grid, playlists, ExistingFile, pages); });
+        MedianMs(rounds, [&] { GenerateLibrary(grid, playlistTable, ExistingFile, pages); });
     const double lists = MedianMs(rounds, [&] {
-      GenerateEveryPlayList(playlists, playlists2, grid, ExistingFile, pages);
-      GeneratePlayLists(playlists, pages);
+      GenerateEveryPlayList(playlistTable, listFileTable, grid, ExistingFile, pages);
+      GeneratePlayLists(playlistTable, pages);
     });
 
     std::vector<std::string_view> names;
-    for (int row = 0; row < grid.RowCount(); ++row) names.push_back(grid.Cell(2, row));
+    for (int row = 0; row < grid.RowCount(); ++row)
+      names.push_back(grid.Cell(LibraryColumn::kName, row));
     SortNames(names);
     size_t joined = 0;
     const double join =

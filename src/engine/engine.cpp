@@ -1,5 +1,6 @@
 // The engine's life: creation, first show, ticks, close and destruction, in the window's order.
 #include "engine/engine.h"
+#include "library/table_layouts.h"
 
 #include <filesystem>
 
@@ -99,7 +100,7 @@ bool Engine::Create() {
   access_.loginRequired = false;
   access_.loggedIn = false;
   libraryFilter_ = "_";
-  playlistTable_.SetCell(0, 0, "Favorites");
+  playlistTable_.SetCell(PlaylistColumn::kName, 0, std::string(kFavorites));
 
   const DataFolders folders = FindDataFolder(DataHome(options_.env));
   dataFolder_ = folders.dataFolder;
@@ -194,7 +195,7 @@ void Engine::FirstGeneration() {
   PrunePlaylists(playlistTable_, libraryTable_);
   const LibraryByName byName(libraryTable_);
   for (int row = 0; row < playlistTable_.RowCount(); ++row) {
-    status_.Show("Generating " + playlistTable_.Cell(kPlaylistNameColumn, row));
+    status_.Show("Generating " + playlistTable_.Cell(PlaylistColumn::kName, row));
     GeneratePlayList(row, playlistTable_, playlistListFiles_, byName, ExistingFile, pages_);
     status_.Clear();
   }
@@ -227,7 +228,7 @@ void Engine::StopAndSave(bool withUsers) {
   helper_.Stop();  // only the tools this program started
   // Generated pages are never stored.
   for (int row = 0; row < playlistTable_.RowCount(); ++row) {
-    playlistTable_.SetCell(kPlaylistPageColumn, row, "");
+    playlistTable_.SetCell(PlaylistColumn::kPage, row, "");
   }
   SaveTables(withUsers);
 }

@@ -24,6 +24,7 @@
 #include "library/scanner.h"
 #include "library/settings.h"
 #include "library/table.h"
+#include "library/table_layouts.h"
 #include "platform/folders.h"
 #include "platform/process_runner_tool.h"
 #include "playlists/playlist_rename.h"
@@ -212,10 +213,10 @@ class Engine {
 
   ActivityLog activity_;
   StatusBoard status_{activity_};
-  Table libraryTable_{4, 1};
-  Table playlistTable_{4, 1};
-  Table playlistListFiles_{4, 1};
-  Table userTable_{2, 1};
+  Table libraryTable_{LibraryColumn::kCount, 1};
+  Table playlistTable_{PlaylistColumn::kCount, 1};
+  Table playlistListFiles_{ListFileColumn::kCount, 1};
+  Table userTable_{UserColumn::kCount, 1};
   Settings settings_;
   SettingsHooks hooks_;
   std::vector<std::string> contentTypes_;  // the content-type field's lines

@@ -1,8 +1,9 @@
 // The engine's library: the desktop lists, removing, scanning, fast start and generation.
 #include "engine/engine.h"
-#include "platform/file_names.h"
 #include "library/stored_files.h"
 #include "library/streaming.h"
+#include "library/table_layouts.h"
+#include "platform/file_names.h"
 #include "site/file_exists.h"
 #include "site/library_pages.h"
 
@@ -33,8 +34,8 @@ void Engine::RemoveFromLibrary(const std::vector<std::string>& names) {
 std::vector<std::string> Engine::PathsToPlay(std::string_view name) const {
   std::vector<std::string> paths;
   for (int row = 0; row < libraryTable_.RowCount(); ++row) {
-    const std::string& path = libraryTable_.Cell(PathColumn, row);
-    if (libraryTable_.Cell(NameColumn, row) == name && ExtensionOf(path) == "mp4") {
+    const std::string& path = libraryTable_.Cell(LibraryColumn::kPath, row);
+    if (libraryTable_.Cell(LibraryColumn::kName, row) == name && ExtensionOf(path) == "mp4") {
       paths.push_back(path);
     }
   }
@@ -89,9 +90,9 @@ void Engine::EnableStreamingFor(const std::string& name, const std::function<voi
   // A copy: the pumping wait lets the window change the table meanwhile.
   const Table rows = libraryTable_;
   for (int row = 0; row < rows.RowCount(); ++row) {
-    if (rows.Cell(NameColumn, row) != name) continue;
+    if (rows.Cell(LibraryColumn::kName, row) != name) continue;
     try {
-      EnableStreaming(rows.Cell(PathColumn, row), tool, helper_, status_, pump);
+      EnableStreaming(rows.Cell(LibraryColumn::kPath, row), tool, helper_, status_, pump);
     } catch (const StreamingError& e) {
       Report(e.what());
     }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/engine_fixture.h"
+#include "library/table_layouts.h"
 #include "server/test_client.h"
 #include "site/page_buffers.h"
 
@@ -153,8 +154,9 @@ TEST_F(EngineOperationsTest, TableChangesReachTheSnapshotPagesAndStoredFiles) {
 
   const std::string name = engine.CreatePlaylist({"Film.mp4", "Clip.m4v"});
   EXPECT_EQ(name, "Playlist 1");
-  EXPECT_EQ(engine.PublishedLibrary()->playlists.Cell(0, 1), "Playlist 1");
-  EXPECT_NE(engine.PublishedLibrary()->playlists.Cell(1, 1).find("Film"), std::string::npos)
+  EXPECT_EQ(engine.PublishedLibrary()->playlistTable.Cell(PlaylistColumn::kName, 1), "Playlist 1");
+  EXPECT_NE(engine.PublishedLibrary()->playlistTable.Cell(PlaylistColumn::kPage, 1).find("Film"),
+            std::string::npos)
       << "the new playlist's page is generated";
   EXPECT_EQ(engine.PlaylistListing("Playlist 1").items,
             (std::vector<std::string>{"Film.mp4", "Clip.m4v"}));
@@ -162,16 +164,16 @@ TEST_F(EngineOperationsTest, TableChangesReachTheSnapshotPagesAndStoredFiles) {
   engine.RemoveFromLibrary({"Film.mp4"});
   EXPECT_GE(rebuilds, 1);
   EXPECT_EQ(engine.LibraryListing().items, (std::vector<std::string>{"Song.MP4", "Clip.m4v"}));
-  EXPECT_EQ(engine.PublishedLibrary()->myGrid.RowCount(), 2);
+  EXPECT_EQ(engine.PublishedLibrary()->libraryTable.RowCount(), 2);
   EXPECT_EQ(Read(data_ / "LIBRARY.kavra").find("Film.mp4"), std::string::npos);
   EXPECT_EQ(engine.PlaylistListing("Playlist 1").items, (std::vector<std::string>{"Clip.m4v"}));
 
-  EXPECT_EQ(engine.RenamePlaylist("Playlist 1", "Movies"), RenameOutcome::Reserved);
-  EXPECT_EQ(engine.RenamePlaylist("Playlist 1", "Trip"), RenameOutcome::Renamed);
+  EXPECT_EQ(engine.RenamePlaylist("Playlist 1", "Movies"), RenameOutcome::kReserved);
+  EXPECT_EQ(engine.RenamePlaylist("Playlist 1", "Trip"), RenameOutcome::kRenamed);
   EXPECT_NE(engine.Pages().Get(page::kPlaylists)->find("Trip"), std::string::npos);
-  EXPECT_EQ(engine.PublishedLibrary()->playlists.Cell(0, 1), "Trip");
+  EXPECT_EQ(engine.PublishedLibrary()->playlistTable.Cell(PlaylistColumn::kName, 1), "Trip");
   EXPECT_TRUE(engine.DeletePlaylist("Trip"));
-  EXPECT_EQ(engine.PublishedLibrary()->playlists.RowCount(), 1);
+  EXPECT_EQ(engine.PublishedLibrary()->playlistTable.RowCount(), 1);
 }
 
 }  // namespace

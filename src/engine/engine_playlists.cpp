@@ -1,6 +1,7 @@
 // The engine's playlists and accounts: every change regenerates what it touches and publishes
 // the tables for request threads.
 #include "engine/engine.h"
+#include "library/table_layouts.h"
 #include "playlists/playlist_delete.h"
 #include "playlists/playlist_edit.h"
 #include "playlists/playlist_table.h"
@@ -16,7 +17,7 @@ PlaylistRegeneration Engine::Regeneration() {
   return {
       .playlist =
           [this](int row) {
-            status_.Show("Generating " + playlistTable_.Cell(kPlaylistNameColumn, row));
+            status_.Show("Generating " + playlistTable_.Cell(PlaylistColumn::kName, row));
             GeneratePlayList(row, playlistTable_, playlistListFiles_, libraryTable_, ExistingFile,
                              pages_);
             status_.Clear();
@@ -40,17 +41,17 @@ PlaylistRegeneration Engine::Regeneration() {
 }
 
 ListResult Engine::PlaylistListing(std::string_view name) const {
-  return UpdateMyPlayList(playlistTable_, name);
+  return PlaylistViewItems(playlistTable_, name);
 }
 
 std::string Engine::CreatePlaylist(const std::vector<std::string>& selected) {
-  std::string name = createnewplaylist(playlistTable_, selected, Regeneration());
+  std::string name = vidoria::CreatePlaylist(playlistTable_, selected, Regeneration());
   PublishLibrary();
   return name;
 }
 
 void Engine::AddToPlaylist(std::string_view name, const std::vector<std::string>& selected) {
-  updateplaylist(playlistTable_, name, selected, Regeneration());
+  UpdatePlaylist(playlistTable_, name, selected, Regeneration());
   PublishLibrary();
 }
 

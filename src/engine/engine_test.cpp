@@ -17,6 +17,7 @@
 #include "engine/engine_fixture.h"
 #include "library/cipher.h"
 #include "library/stored_files.h"
+#include "library/table_layouts.h"
 #include "server/test_client.h"
 
 namespace vidoria {
@@ -47,7 +48,7 @@ TEST_F(EngineTest, FirstRunUsesDefaultsAndSavesEverythingAtClose) {
     EXPECT_EQ(engine.DataFolder(), data_.string() + "/");
     EXPECT_TRUE(fs::is_directory(data_ / "LOG"));
     EXPECT_TRUE(fs::is_directory(data_ / "temp"));
-    EXPECT_EQ(engine.PlaylistTable().Cell(0, 0), "Favorites");
+    EXPECT_EQ(engine.PlaylistTable().Cell(PlaylistColumn::kName, 0), "Favorites");
     engine.Close();
     engine.Destroy();
   }
@@ -68,9 +69,9 @@ TEST_F(EngineTest, DamagedStoredFileIsSetAsideAndTheOthersStillLoad) {
   {
     Engine engine(Options());
     ASSERT_TRUE(engine.Create());
-    EXPECT_EQ(engine.PlaylistTable().Cell(0, 0), "Mine");
+    EXPECT_EQ(engine.PlaylistTable().Cell(PlaylistColumn::kName, 0), "Mine");
     EXPECT_EQ(engine.WatchedFolders(), (std::vector<std::string>{"/videos/"}));
-    EXPECT_EQ(engine.LibraryTable().Cell(1, 0), "");
+    EXPECT_EQ(engine.LibraryTable().Cell(LibraryColumn::kPath, 0), "");
     ASSERT_EQ(errors_.size(), 1u);
     EXPECT_NE(errors_[0].find("LIBRARY.kavra could not be read"), std::string::npos) << errors_[0];
   }
@@ -86,11 +87,13 @@ TEST_F(EngineTest, FirstGenerationDropsPlaylistItemsTheLibraryLacks) {
   const auto start = Engine::Clock::now();
   engine.Shown(start);
   engine.Tick(start + 500ms);
-  EXPECT_EQ(engine.PlaylistTable().Cell(3, 0), "Gone.mp4") << "not before its second";
+  EXPECT_EQ(engine.PlaylistTable().Cell(PlaylistColumn::kFirstSlot + 1, 0), "Gone.mp4")
+      << "not before its second";
   engine.Tick(start + 1000ms);
-  EXPECT_EQ(engine.PlaylistTable().Cell(2, 0), "FILM.MP4") << "letter case does not matter";
-  EXPECT_EQ(engine.PlaylistTable().Cell(3, 0), "");
-  EXPECT_EQ(engine.PublishedLibrary()->playlists.Cell(3, 0), "");
+  EXPECT_EQ(engine.PlaylistTable().Cell(PlaylistColumn::kFirstSlot, 0), "FILM.MP4")
+      << "letter case does not matter";
+  EXPECT_EQ(engine.PlaylistTable().Cell(PlaylistColumn::kFirstSlot + 1, 0), "");
+  EXPECT_EQ(engine.PublishedLibrary()->playlistTable.Cell(PlaylistColumn::kFirstSlot + 1, 0), "");
 }
 
 TEST_F(EngineTest, ScanTimerAddsQueuedFilesAndStoresTheLibrary) {
@@ -100,12 +103,12 @@ TEST_F(EngineTest, ScanTimerAddsQueuedFilesAndStoresTheLibrary) {
   engine.QueueFile((home_ / "Videos").string());
   const auto start = Engine::Clock::now();
   engine.Tick(start);
-  EXPECT_EQ(engine.LibraryTable().Cell(2, 0), "")
+  EXPECT_EQ(engine.LibraryTable().Cell(LibraryColumn::kName, 0), "")
       << "the scan timer ticks 2 s after it was enabled";
   engine.Tick(start + 2000ms);
-  EXPECT_EQ(engine.LibraryTable().Cell(2, 0), "Film.mp4");
+  EXPECT_EQ(engine.LibraryTable().Cell(LibraryColumn::kName, 0), "Film.mp4");
   EXPECT_NE(Read(data_ / "LIBRARY.kavra").find("Film.mp4"), std::string::npos);
-  EXPECT_EQ(engine.PublishedLibrary()->myGrid.Cell(2, 0), "Film.mp4");
+  EXPECT_EQ(engine.PublishedLibrary()->libraryTable.Cell(LibraryColumn::kName, 0), "Film.mp4");
 }
 
 TEST_F(VidoriadTest, WithoutTheCompanionFolderItSaysSoAndFails) {

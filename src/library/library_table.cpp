@@ -50,49 +50,50 @@ std::string SecondsToTime(double seconds) {
   return text;
 }
 
-void Add2myGrid(Table& myGrid, std::string_view cls, std::string_view fullPath, int count,
-                int position, StatusBoard& status) {
-  for (int row = 0; row < myGrid.RowCount(); ++row) {
-    if (myGrid.Cell(PathColumn, row) == fullPath) return;
+void AddToLibrary(Table& libraryTable, std::string_view cls, std::string_view fullPath, int count,
+                  int position, StatusBoard& status) {
+  for (int row = 0; row < libraryTable.RowCount(); ++row) {
+    if (libraryTable.Cell(LibraryColumn::kPath, row) == fullPath) return;
   }
-  AddUnknownToMyGrid(myGrid, cls, fullPath, count, position, status);
+  AddNewToLibrary(libraryTable, cls, fullPath, count, position, status);
 }
 
-void AddUnknownToMyGrid(Table& myGrid, std::string_view cls, std::string_view fullPath, int count,
-                        int position, StatusBoard& status) {
+void AddNewToLibrary(Table& libraryTable, std::string_view cls, std::string_view fullPath,
+                     int count, int position, StatusBoard& status) {
   const std::string name = FileNameOf(fullPath);
   status.Show(name + " (" + std::to_string(position) + " of " + std::to_string(count) + ")");
 
-  if (myGrid.ColCount() < LibraryColumns) myGrid.SetColCount(LibraryColumns);
-  int row = myGrid.RowCount() - 1;
-  if (!myGrid.Cell(PathColumn, row).empty()) {
-    myGrid.AddRow();
+  if (libraryTable.ColCount() < LibraryColumn::kCount)
+    libraryTable.SetColCount(LibraryColumn::kCount);
+  int row = libraryTable.RowCount() - 1;
+  if (!libraryTable.Cell(LibraryColumn::kPath, row).empty()) {
+    libraryTable.AddRow();
     ++row;
   }
-  myGrid.SetCell(ClassColumn, row, std::string(cls));
-  myGrid.SetCell(PathColumn, row, std::string(fullPath));
-  myGrid.SetCell(NameColumn, row, name);
-  static const std::string nominal = SecondsToTime(NominalSeconds);
-  myGrid.SetCell(DurationColumn, row, nominal);
+  libraryTable.SetCell(LibraryColumn::kClass, row, std::string(cls));
+  libraryTable.SetCell(LibraryColumn::kPath, row, std::string(fullPath));
+  libraryTable.SetCell(LibraryColumn::kName, row, name);
+  static const std::string kNominal = SecondsToTime(kNominalSeconds);
+  libraryTable.SetCell(LibraryColumn::kDuration, row, kNominal);
 }
 
-ListResult LibraryList(const Table& myGrid, std::string_view libraryFilter) {
+ListResult LibraryList(const Table& libraryTable, std::string_view libraryFilter) {
   std::vector<std::string> items;
-  for (int row = 0; row < myGrid.RowCount(); ++row) {
-    const std::string& cls = myGrid.Cell(ClassColumn, row);
+  for (int row = 0; row < libraryTable.RowCount(); ++row) {
+    const std::string& cls = libraryTable.Cell(LibraryColumn::kClass, row);
     if (libraryFilter == "_" ? !cls.empty() : cls == libraryFilter) {
-      items.push_back(myGrid.Cell(NameColumn, row));
+      items.push_back(libraryTable.Cell(LibraryColumn::kName, row));
     }
   }
   return WithStatus(std::move(items));
 }
 
-ListResult SearchLibrary(const Table& myGrid, std::string_view text) {
+ListResult SearchLibrary(const Table& libraryTable, std::string_view text) {
   const bool everything = Utf8Length(text) < 2;
   const std::string wanted = AsciiLower(text);
   std::vector<std::string> items;
-  for (int row = 0; row < myGrid.RowCount(); ++row) {
-    const std::string& name = myGrid.Cell(NameColumn, row);
+  for (int row = 0; row < libraryTable.RowCount(); ++row) {
+    const std::string& name = libraryTable.Cell(LibraryColumn::kName, row);
     if (everything || (" " + AsciiLower(name)).find(wanted) != std::string::npos) {
       items.push_back(name);
     }
@@ -104,14 +105,15 @@ std::string ItemCountStatus(size_t count) {
   return std::to_string(count) + (count == 1 ? " item" : " items");
 }
 
-void RemoveFromLibrary(Table& myGrid, Table& playlists, const std::vector<std::string>& names) {
+void RemoveFromLibrary(Table& libraryTable, Table& playlistTable,
+                       const std::vector<std::string>& names) {
   for (auto name = names.rbegin(); name != names.rend(); ++name) {
-    for (int row = myGrid.RowCount() - 1; row >= 0; --row) {
-      if (myGrid.Cell(NameColumn, row) == *name) DeleteGridRow(myGrid, row);
+    for (int row = libraryTable.RowCount() - 1; row >= 0; --row) {
+      if (libraryTable.Cell(LibraryColumn::kName, row) == *name) DeleteGridRow(libraryTable, row);
     }
-    for (int row = 0; row < playlists.RowCount(); ++row) {
-      for (int col = 2; col < playlists.ColCount(); ++col) {
-        if (playlists.Cell(col, row) == *name) playlists.SetCell(col, row, {});
+    for (int row = 0; row < playlistTable.RowCount(); ++row) {
+      for (int col = PlaylistColumn::kFirstSlot; col < playlistTable.ColCount(); ++col) {
+        if (playlistTable.Cell(col, row) == *name) playlistTable.SetCell(col, row, {});
       }
     }
   }

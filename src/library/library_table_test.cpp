@@ -34,7 +34,7 @@ TEST(SecondsToTimeTest, RoundsHalvesToEvenAndLeavesHoursUnpadded) {
   }
 }
 
-class Add2myGridTest : public ::testing::Test {
+class AddToLibraryTest : public ::testing::Test {
  protected:
   // The status texts shown so far, in order.
   Names Shown() const {
@@ -50,69 +50,70 @@ class Add2myGridTest : public ::testing::Test {
   }
   static void AddRowTo(Table& table, const char* cls, const char* path, const char* name) {
     int row = table.RowCount() - 1;
-    if (!table.Cell(1, row).empty()) {
+    if (!table.Cell(LibraryColumn::kPath, row).empty()) {
       table.AddRow();
       ++row;
     }
-    table.SetCell(0, row, cls);
-    table.SetCell(1, row, path);
-    table.SetCell(2, row, name);
-    table.SetCell(3, row, "1:01:40");
+    table.SetCell(LibraryColumn::kClass, row, cls);
+    table.SetCell(LibraryColumn::kPath, row, path);
+    table.SetCell(LibraryColumn::kName, row, name);
+    table.SetCell(LibraryColumn::kDuration, row, "1:01:40");
   }
 
   ActivityLog log_{[] { return "t"; }};
   StatusBoard status_{log_};
-  Table myGrid_{4, 1};
+  Table libraryTable_{4, 1};
 };
 
-TEST_F(Add2myGridTest, FirstFileFillsRowZeroAndLaterOnesAppend) {
-  Add2myGrid(myGrid_, "MOVIE", "/v/Holiday.mp4", 3, 1, status_);
-  EXPECT_EQ(myGrid_, Row("MOVIE", "/v/Holiday.mp4", "Holiday.mp4"));
-  Add2myGrid(myGrid_, "TV", "/w/Show S01E01.mp4", 3, 3, status_);
+TEST_F(AddToLibraryTest, FirstFileFillsRowZeroAndLaterOnesAppend) {
+  AddToLibrary(libraryTable_, "MOVIE", "/v/Holiday.mp4", 3, 1, status_);
+  EXPECT_EQ(libraryTable_, Row("MOVIE", "/v/Holiday.mp4", "Holiday.mp4"));
+  AddToLibrary(libraryTable_, "TV", "/w/Show S01E01.mp4", 3, 3, status_);
 
   Table expected = Row("MOVIE", "/v/Holiday.mp4", "Holiday.mp4");
   AddRowTo(expected, "TV", "/w/Show S01E01.mp4", "Show S01E01.mp4");
-  EXPECT_EQ(myGrid_, expected);
+  EXPECT_EQ(libraryTable_, expected);
   EXPECT_EQ(Shown(), (Names{"Holiday.mp4 (1 of 3)", "Show S01E01.mp4 (3 of 3)"}));
   EXPECT_EQ(status_.Text(), "Show S01E01.mp4 (3 of 3)");
 }
 
-TEST_F(Add2myGridTest, ExactSamePathIsSkippedSilentlyButOtherCaseIsAdded) {
-  Add2myGrid(myGrid_, "MOVIE", "/v/a.mp4", 1, 1, status_);
-  const Table once = myGrid_;
+TEST_F(AddToLibraryTest, ExactSamePathIsSkippedSilentlyButOtherCaseIsAdded) {
+  AddToLibrary(libraryTable_, "MOVIE", "/v/a.mp4", 1, 1, status_);
+  const Table once = libraryTable_;
   status_.Clear();
 
-  Add2myGrid(myGrid_, "MOVIE", "/v/a.mp4", 5, 2, status_);
-  EXPECT_EQ(myGrid_, once);
+  AddToLibrary(libraryTable_, "MOVIE", "/v/a.mp4", 5, 2, status_);
+  EXPECT_EQ(libraryTable_, once);
   EXPECT_EQ(status_.Text(), "");
   EXPECT_EQ(Shown(), Names{"a.mp4 (1 of 1)"});
 
-  Add2myGrid(myGrid_, "MOVIE", "/v/A.mp4", 5, 3, status_);
-  EXPECT_EQ(myGrid_.RowCount(), 2);
-  EXPECT_EQ(myGrid_.Cell(1, 1), "/v/A.mp4");
+  AddToLibrary(libraryTable_, "MOVIE", "/v/A.mp4", 5, 3, status_);
+  EXPECT_EQ(libraryTable_.RowCount(), 2);
+  EXPECT_EQ(libraryTable_.Cell(LibraryColumn::kPath, 1), "/v/A.mp4");
 }
 
-TEST_F(Add2myGridTest, SameNameInAnotherFolderIsAnotherRow) {
-  Add2myGrid(myGrid_, "MOVIE", "/v/a.mp4", 2, 1, status_);
-  Add2myGrid(myGrid_, "MOVIE", "/w/a.mp4", 2, 2, status_);
+TEST_F(AddToLibraryTest, SameNameInAnotherFolderIsAnotherRow) {
+  AddToLibrary(libraryTable_, "MOVIE", "/v/a.mp4", 2, 1, status_);
+  AddToLibrary(libraryTable_, "MOVIE", "/w/a.mp4", 2, 2, status_);
   Table expected = Row("MOVIE", "/v/a.mp4", "a.mp4");
   AddRowTo(expected, "MOVIE", "/w/a.mp4", "a.mp4");
-  EXPECT_EQ(myGrid_, expected);
+  EXPECT_EQ(libraryTable_, expected);
 }
 
-TEST_F(Add2myGridTest, LastRowWithoutPathIsReused) {
-  Add2myGrid(myGrid_, "MOVIE", "/v/a.mp4", 2, 1, status_);
-  myGrid_.AddRow();
-  myGrid_.SetCell(0, 1, "TV");  // a class but no path: still counts as unused
-  Add2myGrid(myGrid_, "MOVIE", "/v/b.mp4", 2, 2, status_);
-  EXPECT_EQ(myGrid_.RowCount(), 2);
-  EXPECT_EQ(myGrid_.Cell(0, 1), "MOVIE");
-  EXPECT_EQ(myGrid_.Cell(2, 1), "b.mp4");
+TEST_F(AddToLibraryTest, LastRowWithoutPathIsReused) {
+  AddToLibrary(libraryTable_, "MOVIE", "/v/a.mp4", 2, 1, status_);
+  libraryTable_.AddRow();
+  libraryTable_.SetCell(LibraryColumn::kClass, 1,
+                        "TV");  // a class but no path: still counts as unused
+  AddToLibrary(libraryTable_, "MOVIE", "/v/b.mp4", 2, 2, status_);
+  EXPECT_EQ(libraryTable_.RowCount(), 2);
+  EXPECT_EQ(libraryTable_.Cell(LibraryColumn::kClass, 1), "MOVIE");
+  EXPECT_EQ(libraryTable_.Cell(LibraryColumn::kName, 1), "b.mp4");
 }
 
-TEST_F(Add2myGridTest, NarrowTableIsWidenedInsteadOfLosingColumns) {
+TEST_F(AddToLibraryTest, NarrowTableIsWidenedInsteadOfLosingColumns) {
   Table narrow(1, 1);  // e.g. loaded from a file with a column count of 0
-  Add2myGrid(narrow, "MOVIE", "/v/a.mp4", 1, 1, status_);
+  AddToLibrary(narrow, "MOVIE", "/v/a.mp4", 1, 1, status_);
   EXPECT_EQ(narrow, Row("MOVIE", "/v/a.mp4", "a.mp4"));
 }
 
@@ -186,16 +187,16 @@ class RemoveFromLibraryTest : public ::testing::Test {
                              {"MOVIE", "/v/b.mp4", "b.mp4"},
                              {"TV", "/w/a.mp4", "a.mp4"},
                              {"MOVIE", "/v/c.mp4", "c.mp4"}};
-    myGrid_ = Table(4, 4);
+    libraryTable_ = Table(4, 4);
     for (int row = 0; row < 4; ++row) {
-      for (int col = 0; col < 3; ++col) myGrid_.SetCell(col, row, rows[row][col]);
+      for (int col = 0; col < 3; ++col) libraryTable_.SetCell(col, row, rows[row][col]);
     }
     // Name and page columns that happen to equal a file name are not slots.
     const char* lists[][5] = {{"Favorites", "", "a.mp4", "b.mp4", "a.mp4"},
                               {"a.mp4", "a.mp4", "", "c.mp4", "a.mp4"}};
-    playlists_ = Table(5, 2);
+    playlistTable_ = Table(5, 2);
     for (int row = 0; row < 2; ++row) {
-      for (int col = 0; col < 5; ++col) playlists_.SetCell(col, row, lists[row][col]);
+      for (int col = 0; col < 5; ++col) playlistTable_.SetCell(col, row, lists[row][col]);
     }
   }
 
@@ -205,25 +206,25 @@ class RemoveFromLibraryTest : public ::testing::Test {
     return cells;
   }
 
-  Table myGrid_;
-  Table playlists_;
+  Table libraryTable_;
+  Table playlistTable_;
 };
 
 TEST_F(RemoveFromLibraryTest, RemovesEveryRowOfTheNameAndEmptiesItsSlots) {
-  RemoveFromLibrary(myGrid_, playlists_, {"a.mp4"});
-  EXPECT_EQ(Column(myGrid_, 1), (Names{"/v/b.mp4", "/v/c.mp4"}));
-  EXPECT_EQ(Column(myGrid_, 0), (Names{"MOVIE", "MOVIE"}));
-  EXPECT_EQ(Column(playlists_, 0), (Names{"Favorites", "a.mp4"}));
-  EXPECT_EQ(Column(playlists_, 1), (Names{"", "a.mp4"}));
-  EXPECT_EQ(Column(playlists_, 2), (Names{"", ""}));
-  EXPECT_EQ(Column(playlists_, 3), (Names{"b.mp4", "c.mp4"}));
-  EXPECT_EQ(Column(playlists_, 4), (Names{"", ""}));
+  RemoveFromLibrary(libraryTable_, playlistTable_, {"a.mp4"});
+  EXPECT_EQ(Column(libraryTable_, 1), (Names{"/v/b.mp4", "/v/c.mp4"}));
+  EXPECT_EQ(Column(libraryTable_, 0), (Names{"MOVIE", "MOVIE"}));
+  EXPECT_EQ(Column(playlistTable_, 0), (Names{"Favorites", "a.mp4"}));
+  EXPECT_EQ(Column(playlistTable_, 1), (Names{"", "a.mp4"}));
+  EXPECT_EQ(Column(playlistTable_, 2), (Names{"", ""}));
+  EXPECT_EQ(Column(playlistTable_, 3), (Names{"b.mp4", "c.mp4"}));
+  EXPECT_EQ(Column(playlistTable_, 4), (Names{"", ""}));
 }
 
 TEST_F(RemoveFromLibraryTest, RemovingEverythingLeavesOneEmptyRow) {
-  RemoveFromLibrary(myGrid_, playlists_, {"c.mp4", "a.mp4", "b.mp4", "not there.mp4"});
-  EXPECT_EQ(myGrid_, Table(4, 1));
-  for (int col = 2; col < 5; ++col) EXPECT_EQ(Column(playlists_, col), (Names{"", ""})) << col;
+  RemoveFromLibrary(libraryTable_, playlistTable_, {"c.mp4", "a.mp4", "b.mp4", "not there.mp4"});
+  EXPECT_EQ(libraryTable_, Table(4, 1));
+  for (int col = 2; col < 5; ++col) EXPECT_EQ(Column(playlistTable_, col), (Names{"", ""})) << col;
 }
 
 }  // namespace

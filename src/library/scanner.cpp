@@ -29,8 +29,8 @@ bool IsBlank(const std::string& text) {
 
 }  // namespace
 
-Scanner::Scanner(Table& myGrid, StatusBoard& status, Hooks hooks)
-    : myGrid_(myGrid), status_(status), hooks_(std::move(hooks)) {
+Scanner::Scanner(Table& libraryTable, StatusBoard& status, Hooks hooks)
+    : libraryTable_(libraryTable), status_(status), hooks_(std::move(hooks)) {
   if (!hooks_.helperBusy) hooks_.helperBusy = [] { return false; };
   if (!hooks_.afterPass) hooks_.afterPass = [] {};
   if (!hooks_.listFiles) hooks_.listFiles = ListFilesRecursive;
@@ -102,18 +102,19 @@ bool Scanner::ScanPass() {
   }
   status_.Clear();
 
-  // Every pass re-reads every watched folder, so most files are known already. Add2myGrid would
+  // Every pass re-reads every watched folder, so most files are known already. AddToLibrary would
   // skip them too, silently, but by searching the whole table for each; one index keeps a pass
   // linear in the size of the library.
   std::unordered_set<std::string> known;
-  for (int row = 0; row < myGrid_.RowCount(); ++row) known.insert(myGrid_.Cell(PathColumn, row));
+  for (int row = 0; row < libraryTable_.RowCount(); ++row)
+    known.insert(libraryTable_.Cell(LibraryColumn::kPath, row));
 
   // Every path counts in n and i, whether it is added or not, so the status shows how far the
   // pass has come.
   const int count = static_cast<int>(fileList.size());
   for (int i = 0; i < count; ++i) {
     if (ExtensionOf(fileList[i]) != "mp4" || known.contains(fileList[i])) continue;
-    AddUnknownToMyGrid(myGrid_, "MOVIE", fileList[i], count, i + 1, status_);
+    AddNewToLibrary(libraryTable_, "MOVIE", fileList[i], count, i + 1, status_);
     known.insert(fileList[i]);
   }
   status_.Clear();

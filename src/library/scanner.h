@@ -28,7 +28,7 @@ class Scanner {
     std::function<std::vector<std::string>(const std::string& folder)> listFiles;
   };
 
-  Scanner(Table& myGrid, StatusBoard& status, Hooks hooks = {});
+  Scanner(Table& libraryTable, StatusBoard& status, Hooks hooks = {});
 
   // Queues a file, folder or link for the next pass and enables the scan timer.
   void Queue(std::string path);
@@ -64,7 +64,7 @@ class Scanner {
   void SetFolders(std::vector<std::string> folders) { folders_ = std::move(folders); }
 
  private:
-  Table& myGrid_;
+  Table& libraryTable_;
   StatusBoard& status_;
   Hooks hooks_;
   std::vector<std::string> queue_;

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "library/table_layouts.h"
 #include "platform/temp_folder_for_tests.h"
 
 namespace vidoria {
@@ -18,19 +19,20 @@ using Paths = std::vector<std::string>;
 class ScannerTest : public ::testing::Test {
  protected:
   // The scanner under test, with the hooks the test chose; made on first use.
-  Scanner& scanner() {
+  Scanner& ScannerUnderTest() {
     if (!scanner_) {
       Scanner::Hooks hooks = hooks_;
       hooks.afterPass = [this] { ++passes_; };
-      scanner_ = std::make_unique<Scanner>(myGrid_, status_, std::move(hooks));
+      scanner_ = std::make_unique<Scanner>(libraryTable_, status_, std::move(hooks));
     }
     return *scanner_;
   }
 
   Paths LibraryPaths() const {
     Paths paths;
-    for (int row = 0; row < myGrid_.RowCount(); ++row) {
-      if (!myGrid_.Cell(1, row).empty()) paths.push_back(myGrid_.Cell(1, row));
+    for (int row = 0; row < libraryTable_.RowCount(); ++row) {
+      if (!libraryTable_.Cell(LibraryColumn::kPath, row).empty())
+        paths.push_back(libraryTable_.Cell(LibraryColumn::kPath, row));
     }
     return paths;
   }
@@ -52,7 +54,7 @@ class ScannerTest : public ::testing::Test {
   TempFolder dir_;
   ActivityLog log_{[] { return "now"; }};  // lines "now : <text>"
   StatusBoard status_{log_};
-  Table myGrid_{4, 1};
+  Table libraryTable_{4, 1};
   Scanner::Hooks hooks_;
   int passes_ = 0;
 
@@ -66,17 +68,17 @@ TEST_F(ScannerTest, PassShowsPositionsAmongAllFilesOfThePass) {
   hooks_.listFiles = [&](const std::string& f) {
     return f == folder ? Paths{folder + "a.mp4", folder + "notes.txt", folder + "b.mp4"} : Paths{};
   };
-  scanner().Queue(folder);
+  ScannerUnderTest().Queue(folder);
 
-  EXPECT_TRUE(scanner().ScanPass());
+  EXPECT_TRUE(ScannerUnderTest().ScanPass());
 
   EXPECT_EQ(TakeShown(), (Paths{"Scanning " + folder, "a.mp4 (1 of 3)", "b.mp4 (3 of 3)"}));
   EXPECT_EQ(status_.Text(), "");
   EXPECT_EQ(LibraryPaths(), (Paths{folder + "a.mp4", folder + "b.mp4"}));
-  EXPECT_EQ(myGrid_.Cell(0, 1), "MOVIE");
+  EXPECT_EQ(libraryTable_.Cell(LibraryColumn::kClass, 1), "MOVIE");
   EXPECT_EQ(passes_, 1);
-  EXPECT_FALSE(scanner().Scanning());
-  EXPECT_TRUE(scanner().QueuedPaths().empty());
+  EXPECT_FALSE(ScannerUnderTest().Scanning());
+  EXPECT_TRUE(ScannerUnderTest().QueuedPaths().empty());
 }
 
 TEST_F(ScannerTest, QueuedFilesComeFirstInListOrderThenFoldersInListOrder) {
@@ -85,10 +87,10 @@ TEST_F(ScannerTest, QueuedFilesComeFirstInListOrderThenFoldersInListOrder) {
   hooks_.listFiles = [](const std::string& f) { return Paths{f + "in.mp4"}; };
   for (const std::string& path :
        {b, dir_.Path("z.mp4"), a, dir_.Path("Y.mp4"), dir_.Path("y.mp4")}) {
-    scanner().Queue(path);
+    ScannerUnderTest().Queue(path);
   }
 
-  ASSERT_TRUE(scanner().ScanPass());
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
 
   // Queued files are added whether or not they exist; only the folders' contents are listed.
   EXPECT_EQ(LibraryPaths(), (Paths{dir_.Path("Y.mp4"), dir_.Path("y.mp4"), dir_.Path("z.mp4"),
@@ -107,8 +109,8 @@ TEST_F(ScannerTest, OnlyMp4FilesAreAddedInAnyCase) {
   dir_.Write("elsewhere/linked.mp4");
   dir_.Link("../elsewhere", "films/linked folder");
 
-  scanner().Queue(root);
-  ASSERT_TRUE(scanner().ScanPass());
+  ScannerUnderTest().Queue(root);
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
 
   EXPECT_EQ(LibrarySet(), (std::set<std::string>{root + "FILM.MP4", root + "Film. mp4 ",
                                                  root + ".hidden.mp4", root + "sub/inner.Mp4"}));
@@ -122,9 +124,9 @@ TEST_F(ScannerTest, QueuedLinksAreScannedThroughTheirTargets) {
   dir_.Link("../single/one.mp4", "drop/to file.mp4");
   dir_.Link("missing.mp4", "drop/dangling");
 
-  scanner().QueueDropped(
+  ScannerUnderTest().QueueDropped(
       {dir_.Path("drop/to folder"), dir_.Path("drop/to file.mp4"), dir_.Path("drop/dangling")});
-  ASSERT_TRUE(scanner().ScanPass());
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
 
   EXPECT_EQ(LibraryPaths(), (Paths{dir_.Path("drop/missing.mp4"), single, films + "a.mp4"}));
   Paths shown = TakeShown();
@@ -137,10 +139,10 @@ TEST_F(ScannerTest, FolderAddedTwiceGivesNoDuplicateRows) {
   const std::string folder = dir_.MakeFolder("twice");
   dir_.Write("twice/a.mp4");
   dir_.Write("twice/b.mp4");
-  scanner().AddWatchedFolder(folder);
-  scanner().AddWatchedFolder(folder);
+  ScannerUnderTest().AddWatchedFolder(folder);
+  ScannerUnderTest().AddWatchedFolder(folder);
 
-  ASSERT_TRUE(scanner().ScanPass());
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
 
   EXPECT_EQ(LibrarySet(), (std::set<std::string>{folder + "a.mp4", folder + "b.mp4"}));
   EXPECT_EQ(LibraryPaths().size(), 2u);
@@ -152,11 +154,11 @@ TEST_F(ScannerTest, LinkLoopsEndThePass) {
   dir_.Link(".", "loop/again");
   dir_.Link("ping", "loop/pong");
   dir_.Link("pong", "loop/ping");
-  scanner().Queue(folder);
-  scanner().Queue(dir_.Path("loop/ping"));
-  scanner().Queue(dir_.Path("loop/again"));
+  ScannerUnderTest().Queue(folder);
+  ScannerUnderTest().Queue(dir_.Path("loop/ping"));
+  ScannerUnderTest().Queue(dir_.Path("loop/again"));
 
-  ASSERT_TRUE(scanner().ScanPass());
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
 
   EXPECT_EQ(LibraryPaths(), Paths{folder + "a.mp4"});
 }
@@ -164,25 +166,25 @@ TEST_F(ScannerTest, LinkLoopsEndThePass) {
 TEST_F(ScannerTest, WatchedFoldersAreRescannedOnEveryPass) {
   const std::string watched = dir_.MakeFolder("watched");
   dir_.Write("watched/first.mp4");
-  scanner().AddWatchedFolder(watched);
-  ASSERT_TRUE(scanner().ScanPass());
+  ScannerUnderTest().AddWatchedFolder(watched);
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
   EXPECT_EQ(LibraryPaths(), Paths{watched + "first.mp4"});
 
   // Nothing queued: the watched folders alone make a pass.
   dir_.Write("watched/second.mp4");
-  ASSERT_TRUE(scanner().ScanPass());
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
   EXPECT_EQ(LibraryPaths(), (Paths{watched + "first.mp4", watched + "second.mp4"}));
 
   dir_.Write("watched/third.mp4");
-  scanner().Queue(dir_.Write("dropped.mp4"));
-  ASSERT_TRUE(scanner().ScanPass());
+  ScannerUnderTest().Queue(dir_.Write("dropped.mp4"));
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
   EXPECT_EQ(LibrarySet(), (std::set<std::string>{watched + "first.mp4", watched + "second.mp4",
                                                  watched + "third.mp4", dir_.Path("dropped.mp4")}));
   EXPECT_EQ(passes_, 3);
 }
 
 TEST_F(ScannerTest, NothingQueuedOrWatchedMeansNoPass) {
-  EXPECT_FALSE(scanner().ScanPass());
+  EXPECT_FALSE(ScannerUnderTest().ScanPass());
   EXPECT_EQ(passes_, 0);
   EXPECT_TRUE(TakeShown().empty());
 }
@@ -191,28 +193,28 @@ TEST_F(ScannerTest, BusyHelperPostponesThePass) {
   bool busy = true;
   hooks_.helperBusy = [&] { return busy; };
   const std::string film = dir_.Path("a.mp4");
-  scanner().Queue(film);
+  ScannerUnderTest().Queue(film);
 
-  EXPECT_FALSE(scanner().ScanPass());
+  EXPECT_FALSE(ScannerUnderTest().ScanPass());
   EXPECT_EQ(LibraryPaths(), Paths{});
-  EXPECT_EQ(scanner().QueuedPaths(), Paths{film});
-  EXPECT_TRUE(scanner().ScanTimerEnabled());
+  EXPECT_EQ(ScannerUnderTest().QueuedPaths(), Paths{film});
+  EXPECT_TRUE(ScannerUnderTest().ScanTimerEnabled());
   EXPECT_EQ(passes_, 0);
 
   busy = false;
-  EXPECT_TRUE(scanner().ScanPass());
+  EXPECT_TRUE(ScannerUnderTest().ScanPass());
   EXPECT_EQ(LibraryPaths(), Paths{film});
 }
 
 TEST_F(ScannerTest, ScanTimerRunsWhileSomethingIsQueued) {
-  EXPECT_FALSE(scanner().ScanTimerEnabled());
-  scanner().Queue(dir_.Path("a.mp4"));
-  EXPECT_TRUE(scanner().ScanTimerEnabled());
-  ASSERT_TRUE(scanner().ScanPass());
-  EXPECT_FALSE(scanner().ScanTimerEnabled());
+  EXPECT_FALSE(ScannerUnderTest().ScanTimerEnabled());
+  ScannerUnderTest().Queue(dir_.Path("a.mp4"));
+  EXPECT_TRUE(ScannerUnderTest().ScanTimerEnabled());
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
+  EXPECT_FALSE(ScannerUnderTest().ScanTimerEnabled());
 
-  scanner().QueueWatchedFolders();  // even with none watched, as the rescan timer does
-  EXPECT_TRUE(scanner().ScanTimerEnabled());
+  ScannerUnderTest().QueueWatchedFolders();  // even with none watched, as the rescan timer does
+  EXPECT_TRUE(ScannerUnderTest().ScanTimerEnabled());
 }
 
 TEST_F(ScannerTest, DroppedPathsShowTheQueueSize) {
@@ -237,28 +239,28 @@ TEST_F(ScannerTest, DroppedPathsShowTheQueueSize) {
 }
 
 TEST_F(ScannerTest, AddedFoldersAreCleanedUpWatchedAndQueued) {
-  scanner().AddWatchedFolder("/media//films//new");
-  scanner().AddWatchedFolder("/a/");
-  scanner().AddWatchedFolder("");
-  EXPECT_EQ(scanner().Folders(), (Paths{"/media/films//new/", "/a/"}));
-  EXPECT_EQ(scanner().QueuedPaths(), (Paths{"/media/films//new/", "/a/"}));
-  EXPECT_EQ(scanner().SortedFolders(), (Paths{"/a/", "/media/films//new/"}));
+  ScannerUnderTest().AddWatchedFolder("/media//films//new");
+  ScannerUnderTest().AddWatchedFolder("/a/");
+  ScannerUnderTest().AddWatchedFolder("");
+  EXPECT_EQ(ScannerUnderTest().Folders(), (Paths{"/media/films//new/", "/a/"}));
+  EXPECT_EQ(ScannerUnderTest().QueuedPaths(), (Paths{"/media/films//new/", "/a/"}));
+  EXPECT_EQ(ScannerUnderTest().SortedFolders(), (Paths{"/a/", "/media/films//new/"}));
 }
 
 TEST_F(ScannerTest, RemovedFoldersLeaveTheQueueAndKeepTheirRows) {
   const std::string keep = dir_.MakeFolder("keep");
   const std::string drop = dir_.MakeFolder("drop");
   dir_.Write("drop/a.mp4");
-  scanner().AddWatchedFolder(drop);
-  ASSERT_TRUE(scanner().ScanPass());
+  ScannerUnderTest().AddWatchedFolder(drop);
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
 
-  scanner().AddWatchedFolder(keep);
-  scanner().QueueWatchedFolders();
-  scanner().Queue(dir_.Path("b.mp4"));
-  scanner().RemoveWatchedFolders({drop});
+  ScannerUnderTest().AddWatchedFolder(keep);
+  ScannerUnderTest().QueueWatchedFolders();
+  ScannerUnderTest().Queue(dir_.Path("b.mp4"));
+  ScannerUnderTest().RemoveWatchedFolders({drop});
 
-  EXPECT_EQ(scanner().Folders(), Paths{keep});
-  EXPECT_EQ(scanner().QueuedPaths(), (Paths{keep, keep, dir_.Path("b.mp4")}));
+  EXPECT_EQ(ScannerUnderTest().Folders(), Paths{keep});
+  EXPECT_EQ(ScannerUnderTest().QueuedPaths(), (Paths{keep, keep, dir_.Path("b.mp4")}));
   EXPECT_EQ(LibraryPaths(), Paths{drop + "a.mp4"});
 }
 

@@ -12,6 +12,7 @@
 
 #include "library/activity_log.h"
 #include "library/library_table.h"
+#include "library/table_layouts.h"
 #include "platform/temp_folder_for_tests.h"
 
 namespace vidoria {
@@ -37,8 +38,8 @@ TEST_F(StoredFilesTest, TwoMovieLibraryIsStoredByteForByte) {
   ActivityLog log([] { return "now"; });
   StatusBoard status(log);
   Table library(4, 1);
-  Add2myGrid(library, "MOVIE", "/v/a.mp4", 2, 1, status);
-  Add2myGrid(library, "MOVIE", "/w/b.mp4", 2, 2, status);
+  AddToLibrary(library, "MOVIE", "/v/a.mp4", 2, 1, status);
+  AddToLibrary(library, "MOVIE", "/w/b.mp4", 2, 2, status);
   const std::string path = dir_.Path(std::string(LibraryFileName));
 
   SaveGrid(library, path);
@@ -89,11 +90,11 @@ TEST_F(StoredFilesTest, LoadingAcceptsAnyLineEnd) {
 TEST_F(StoredFilesTest, LoadingTakesTheStoredCountsAndLeavesOtherCellsAlone) {
   // The playlist table is named before its file is read; a stored column count of 0 keeps the name.
   Table playlists(4, 1);
-  playlists.SetCell(0, 0, "Favorites");
+  playlists.SetCell(PlaylistColumn::kName, 0, "Favorites");
   LoadGrid(playlists, dir_.Write("zero", "0\r\n2\r\n"));
   EXPECT_EQ(playlists.ColCount(), 1);
   EXPECT_EQ(playlists.RowCount(), 2);
-  EXPECT_EQ(playlists.Cell(0, 0), "Favorites");
+  EXPECT_EQ(playlists.Cell(PlaylistColumn::kName, 0), "Favorites");
 
   Table wide(4, 3);
   wide.SetCell(3, 2, "gone");

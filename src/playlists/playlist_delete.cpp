@@ -11,21 +11,21 @@ void EmptyRow(Table& table, int row) {
 
 }  // namespace
 
-bool DeletePlaylist(Table& playlists, Table& playlists2, std::string_view name,
+bool DeletePlaylist(Table& playlistTable, Table& listFileTable, std::string_view name,
                     const PlaylistRegeneration& regen) {
   bool found = false;
   // Bottom up, so that removing a row never moves an unvisited one into the visited part.
-  for (int row = playlists.RowCount() - 1; row >= 0; --row) {
-    if (playlists.Cell(kPlaylistNameColumn, row) != name) continue;
+  for (int row = playlistTable.RowCount() - 1; row >= 0; --row) {
+    if (playlistTable.Cell(PlaylistColumn::kName, row) != name) continue;
     found = true;
     if (row == 0) {
-      EmptyRow(playlists, 0);
+      EmptyRow(playlistTable, 0);
       // The empty-named row is still in the list of lists; it must not serve the deleted
       // playlist's list file.
-      EmptyRow(playlists2, 0);
+      EmptyRow(listFileTable, 0);
     } else {
-      DeleteGridRow(playlists, row);
-      DeleteGridRow(playlists2, row);  // ignored when that row was never generated
+      DeleteGridRow(playlistTable, row);
+      DeleteGridRow(listFileTable, row);  // ignored when that row was never generated
     }
   }
   if (found) regen.GeneratePlayLists();

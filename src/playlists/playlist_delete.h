@@ -9,11 +9,11 @@
 namespace vidoria {
 
 // Deletes every row named exactly `name`. Any row but row 0 is removed from `playlists` and, at
-// the same position, from `playlists2`, so every remaining playlist keeps its own list file;
+// the same position, from `listFileTable`, so every remaining playlist keeps its own list file;
 // row 0 ("Favorites" on a fresh installation) stays, with every cell of both tables emptied.
 // When a row matched: generates the playlists page and returns true, and the window removes the
 // node (once). Either way the window then selects "PLAYLISTS" and runs its click action.
-bool DeletePlaylist(Table& playlists, Table& playlists2, std::string_view name,
+bool DeletePlaylist(Table& playlistTable, Table& listFileTable, std::string_view name,
                     const PlaylistRegeneration& regen);
 
 }  // namespace vidoria

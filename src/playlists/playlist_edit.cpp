@@ -8,76 +8,77 @@
 namespace vidoria {
 namespace {
 
-bool RowHolds(const Table& playlists, int row, const std::string& item) {
-  for (int col = kFirstSlotColumn; col < playlists.ColCount(); ++col) {
-    if (playlists.Cell(col, row) == item) return true;
+bool RowHolds(const Table& playlistTable, int row, const std::string& item) {
+  for (int col = PlaylistColumn::kFirstSlot; col < playlistTable.ColCount(); ++col) {
+    if (playlistTable.Cell(col, row) == item) return true;
   }
   return false;
 }
 
-int FreeSlot(Table& playlists, int row) {
-  for (int col = kFirstSlotColumn; col < playlists.ColCount(); ++col) {
-    if (playlists.Cell(col, row).empty()) return col;
+int FreeSlot(Table& playlistTable, int row) {
+  for (int col = PlaylistColumn::kFirstSlot; col < playlistTable.ColCount(); ++col) {
+    if (playlistTable.Cell(col, row).empty()) return col;
   }
   // A table read from a file may be narrower than the layout; the new slot must not land in the
   // name or page column, where the next generation would overwrite it.
-  const int col = std::max(playlists.ColCount(), kFirstSlotColumn);
-  playlists.SetColCount(col + 1);
+  const int col = std::max(playlistTable.ColCount(), PlaylistColumn::kFirstSlot);
+  playlistTable.SetColCount(col + 1);
   return col;
 }
 
-void EmptySlots(Table& playlists, int row, const std::set<std::string>& items) {
-  for (int col = kFirstSlotColumn; col < playlists.ColCount(); ++col) {
-    if (items.contains(playlists.Cell(col, row))) playlists.SetCell(col, row, {});
+void EmptySlots(Table& playlistTable, int row, const std::set<std::string>& items) {
+  for (int col = PlaylistColumn::kFirstSlot; col < playlistTable.ColCount(); ++col) {
+    if (items.contains(playlistTable.Cell(col, row))) playlistTable.SetCell(col, row, {});
   }
 }
 
-void RegenerateAfterRemoval(const Table& playlists, const PlaylistRegeneration& regen) {
+void RegenerateAfterRemoval(const Table& playlistTable, const PlaylistRegeneration& regen) {
   regen.GeneratePlayLists();
-  for (int row = 0; row < playlists.RowCount(); ++row) regen.GeneratePlayList(row);
-  regen.UpdateMyList();
+  for (int row = 0; row < playlistTable.RowCount(); ++row) regen.GeneratePlayList(row);
+  regen.RebuildLibraryList();
 }
 
 }  // namespace
 
-std::string createnewplaylist(Table& playlists, const std::vector<std::string>& selected,
-                              const PlaylistRegeneration& regen) {
-  std::string name = UniquePlaylistName(playlists);
+std::string CreatePlaylist(Table& playlistTable, const std::vector<std::string>& selected,
+                           const PlaylistRegeneration& regen) {
+  std::string name = UniquePlaylistName(playlistTable);
   // Only a row without name and items is free: a row someone renamed to nothing may still hold a
   // playlist, and the new one must not take over its entries.
-  if (!BlankPlaylistRow(playlists, playlists.RowCount() - 1)) playlists.AddRow();
-  const int row = playlists.RowCount() - 1;
-  playlists.SetCell(kPlaylistNameColumn, row, name);
-  updateplaylist(playlists, name, selected, regen);
+  if (!BlankPlaylistRow(playlistTable, playlistTable.RowCount() - 1)) playlistTable.AddRow();
+  const int row = playlistTable.RowCount() - 1;
+  playlistTable.SetCell(PlaylistColumn::kName, row, name);
+  UpdatePlaylist(playlistTable, name, selected, regen);
   regen.GeneratePlayList(row);
   return name;
 }
 
-void updateplaylist(Table& playlists, std::string_view name,
+void UpdatePlaylist(Table& playlistTable, std::string_view name,
                     const std::vector<std::string>& selected, const PlaylistRegeneration& regen) {
-  const int row = PlaylistRow(playlists, name);
+  const int row = PlaylistRow(playlistTable, name);
   for (const std::string& item : selected) {
     // An empty text names no file; storing it would only widen the table.
-    if (item.empty() || RowHolds(playlists, row, item)) continue;
-    playlists.SetCell(FreeSlot(playlists, row), row, item);
+    if (item.empty() || RowHolds(playlistTable, row, item)) continue;
+    playlistTable.SetCell(FreeSlot(playlistTable, row), row, item);
     regen.GeneratePlayList(row);
   }
 }
 
-void RemoveFromPlaylist(Table& playlists, std::string_view name,
+void RemoveFromPlaylist(Table& playlistTable, std::string_view name,
                         const std::vector<std::string>& items, const PlaylistRegeneration& regen) {
   const std::set<std::string> gone(items.begin(), items.end());
-  for (int row = 0; row < playlists.RowCount(); ++row) {
-    if (playlists.Cell(kPlaylistNameColumn, row) == name) EmptySlots(playlists, row, gone);
+  for (int row = 0; row < playlistTable.RowCount(); ++row) {
+    if (playlistTable.Cell(PlaylistColumn::kName, row) == name)
+      EmptySlots(playlistTable, row, gone);
   }
-  RegenerateAfterRemoval(playlists, regen);
+  RegenerateAfterRemoval(playlistTable, regen);
 }
 
-void RemoveFromEveryPlaylist(Table& playlists, const std::vector<std::string>& items,
+void RemoveFromEveryPlaylist(Table& playlistTable, const std::vector<std::string>& items,
                              const PlaylistRegeneration& regen) {
   const std::set<std::string> gone(items.begin(), items.end());
-  for (int row = 0; row < playlists.RowCount(); ++row) EmptySlots(playlists, row, gone);
-  RegenerateAfterRemoval(playlists, regen);
+  for (int row = 0; row < playlistTable.RowCount(); ++row) EmptySlots(playlistTable, row, gone);
+  RegenerateAfterRemoval(playlistTable, regen);
 }
 
 }  // namespace vidoria

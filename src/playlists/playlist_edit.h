@@ -17,14 +17,14 @@ namespace vidoria {
 // Creates a playlist named UniquePlaylistName, holding the selected entries, and returns its name
 // for the window's new node under "PLAYLISTS". It takes the last row when that row is blank (no
 // name, no items: a deleted "Favorites" that was the only row), else a new row at the bottom.
-// Generates: the new row's page after each item (see updateplaylist), then once more.
-std::string createnewplaylist(Table& playlists, const std::vector<std::string>& selected,
-                              const PlaylistRegeneration& regen);
+// Generates: the new row's page after each item (see UpdatePlaylist), then once more.
+std::string CreatePlaylist(Table& playlistTable, const std::vector<std::string>& selected,
+                           const PlaylistRegeneration& regen);
 
 // Adds the selected entries to the playlist row PlaylistRow(name), each into the lowest empty
 // slot; an entry the row already holds, and an empty text, are skipped. With no empty slot left
 // the table grows by one column. Generates that row's page after each entry added.
-void updateplaylist(Table& playlists, std::string_view name,
+void UpdatePlaylist(Table& playlistTable, std::string_view name,
                     const std::vector<std::string>& selected, const PlaylistRegeneration& regen);
 
 // "Remove from playlist." with a playlist's node selected: every slot of every row with that name
@@ -32,11 +32,11 @@ void updateplaylist(Table& playlists, std::string_view name,
 // slots stay where they are; later ones do not move up, and the next addition fills the gap.
 // Generates: the playlists page, every row's page in row order, then the library list (which
 // empties the window's lists, as the playlist view is filtered on nothing).
-void RemoveFromPlaylist(Table& playlists, std::string_view name,
+void RemoveFromPlaylist(Table& playlistTable, std::string_view name,
                         const std::vector<std::string>& items, const PlaylistRegeneration& regen);
 
 // The same with the node "PLAYLISTS" selected: the items leave every playlist.
-void RemoveFromEveryPlaylist(Table& playlists, const std::vector<std::string>& items,
+void RemoveFromEveryPlaylist(Table& playlistTable, const std::vector<std::string>& items,
                              const PlaylistRegeneration& regen);
 
 }  // namespace vidoria

@@ -17,11 +17,12 @@ class PlaylistEditTest : public ::testing::Test {
 };
 
 TEST_F(PlaylistEditTest, NewPlaylistTakesTheNextNameAndTheSelectedEntries) {
-  Table playlists = MakeTable({{"Favorites", "", "a.mp4"}, {"Playlist 1"}}, kPlaylistColumns);
-  EXPECT_EQ(createnewplaylist(playlists, {"x.mp4", "y.mp4"}, regen_), "Playlist 2");
-  EXPECT_EQ(CellsOf(playlists), (Cells{{"Favorites", "", "a.mp4", ""},
-                                       {"Playlist 1", "", "", ""},
-                                       {"Playlist 2", "", "x.mp4", "y.mp4"}}));
+  Table playlistTable =
+      MakeTable({{"Favorites", "", "a.mp4"}, {"Playlist 1"}}, PlaylistColumn::kCount);
+  EXPECT_EQ(CreatePlaylist(playlistTable, {"x.mp4", "y.mp4"}, regen_), "Playlist 2");
+  EXPECT_EQ(CellsOf(playlistTable), (Cells{{"Favorites", "", "a.mp4", ""},
+                                           {"Playlist 1", "", "", ""},
+                                           {"Playlist 2", "", "x.mp4", "y.mp4"}}));
   // Once per entry added, then once for the new playlist.
   EXPECT_EQ(recorder_.calls, (Calls{"page 2", "page 2", "page 2"}));
 }
@@ -38,50 +39,51 @@ TEST_F(PlaylistEditTest, NewPlaylistReusesOnlyABlankLastRow) {
                 {{"", "", "kept.mp4"}},
                 {{"", "", "kept.mp4", ""}, {"Playlist 1", "", "n.mp4", ""}}},
        }) {
-    Table playlists = MakeTable(c.before, kPlaylistColumns);
-    createnewplaylist(playlists, {"n.mp4"}, regen_);
-    EXPECT_EQ(CellsOf(playlists), c.after) << c.what;
+    Table playlistTable = MakeTable(c.before, PlaylistColumn::kCount);
+    CreatePlaylist(playlistTable, {"n.mp4"}, regen_);
+    EXPECT_EQ(CellsOf(playlistTable), c.after) << c.what;
   }
 }
 
 TEST_F(PlaylistEditTest, EntriesBeyondTheFreeSlotsWidenEveryRow) {
-  Table playlists =
-      MakeTable({{"Favorites", "", "x.mp4", "y.mp4"}, {"Playlist 1"}}, kPlaylistColumns);
-  updateplaylist(playlists, "Favorites", {"a.mp4", "b.mp4", "c.mp4"}, regen_);
-  EXPECT_EQ(playlists.ColCount(), 7);
-  EXPECT_EQ(CellsOf(playlists),
+  Table playlistTable =
+      MakeTable({{"Favorites", "", "x.mp4", "y.mp4"}, {"Playlist 1"}}, PlaylistColumn::kCount);
+  UpdatePlaylist(playlistTable, "Favorites", {"a.mp4", "b.mp4", "c.mp4"}, regen_);
+  EXPECT_EQ(playlistTable.ColCount(), 7);
+  EXPECT_EQ(CellsOf(playlistTable),
             (Cells{{"Favorites", "", "x.mp4", "y.mp4", "a.mp4", "b.mp4", "c.mp4"},
                    {"Playlist 1", "", "", "", "", "", ""}}));
   EXPECT_EQ(recorder_.calls, (Calls{"page 0", "page 0", "page 0"}));
 }
 
 TEST_F(PlaylistEditTest, HeldEntriesAndEmptyTextsAreSkipped) {
-  Table playlists = MakeTable({{"Favorites", "", "a.mp4"}}, kPlaylistColumns);
-  updateplaylist(playlists, "Favorites", {"a.mp4", "", "b.mp4", "b.mp4"}, regen_);
-  EXPECT_EQ(CellsOf(playlists), (Cells{{"Favorites", "", "a.mp4", "b.mp4"}}));
+  Table playlistTable = MakeTable({{"Favorites", "", "a.mp4"}}, PlaylistColumn::kCount);
+  UpdatePlaylist(playlistTable, "Favorites", {"a.mp4", "", "b.mp4", "b.mp4"}, regen_);
+  EXPECT_EQ(CellsOf(playlistTable), (Cells{{"Favorites", "", "a.mp4", "b.mp4"}}));
   EXPECT_EQ(recorder_.calls, (Calls{"page 0"}));
 
   // Nothing new: the table neither changes nor grows, and nothing is generated.
-  updateplaylist(playlists, "Favorites", {"b.mp4", "", "a.mp4"}, regen_);
-  EXPECT_EQ(CellsOf(playlists), (Cells{{"Favorites", "", "a.mp4", "b.mp4"}}));
+  UpdatePlaylist(playlistTable, "Favorites", {"b.mp4", "", "a.mp4"}, regen_);
+  EXPECT_EQ(CellsOf(playlistTable), (Cells{{"Favorites", "", "a.mp4", "b.mp4"}}));
   EXPECT_EQ(recorder_.calls, (Calls{"page 0"}));
 }
 
 TEST_F(PlaylistEditTest, ANarrowStoredTableGrowsPastThePageColumn) {
-  Table playlists = MakeTable({{"Favorites"}});  // a stored column count of 1
-  updateplaylist(playlists, "Favorites", {"a.mp4"}, regen_);
-  EXPECT_EQ(CellsOf(playlists), (Cells{{"Favorites", "", "a.mp4"}}));
+  Table playlistTable = MakeTable({{"Favorites"}});  // a stored column count of 1
+  UpdatePlaylist(playlistTable, "Favorites", {"a.mp4"}, regen_);
+  EXPECT_EQ(CellsOf(playlistTable), (Cells{{"Favorites", "", "a.mp4"}}));
 }
 
 TEST_F(PlaylistEditTest, RemovedEntryLeavesAGapThatTheNextAdditionFills) {
-  Table playlists =
-      MakeTable({{"Favorites"}, {"Mine", "", "a.mp4", "b.mp4", "c.mp4"}}, kPlaylistColumns);
-  RemoveFromPlaylist(playlists, "Mine", {"b.mp4"}, regen_);
-  EXPECT_EQ(CellsOf(playlists)[1], (std::vector<std::string>{"Mine", "", "a.mp4", "", "c.mp4"}));
+  Table playlistTable =
+      MakeTable({{"Favorites"}, {"Mine", "", "a.mp4", "b.mp4", "c.mp4"}}, PlaylistColumn::kCount);
+  RemoveFromPlaylist(playlistTable, "Mine", {"b.mp4"}, regen_);
+  EXPECT_EQ(CellsOf(playlistTable)[1],
+            (std::vector<std::string>{"Mine", "", "a.mp4", "", "c.mp4"}));
   EXPECT_EQ(recorder_.calls, (Calls{"playlists", "page 0", "page 1", "library"}));
 
-  updateplaylist(playlists, "Mine", {"d.mp4"}, regen_);
-  EXPECT_EQ(CellsOf(playlists)[1],
+  UpdatePlaylist(playlistTable, "Mine", {"d.mp4"}, regen_);
+  EXPECT_EQ(CellsOf(playlistTable)[1],
             (std::vector<std::string>{"Mine", "", "a.mp4", "d.mp4", "c.mp4"}));
 }
 

@@ -9,15 +9,15 @@
 
 namespace vidoria {
 
-void PrunePlaylists(Table& playlists, const Table& myGrid) {
+void PrunePlaylists(Table& playlistTable, const Table& libraryTable) {
   std::set<std::string> known;
-  for (int row = 0; row < myGrid.RowCount(); ++row) {
-    known.insert(FoldCase(myGrid.Cell(NameColumn, row)));
+  for (int row = 0; row < libraryTable.RowCount(); ++row) {
+    known.insert(FoldCase(libraryTable.Cell(LibraryColumn::kName, row)));
   }
-  for (int row = 0; row < playlists.RowCount(); ++row) {
-    for (int col = kFirstSlotColumn; col < playlists.ColCount(); ++col) {
-      const std::string& item = playlists.Cell(col, row);
-      if (!item.empty() && !known.contains(FoldCase(item))) playlists.SetCell(col, row, {});
+  for (int row = 0; row < playlistTable.RowCount(); ++row) {
+    for (int col = PlaylistColumn::kFirstSlot; col < playlistTable.ColCount(); ++col) {
+      const std::string& item = playlistTable.Cell(col, row);
+      if (!item.empty() && !known.contains(FoldCase(item))) playlistTable.SetCell(col, row, {});
     }
   }
 }

@@ -8,24 +8,24 @@ namespace vidoria {
 namespace {
 
 TEST(PrunePlaylistsTest, BlanksItemsNoLibraryRowHasIgnoringLetterCase) {
-  const Table myGrid = MakeTable({{"MOVIE", "/v/Holiday.mp4", "Holiday.mp4", "1:01:40"},
-                                  {"TV", "/v/Été.mp4", "Été.mp4", "1:01:40"},
-                                  {"", "", "", ""}});
-  Table playlists = MakeTable({
+  const Table libraryTable = MakeTable({{"MOVIE", "/v/Holiday.mp4", "Holiday.mp4", "1:01:40"},
+                                        {"TV", "/v/Été.mp4", "Été.mp4", "1:01:40"},
+                                        {"", "", "", ""}});
+  Table playlistTable = MakeTable({
       {"Favorites", "PAGE", "holiday.MP4", "Gone.mp4", "", "ÉTÉ.mp4"},
       {"Gone.mp4", "", "  ", "Holiday.mp4 ", "Holiday.mp4"},
   });
-  PrunePlaylists(playlists, myGrid);
-  EXPECT_EQ(CellsOf(playlists), (Cells{
-                                    {"Favorites", "PAGE", "holiday.MP4", "", "", "ÉTÉ.mp4"},
-                                    {"Gone.mp4", "", "", "", "Holiday.mp4", ""},
-                                }));
+  PrunePlaylists(playlistTable, libraryTable);
+  EXPECT_EQ(CellsOf(playlistTable), (Cells{
+                                        {"Favorites", "PAGE", "holiday.MP4", "", "", "ÉTÉ.mp4"},
+                                        {"Gone.mp4", "", "", "", "Holiday.mp4", ""},
+                                    }));
 }
 
 TEST(PrunePlaylistsTest, AnEmptyLibraryEmptiesEveryPlaylist) {
-  Table playlists = MakeTable({{"Favorites", "", "a.mp4", "b.mp4"}});
-  PrunePlaylists(playlists, Table(4, 1));
-  EXPECT_EQ(CellsOf(playlists), (Cells{{"Favorites", "", "", ""}}));
+  Table playlistTable = MakeTable({{"Favorites", "", "a.mp4", "b.mp4"}});
+  PrunePlaylists(playlistTable, Table(4, 1));
+  EXPECT_EQ(CellsOf(playlistTable), (Cells{{"Favorites", "", "", ""}}));
 }
 
 }  // namespace

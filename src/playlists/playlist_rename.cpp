@@ -21,24 +21,24 @@ bool ReservedPlaylistName(std::string_view name) {
   return std::find(kReserved.begin(), kReserved.end(), name) != kReserved.end();
 }
 
-RenameOutcome RenamePlaylist(Table& playlists, std::string_view oldName, std::string_view newName,
-                             const PlaylistRegeneration& regen) {
-  if (!RenamablePlaylist(oldName)) return RenameOutcome::NotRenamable;
-  if (ReservedPlaylistName(newName)) return RenameOutcome::Reserved;
-  if (newName.empty()) return RenameOutcome::Empty;
-  if (newName.find_first_of("\r\n") != std::string_view::npos) return RenameOutcome::LineBreak;
+RenameOutcome RenamePlaylist(Table& playlistTable, std::string_view oldName,
+                             std::string_view newName, const PlaylistRegeneration& regen) {
+  if (!RenamablePlaylist(oldName)) return RenameOutcome::kNotRenamable;
+  if (ReservedPlaylistName(newName)) return RenameOutcome::kReserved;
+  if (newName.empty()) return RenameOutcome::kEmpty;
+  if (newName.find_first_of("\r\n") != std::string_view::npos) return RenameOutcome::kLineBreak;
   // Two playlists of one name answer to one node: deleting either would delete both.
-  for (int row = 0; row < playlists.RowCount(); ++row) {
-    const std::string& name = playlists.Cell(kPlaylistNameColumn, row);
-    if (name == newName && name != oldName) return RenameOutcome::Taken;
+  for (int row = 0; row < playlistTable.RowCount(); ++row) {
+    const std::string& name = playlistTable.Cell(PlaylistColumn::kName, row);
+    if (name == newName && name != oldName) return RenameOutcome::kTaken;
   }
-  for (int row = 0; row < playlists.RowCount(); ++row) {
-    if (playlists.Cell(kPlaylistNameColumn, row) == oldName) {
-      playlists.SetCell(kPlaylistNameColumn, row, std::string(newName));
+  for (int row = 0; row < playlistTable.RowCount(); ++row) {
+    if (playlistTable.Cell(PlaylistColumn::kName, row) == oldName) {
+      playlistTable.SetCell(PlaylistColumn::kName, row, std::string(newName));
     }
   }
   regen.GeneratePlayLists();
-  return RenameOutcome::Renamed;
+  return RenameOutcome::kRenamed;
 }
 
 }  // namespace vidoria

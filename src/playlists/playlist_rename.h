@@ -20,19 +20,19 @@ inline bool RenamablePlaylist(std::string_view nodeText) {
 }
 
 enum class RenameOutcome {
-  Renamed,       // the node and the playlist view's title bar show the new name
-  NotRenamable,  // the old name is reserved: nothing happens
-  Reserved,      // the new name is reserved: nothing changes
-  Empty,         // refused: a nameless playlist is missing from the playlists page
-  Taken,         // refused: another playlist has that name
-  LineBreak,     // refused: the playlist file cannot hold the name
+  kRenamed,       // the node and the playlist view's title bar show the new name
+  kNotRenamable,  // the old name is reserved: nothing happens
+  kReserved,      // the new name is reserved: nothing changes
+  kEmpty,         // refused: a nameless playlist is missing from the playlists page
+  kTaken,         // refused: another playlist has that name
+  kLineBreak,     // refused: the playlist file cannot hold the name
 };
 
 // Gives every row named exactly `oldName` the name `newName` (the box's text; cancelling gives the
 // old name back, which renames nothing but still regenerates) and generates the playlists page.
 // The playlist's own page and list file keep the old name until that playlist is generated again.
 // Only the Renamed outcome changes anything.
-RenameOutcome RenamePlaylist(Table& playlists, std::string_view oldName, std::string_view newName,
-                             const PlaylistRegeneration& regen);
+RenameOutcome RenamePlaylist(Table& playlistTable, std::string_view oldName,
+                             std::string_view newName, const PlaylistRegeneration& regen);
 
 }  // namespace vidoria

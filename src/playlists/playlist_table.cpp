@@ -6,10 +6,10 @@
 
 namespace vidoria {
 
-std::string UniquePlaylistName(const Table& playlists) {
+std::string UniquePlaylistName(const Table& playlistTable) {
   std::set<std::string> taken;
-  for (int row = 0; row < playlists.RowCount(); ++row) {
-    taken.insert(FoldCase(playlists.Cell(kPlaylistNameColumn, row)));
+  for (int row = 0; row < playlistTable.RowCount(); ++row) {
+    taken.insert(FoldCase(playlistTable.Cell(PlaylistColumn::kName, row)));
   }
   // No upper bound: a name that is already taken would make two playlists answer to one node,
   // and deleting either would delete both.
@@ -19,17 +19,17 @@ std::string UniquePlaylistName(const Table& playlists) {
   }
 }
 
-int PlaylistRow(const Table& playlists, std::string_view name) {
-  for (int row = playlists.RowCount() - 1; row > 0; --row) {
-    if (playlists.Cell(kPlaylistNameColumn, row) == name) return row;
+int PlaylistRow(const Table& playlistTable, std::string_view name) {
+  for (int row = playlistTable.RowCount() - 1; row > 0; --row) {
+    if (playlistTable.Cell(PlaylistColumn::kName, row) == name) return row;
   }
   return 0;
 }
 
-bool BlankPlaylistRow(const Table& playlists, int row) {
-  if (!playlists.Cell(kPlaylistNameColumn, row).empty()) return false;
-  for (int col = kFirstSlotColumn; col < playlists.ColCount(); ++col) {
-    if (!playlists.Cell(col, row).empty()) return false;
+bool BlankPlaylistRow(const Table& playlistTable, int row) {
+  if (!playlistTable.Cell(PlaylistColumn::kName, row).empty()) return false;
+  for (int col = PlaylistColumn::kFirstSlot; col < playlistTable.ColCount(); ++col) {
+    if (!playlistTable.Cell(col, row).empty()) return false;
   }
   return true;
 }

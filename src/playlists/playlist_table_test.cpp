@@ -13,7 +13,7 @@ namespace {
 Table Named(const std::vector<std::string>& names) {
   Cells rows;
   for (const std::string& name : names) rows.push_back({name});
-  return MakeTable(rows, kPlaylistColumns);
+  return MakeTable(rows, PlaylistColumn::kCount);
 }
 
 TEST(UniquePlaylistNameTest, TakesTheFirstNumberNoPlaylistHasInAnyCase) {
@@ -40,12 +40,12 @@ TEST(UniquePlaylistNameTest, CountsPastNinetyNineRatherThanRepeatAName) {
 
 TEST(PlaylistRowTest, LastRowOfExactlyThatNameElseRowZero) {
   // Six playlists in a 4-column table: rows beyond the column count are found like any other.
-  const Table playlists = Named({"Favorites", "A", "B", "A", "C", "Sixth"});
-  EXPECT_EQ(PlaylistRow(playlists, "Sixth"), 5);
-  EXPECT_EQ(PlaylistRow(playlists, "A"), 3);
-  EXPECT_EQ(PlaylistRow(playlists, "Favorites"), 0);
-  EXPECT_EQ(PlaylistRow(playlists, "a"), 0);
-  EXPECT_EQ(PlaylistRow(playlists, "Unknown"), 0);
+  const Table playlistTable = Named({"Favorites", "A", "B", "A", "C", "Sixth"});
+  EXPECT_EQ(PlaylistRow(playlistTable, "Sixth"), 5);
+  EXPECT_EQ(PlaylistRow(playlistTable, "A"), 3);
+  EXPECT_EQ(PlaylistRow(playlistTable, "Favorites"), 0);
+  EXPECT_EQ(PlaylistRow(playlistTable, "a"), 0);
+  EXPECT_EQ(PlaylistRow(playlistTable, "Unknown"), 0);
 }
 
 }  // namespace

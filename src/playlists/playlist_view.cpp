@@ -7,12 +7,12 @@
 
 namespace vidoria {
 
-ListResult UpdateMyPlayList(const Table& playlists, std::string_view name) {
+ListResult PlaylistViewItems(const Table& playlistTable, std::string_view name) {
   std::vector<std::string> items;
-  for (int row = 0; row < playlists.RowCount(); ++row) {
-    if (!name.empty() && playlists.Cell(kPlaylistNameColumn, row) != name) continue;
-    for (int col = kFirstSlotColumn; col < playlists.ColCount(); ++col) {
-      const std::string& item = playlists.Cell(col, row);
+  for (int row = 0; row < playlistTable.RowCount(); ++row) {
+    if (!name.empty() && playlistTable.Cell(PlaylistColumn::kName, row) != name) continue;
+    for (int col = PlaylistColumn::kFirstSlot; col < playlistTable.ColCount(); ++col) {
+      const std::string& item = playlistTable.Cell(col, row);
       if (!item.empty()) items.push_back(item);
     }
   }

@@ -10,11 +10,11 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-TEST(UpdateMyPlayListTest, ListsTheSlotsOfANameOrOfEveryPlaylist) {
-  const Table playlists = MakeTable({{"Favorites", "PAGE", "b.mp4", "", "a.mp4"},
-                                     {"Mine", "", "", "a.mp4"},
-                                     {"Mine", "", "c.mp4", " "},
-                                     {"Empty"}});
+TEST(PlaylistViewItemsTest, ListsTheSlotsOfANameOrOfEveryPlaylist) {
+  const Table playlistTable = MakeTable({{"Favorites", "PAGE", "b.mp4", "", "a.mp4"},
+                                         {"Mine", "", "", "a.mp4"},
+                                         {"Mine", "", "c.mp4", " "},
+                                         {"Empty"}});
   struct Case {
     const char* name;
     Names items;
@@ -27,11 +27,11 @@ TEST(UpdateMyPlayListTest, ListsTheSlotsOfANameOrOfEveryPlaylist) {
            Case{"Empty", {}, "0 items"},
            Case{"mine", {}, "0 items"},
        }) {
-    const ListResult result = UpdateMyPlayList(playlists, c.name);
+    const ListResult result = PlaylistViewItems(playlistTable, c.name);
     EXPECT_EQ(result.items, c.items) << c.name;
     EXPECT_EQ(result.status, c.status) << c.name;
   }
-  EXPECT_EQ(UpdateMyPlayList(MakeTable({{"One", "", "x.mp4"}}), "One").status, "1 item");
+  EXPECT_EQ(PlaylistViewItems(MakeTable({{"One", "", "x.mp4"}}), "One").status, "1 item");
 }
 
 }  // namespace

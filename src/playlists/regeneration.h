@@ -23,7 +23,7 @@ struct PlaylistRegeneration {
   void RefreshView() const {
     if (currentView) currentView();
   }
-  void UpdateMyList() const {
+  void RebuildLibraryList() const {
     if (libraryList) libraryList();
   }
 };

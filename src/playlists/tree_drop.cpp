@@ -7,32 +7,34 @@
 
 namespace vidoria {
 
-void Reclassify(Table& myGrid, const std::vector<std::string>& items, std::string_view cls) {
+void Reclassify(Table& libraryTable, const std::vector<std::string>& items, std::string_view cls) {
   const std::set<std::string> names(items.begin(), items.end());
-  for (int row = 0; row < myGrid.RowCount(); ++row) {
-    const std::string& name = myGrid.Cell(NameColumn, row);
-    if (!name.empty() && names.contains(name)) myGrid.SetCell(ClassColumn, row, std::string(cls));
+  for (int row = 0; row < libraryTable.RowCount(); ++row) {
+    const std::string& name = libraryTable.Cell(LibraryColumn::kName, row);
+    if (!name.empty() && names.contains(name))
+      libraryTable.SetCell(LibraryColumn::kClass, row, std::string(cls));
   }
 }
 
-std::optional<std::string> DropOnTree(DropNode node, std::string_view nodeText, Table& playlists,
-                                      Table& myGrid, const std::vector<std::string>& selected,
+std::optional<std::string> DropOnTree(DropNode node, std::string_view nodeText,
+                                      Table& playlistTable, Table& libraryTable,
+                                      const std::vector<std::string>& selected,
                                       const PlaylistRegeneration& regen) {
   std::optional<std::string> created;
   switch (node) {
-    case DropNode::None:
-    case DropNode::Playlists:
-      created = createnewplaylist(playlists, selected, regen);
+    case DropNode::kNone:
+    case DropNode::kPlaylists:
+      created = CreatePlaylist(playlistTable, selected, regen);
       break;
-    case DropNode::Playlist:
-      updateplaylist(playlists, nodeText, selected, regen);
+    case DropNode::kPlaylist:
+      UpdatePlaylist(playlistTable, nodeText, selected, regen);
       break;
-    case DropNode::Movies:
-    case DropNode::TvShows:
-      Reclassify(myGrid, selected, node == DropNode::Movies ? "MOVIE" : "TV");
+    case DropNode::kMovies:
+    case DropNode::kTvShows:
+      Reclassify(libraryTable, selected, node == DropNode::kMovies ? "MOVIE" : "TV");
       regen.RefreshView();
       break;
-    case DropNode::Other:
+    case DropNode::kOther:
       break;
   }
   regen.GeneratePlayLists();

@@ -15,7 +15,7 @@ std::string PasswordPromptTitle(std::string_view name) {
   return "Password for " + std::string(name) + ":";
 }
 
-std::optional<std::string> AddUser(Table& usrGrid, std::string_view name,
+std::optional<std::string> AddUser(Table& userTable, std::string_view name,
                                    std::string_view password) {
   // The user file stores one cell per line; a line break would shift every later cell, so saving
   // it at close would fail and the session's accounts would be lost.
@@ -26,30 +26,30 @@ std::optional<std::string> AddUser(Table& usrGrid, std::string_view name,
   if (auto problem = PasswordProblem(password)) return problem;
 
   // A file may hold a narrower table; the password must not fall outside it.
-  if (usrGrid.ColCount() < kUserColumns) usrGrid.SetColCount(kUserColumns);
-  int row = usrGrid.RowCount() - 1;
-  if (!BlankName(usrGrid.Cell(kUserNameColumn, row))) {
-    usrGrid.AddRow();
+  if (userTable.ColCount() < UserColumn::kCount) userTable.SetColCount(UserColumn::kCount);
+  int row = userTable.RowCount() - 1;
+  if (!BlankName(userTable.Cell(UserColumn::kName, row))) {
+    userTable.AddRow();
     ++row;
   }
-  usrGrid.SetCell(kUserNameColumn, row, std::string(name));
-  usrGrid.SetCell(kUserPasswordColumn, row, EncodeText(kCypherKey, password));
+  userTable.SetCell(UserColumn::kName, row, std::string(name));
+  userTable.SetCell(UserColumn::kPassword, row, EncodeText(kCypherKey, password));
   return std::nullopt;
 }
 
-void RemoveUsers(Table& usrGrid, const std::vector<std::string>& names) {
+void RemoveUsers(Table& userTable, const std::vector<std::string>& names) {
   for (auto name = names.rbegin(); name != names.rend(); ++name) {
-    for (int row = usrGrid.RowCount() - 1; row >= 0; --row) {
-      if (usrGrid.Cell(kUserNameColumn, row) == *name) DeleteGridRow(usrGrid, row);
+    for (int row = userTable.RowCount() - 1; row >= 0; --row) {
+      if (userTable.Cell(UserColumn::kName, row) == *name) DeleteGridRow(userTable, row);
     }
   }
 }
 
-std::vector<std::string> UserNames(const Table& usrGrid) {
+std::vector<std::string> UserNames(const Table& userTable) {
   std::vector<std::string> names;
-  if (usrGrid.Cell(kUserNameColumn, 0).empty()) return names;
-  for (int row = 0; row < usrGrid.RowCount(); ++row) {
-    names.push_back(usrGrid.Cell(kUserNameColumn, row));
+  if (userTable.Cell(UserColumn::kName, 0).empty()) return names;
+  for (int row = 0; row < userTable.RowCount(); ++row) {
+    names.push_back(userTable.Cell(UserColumn::kName, row));
   }
   return names;
 }

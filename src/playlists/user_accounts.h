@@ -1,11 +1,11 @@
-// The accounts table `usrGrid`: one row per account, in order of creation, 2 columns
-//   0 user name (as typed; duplicates and empty names allowed), 1 password enciphered with
-//   EncodeText(kCypherKey, ...). An empty table is one empty row.
+// The user table: one row per account, in order of creation (user name as typed, password
+// enciphered with EncodeText(kCypherKey, ...); the columns are in library/table_layouts.h). An
+// empty table is one empty row.
 // Nothing authenticates against it: the web login checks only the single user name and password
 // of the settings (Settings::username / password, switched by Settings::login and SetLogin).
 //
 // Plain functions on a table the caller owns; main thread only. The window's list `usrList`
-// (sorted) shows column 0.
+// (sorted) shows the names.
 #pragma once
 
 #include <cstddef>
@@ -15,12 +15,9 @@
 #include <vector>
 
 #include "library/table.h"
+#include "library/table_layouts.h"
 
 namespace vidoria {
-
-inline constexpr int kUserColumns = 2;
-inline constexpr int kUserNameColumn = 0;
-inline constexpr int kUserPasswordColumn = 1;
 
 // The two prompts of "add an account" and their prefilled texts, which cancelling also returns.
 inline constexpr std::string_view kNewUserTitle = "New Username:";
@@ -33,15 +30,15 @@ std::string PasswordPromptTitle(std::string_view name);  // "Password for <name>
 // stored as entered. Returns the message to show, with the table unchanged, when the account
 // could not be stored in the user file: a name holding a line break, or a password whose
 // enciphered form PasswordProblem refuses. On success the window adds the name to its list.
-[[nodiscard]] std::optional<std::string> AddUser(Table& usrGrid, std::string_view name,
+[[nodiscard]] std::optional<std::string> AddUser(Table& userTable, std::string_view name,
                                                  std::string_view password);
 
 // Removes every row whose name equals one of `names` exactly (the checked or selected items of the
 // list), bottom up; removing the last account leaves one empty row.
-void RemoveUsers(Table& usrGrid, const std::vector<std::string>& names);
+void RemoveUsers(Table& userTable, const std::vector<std::string>& names);
 
-// The names the list starts with: column 0 of every row, or none when cell (0, 0) is empty.
-std::vector<std::string> UserNames(const Table& usrGrid);
+// The names the list starts with: the name of every row, or none when row 0 has no name.
+std::vector<std::string> UserNames(const Table& userTable);
 
 // "<n> users selected", for a click in the list.
 std::string SelectedUsersStatus(size_t count);

@@ -10,52 +10,53 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-Names NamesOf(const Table& usrGrid) {
+Names NamesOf(const Table& userTable) {
   Names names;
-  for (int row = 0; row < usrGrid.RowCount(); ++row) names.push_back(usrGrid.Cell(0, row));
+  for (int row = 0; row < userTable.RowCount(); ++row)
+    names.push_back(userTable.Cell(UserColumn::kName, row));
   return names;
 }
 
-void Add(Table& usrGrid, std::string_view name, std::string_view password = "pw") {
-  ASSERT_EQ(AddUser(usrGrid, name, password), std::nullopt) << name;
+void Add(Table& userTable, std::string_view name, std::string_view password = "pw") {
+  ASSERT_EQ(AddUser(userTable, name, password), std::nullopt) << name;
 }
 
 TEST(UserAccountsTest, CancelledPromptsAddKavraWithAnEncipheredPleximor) {
-  Table usrGrid(2, 1);
-  Add(usrGrid, kNewUserDefault, kNewPasswordDefault);
-  EXPECT_EQ(NamesOf(usrGrid), (Names{"Kavra"}));
-  EXPECT_NE(usrGrid.Cell(1, 0), "Pleximor");
-  EXPECT_EQ(DecodeText(kCypherKey, usrGrid.Cell(1, 0)), "Pleximor");
+  Table userTable(2, 1);
+  Add(userTable, kNewUserDefault, kNewPasswordDefault);
+  EXPECT_EQ(NamesOf(userTable), (Names{"Kavra"}));
+  EXPECT_NE(userTable.Cell(UserColumn::kPassword, 0), "Pleximor");
+  EXPECT_EQ(DecodeText(kCypherKey, userTable.Cell(UserColumn::kPassword, 0)), "Pleximor");
   EXPECT_EQ(PasswordPromptTitle("Kavra"), "Password for Kavra:");
 }
 
 TEST(UserAccountsTest, RemovingANameRemovesEveryRowOfIt) {
-  Table usrGrid(2, 1);
-  for (const char* name : {"ann", "bob", "ann", "Ann", "ann"}) Add(usrGrid, name);
-  RemoveUsers(usrGrid, {"ann"});
-  EXPECT_EQ(NamesOf(usrGrid), (Names{"bob", "Ann"}));
-  RemoveUsers(usrGrid, {"bob", "Ann", "nobody"});
-  EXPECT_EQ(CellsOf(usrGrid), (Cells{{"", ""}}));
+  Table userTable(2, 1);
+  for (const char* name : {"ann", "bob", "ann", "Ann", "ann"}) Add(userTable, name);
+  RemoveUsers(userTable, {"ann"});
+  EXPECT_EQ(NamesOf(userTable), (Names{"bob", "Ann"}));
+  RemoveUsers(userTable, {"bob", "Ann", "nobody"});
+  EXPECT_EQ(CellsOf(userTable), (Cells{{"", ""}}));
 }
 
 TEST(UserAccountsTest, TheEmptyRowLeftByRemovingEveryAccountIsFilledNext) {
-  Table usrGrid(2, 1);
-  Add(usrGrid, "ann");
-  RemoveUsers(usrGrid, {"ann"});
-  EXPECT_EQ(UserNames(usrGrid), Names{});  // what a restart would list
-  Add(usrGrid, "bob");
-  EXPECT_EQ(NamesOf(usrGrid), (Names{"bob"}));
+  Table userTable(2, 1);
+  Add(userTable, "ann");
+  RemoveUsers(userTable, {"ann"});
+  EXPECT_EQ(UserNames(userTable), Names{});  // what a restart would list
+  Add(userTable, "bob");
+  EXPECT_EQ(NamesOf(userTable), (Names{"bob"}));
 }
 
 TEST(UserAccountsTest, NamesAreStoredAsTypedAndABlankOneIsOverwrittenByTheNext) {
-  Table usrGrid(2, 1);
-  Add(usrGrid, "  ann ");
-  Add(usrGrid, "   ");
-  Add(usrGrid, "bob");
-  Add(usrGrid, "");
-  Add(usrGrid, "carl", "");
-  EXPECT_EQ(NamesOf(usrGrid), (Names{"  ann ", "bob", "carl"}));
-  EXPECT_EQ(usrGrid.Cell(1, 2), "");
+  Table userTable(2, 1);
+  Add(userTable, "  ann ");
+  Add(userTable, "   ");
+  Add(userTable, "bob");
+  Add(userTable, "");
+  Add(userTable, "carl", "");
+  EXPECT_EQ(NamesOf(userTable), (Names{"  ann ", "bob", "carl"}));
+  EXPECT_EQ(userTable.Cell(UserColumn::kPassword, 2), "");
 }
 
 TEST(UserAccountsTest, AccountsTheUserFileCannotHoldAreRefusedUnchanged) {
@@ -69,20 +70,20 @@ TEST(UserAccountsTest, AccountsTheUserFileCannotHoldAreRefusedUnchanged) {
            Case{"ann", "a\xFD"},                 // enciphers to LF
            Case{"ann", std::string("a\0b", 3)},  // NUL enciphers to CR
        }) {
-    Table usrGrid = MakeTable({{"kept", "x"}});
-    const Table before = usrGrid;
-    const std::optional<std::string> problem = AddUser(usrGrid, c.name, c.password);
+    Table userTable = MakeTable({{"kept", "x"}});
+    const Table before = userTable;
+    const std::optional<std::string> problem = AddUser(userTable, c.name, c.password);
     ASSERT_TRUE(problem.has_value()) << c.name;
     EXPECT_NE(problem->find("cannot be stored"), std::string::npos) << *problem;
-    EXPECT_EQ(usrGrid, before) << c.name;
+    EXPECT_EQ(userTable, before) << c.name;
   }
 }
 
 TEST(UserAccountsTest, ANarrowStoredTableIsWidenedToHoldThePassword) {
-  Table usrGrid(1, 1);
-  Add(usrGrid, "ann", "secret");
-  EXPECT_EQ(usrGrid.ColCount(), 2);
-  EXPECT_EQ(DecodeText(kCypherKey, usrGrid.Cell(1, 0)), "secret");
+  Table userTable(1, 1);
+  Add(userTable, "ann", "secret");
+  EXPECT_EQ(userTable.ColCount(), 2);
+  EXPECT_EQ(DecodeText(kCypherKey, userTable.Cell(UserColumn::kPassword, 0)), "secret");
 }
 
 TEST(UserAccountsTest, TheListStartsEmptyWhenTheFirstNameIsEmpty) {

@@ -19,7 +19,7 @@ std::string Entry(std::string_view rest) {
 }  // namespace
 
 const std::string& HomePage() {
-  static const std::string page =
+  static const std::string kPage =
       HeaderBlock() + TitleBox("Home") +
       Entry(
           "/library.html\">   <img src=\"/kavra/library.png\">    </a></td><td> "
@@ -28,11 +28,11 @@ const std::string& HomePage() {
           "/playlists.html\"> <img src=\"/kavra/playlists.png\">  </a></td><td> "
           "<a href=\"/playlists.html\">Playlists</a>   ") +
       MakerBox() + FooterBlock();
-  return page;
+  return kPage;
 }
 
 const std::string& LibraryIndexPage() {
-  static const std::string page =
+  static const std::string kPage =
       HeaderBlock() + TitleBox("<a href=\"/\">Home</a> - Library") +
       Entry(
           "/list&library\">  <img src=\"/kavra/files.png\"> </a></td><td> "
@@ -44,7 +44,7 @@ const std::string& LibraryIndexPage() {
           "/list&tvshows\">  <img src=\"/kavra/ftv.png\">   </a></td><td> "
           "<a href=\"/list&tvshows\">TV Show collection</a>") +
       BackBox() + FooterBlock();
-  return page;
+  return kPage;
 }
 
 void BuildHomePage(PageBuffers& pages) {

@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+#include "library/table_layouts.h"
 #include "site/item_line.h"
 #include "site/list_files.h"
 #include "site/markup.h"
@@ -11,10 +12,6 @@
 namespace vidoria {
 
 namespace {
-
-constexpr int kClassColumn = 0;
-constexpr int kPathColumn = 1;
-constexpr int kNameColumn = 2;
 
 std::string PageStart(std::string_view collection) {
   std::string page = HeaderBlock();
@@ -30,22 +27,24 @@ void ClosePage(std::string& page) {
 
 }  // namespace
 
-LibraryPages LibraryPagesOf(const Table& myGrid, const Table& playlists, const FileExists& exists) {
+LibraryPages LibraryPagesOf(const Table& libraryTable, const Table& playlistTable,
+                            const FileExists& exists) {
   std::vector<std::string_view> names;
-  for (int row = 0; row < myGrid.RowCount(); ++row) {
-    if (exists(myGrid.Cell(kPathColumn, row))) names.push_back(myGrid.Cell(kNameColumn, row));
+  for (int row = 0; row < libraryTable.RowCount(); ++row) {
+    if (exists(libraryTable.Cell(LibraryColumn::kPath, row)))
+      names.push_back(libraryTable.Cell(LibraryColumn::kName, row));
   }
   SortNames(names);
-  const std::vector<int> listed = JoinNames(names, RowsByName(myGrid, kNameColumn));
+  const std::vector<int> listed = JoinNames(names, RowsByName(libraryTable, LibraryColumn::kName));
 
   LibraryPages out;
-  out.listList = ListOfLists(playlists);
+  out.listList = ListOfLists(playlistTable);
   out.library = PageStart("Entire collection");
   out.movies = PageStart("Movie collection");
   out.tvShows = PageStart("TV Show collection");
   for (int row : listed) {
-    const std::string& className = myGrid.Cell(kClassColumn, row);
-    const std::string& name = myGrid.Cell(kNameColumn, row);
+    const std::string& className = libraryTable.Cell(LibraryColumn::kClass, row);
+    const std::string& name = libraryTable.Cell(LibraryColumn::kName, row);
     const std::string line = ItemLine(className, name);
     out.library += line;
     out.libraryList += ListLine("library", name);
@@ -63,9 +62,9 @@ LibraryPages LibraryPagesOf(const Table& myGrid, const Table& playlists, const F
   return out;
 }
 
-void GenerateLibrary(const Table& myGrid, const Table& playlists, const FileExists& exists,
-                     PageBuffers& pages) {
-  LibraryPages out = LibraryPagesOf(myGrid, playlists, exists);
+void GenerateLibrary(const Table& libraryTable, const Table& playlistTable,
+                     const FileExists& exists, PageBuffers& pages) {
+  LibraryPages out = LibraryPagesOf(libraryTable, playlistTable, exists);
   pages.Set(page::kLibraryList, std::move(out.libraryList));
   pages.Set(page::kMoviesList, std::move(out.moviesList));
   pages.Set(page::kTvShowsList, std::move(out.tvShowsList));

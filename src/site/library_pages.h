@@ -22,18 +22,19 @@ struct LibraryPages {
   std::string listList;     // page::kListList: ListOfLists(playlists)
 };
 
-// `myGrid` is the library table (class, full path, file name, ...). The sorted name list holds
-// the file name of every row whose full path names an existing file; the listed rows are, for
+// `libraryTable` is the library table (class, full path, file name, ...). The sorted name list
+// holds the file name of every row whose full path names an existing file; the listed rows are, for
 // each of its entries in order, the rows with exactly that file name in table order (a row whose
 // file is missing is thus listed through a present row of the same name). Each page is header
 // block, title box, one ItemLine per listed row, Back box, footer block. No effects beyond
 // calling `exists` once per row.
-LibraryPages LibraryPagesOf(const Table& myGrid, const Table& playlists, const FileExists& exists);
+LibraryPages LibraryPagesOf(const Table& libraryTable, const Table& playlistTable,
+                            const FileExists& exists);
 
 // Stores LibraryPagesOf into the nine buffers, the list files and the list of lists first, then
 // the pages in the order entire collection, movies, TV shows. Main thread. Status texts, saving
 // the library and refreshing the library view are the caller's part.
-void GenerateLibrary(const Table& myGrid, const Table& playlists, const FileExists& exists,
-                     PageBuffers& pages);
+void GenerateLibrary(const Table& libraryTable, const Table& playlistTable,
+                     const FileExists& exists, PageBuffers& pages);
 
 }  // namespace vidoria

@@ -103,8 +103,8 @@ TEST(LibraryPagesTest, ListFileNamesOnlyTheFilesNotTheirFolders) {
 }
 
 TEST(LibraryPagesTest, ListOfListsNamesTheCollectionsThenEveryPlaylist) {
-  const Table playlists = TableOf({{"Favorites"}, {"Trip"}});
-  EXPECT_EQ(LibraryPagesOf(Table(4, 1), playlists, AllExist).listList,
+  const Table playlistTable = TableOf({{"Favorites"}, {"Trip"}});
+  EXPECT_EQ(LibraryPagesOf(Table(4, 1), playlistTable, AllExist).listList,
             CrLfLines({"/list.txt&library", "/list.txt&movies", "/list.txt&tvshows",
                        "/list.txt&Favorites", "/list.txt&Trip"}));
   // Rows without a name are named too; a line break in a name cannot split a line.
@@ -156,9 +156,9 @@ TEST(LibraryPagesTest, GenerateLibraryFillsEveryBuffer) {
   PageBuffers pages;
   pages.Set(page::kMusic, "stale");
   const Table grid = TableOf({{"MOVIE", "/v/a.mp4", "a.mp4"}, {"TV", "/v/b.mp4", "b.mp4"}});
-  const Table playlists = TableOf({{"Favorites"}});
-  GenerateLibrary(grid, playlists, AllExist, pages);
-  const LibraryPages expected = LibraryPagesOf(grid, playlists, AllExist);
+  const Table playlistTable = TableOf({{"Favorites"}});
+  GenerateLibrary(grid, playlistTable, AllExist, pages);
+  const LibraryPages expected = LibraryPagesOf(grid, playlistTable, AllExist);
   const std::pair<std::string_view, const std::string*> buffers[] = {
       {page::kLibrary, &expected.library},         {page::kMovies, &expected.movies},
       {page::kTvShows, &expected.tvShows},         {page::kMusic, &expected.music},

@@ -1,5 +1,6 @@
 #include "site/list_files.h"
 
+#include "library/table_layouts.h"
 #include "site/markup.h"
 #include "site/names.h"
 
@@ -14,16 +15,16 @@ std::string ListLine(std::string_view listName, std::string_view fileName) {
   return line;
 }
 
-std::string ListOfLists(const Table& playlists) {
+std::string ListOfLists(const Table& playlistTable) {
   std::string text;
   for (std::string_view fixed : {"library", "movies", "tvshows"}) {
     text += "/list.txt&";
     text += fixed;
     text += kCrLf;
   }
-  for (int row = 0; row < playlists.RowCount(); ++row) {
+  for (int row = 0; row < playlistTable.RowCount(); ++row) {
     text += "/list.txt&";
-    text += ListLineName(playlists.Cell(0, row));
+    text += ListLineName(playlistTable.Cell(PlaylistColumn::kName, row));
     text += kCrLf;
   }
   return text;

@@ -13,8 +13,8 @@ namespace vidoria {
 std::string ListLine(std::string_view listName, std::string_view fileName);
 
 // The list of lists: "/list.txt&library", "/list.txt&movies", "/list.txt&tvshows", then
-// "/list.txt&" + the name of every row of `playlists` (column 0) in row order, rows with an empty
+// "/list.txt&" + the name of every row of `playlistTable` in row order, rows with an empty
 // name included; each line ends in CR LF.
-std::string ListOfLists(const Table& playlists);
+std::string ListOfLists(const Table& playlistTable);
 
 }  // namespace vidoria

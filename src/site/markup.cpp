@@ -16,7 +16,7 @@ std::string Lines(std::initializer_list<std::string_view> lines) {
 }  // namespace
 
 const std::string& HeaderBlock() {
-  static const std::string block = Lines({
+  static const std::string kBlock = Lines({
       "<!DOCTYPE HTML PUBLIC \"-//WAPFORUM//DTD XHTML Mobile 1.0//EN\" "
       "\"http://www.wapforum.org/DTD/xhtml-mobile10.dtd\">",
       "<html xml:lang=\"en\" xmlns=\"http://www.w3.org/1999/xhtml\"><head>",
@@ -31,11 +31,11 @@ const std::string& HeaderBlock() {
       "</head><body orient=\"landscape\">",
       "<div id=\"header\"><a>" + std::string(kMakerName) + "</a></div>",
   });
-  return block;
+  return kBlock;
 }
 
 const std::string& FooterBlock() {
-  static const std::string block = Lines({
+  static const std::string kBlock = Lines({
       "<div class=\"h3\"></div>",
       "",
       "\t\t<div class=\"c\"></div>",
@@ -44,7 +44,7 @@ const std::string& FooterBlock() {
       "</body>",
       "</html>",
   });
-  return block;
+  return kBlock;
 }
 
 std::string TitleBox(std::string_view title) {
@@ -56,18 +56,18 @@ std::string TitleBox(std::string_view title) {
 }
 
 const std::string& BackBox() {
-  static const std::string line = Lines(
+  static const std::string kLine = Lines(
       {"<div class=\"boxbottom\"><div class=\"boxfooter\"><h2><a href=\"/\">Back</a></h2></div>"
        "</div>"});
-  return line;
+  return kLine;
 }
 
 const std::string& MakerBox() {
-  static const std::string line =
+  static const std::string kLine =
       Lines({"<div class=\"boxbottom\"><div class=\"boxfooter\"><h2><a href=\"" +
              std::string(kMakerAddress) + "\" target=\"_blank\">" + std::string(kMakerName) +
              "</a></h2></div></div>"});
-  return line;
+  return kLine;
 }
 
 }  // namespace vidoria

@@ -42,18 +42,21 @@ const std::vector<std::string> kNames = {"a.mp4", "A.mp4", "b.mp4", "B.MP4", "é
                                          "",      " ",     "ab",    "a",     "zz",    "Zz"};
 
 struct RandomLibrary {
-  Table myGrid;
+  Table libraryTable;
   std::set<std::string> present;
 };
 
 RandomLibrary MakeLibrary(std::mt19937& random, int rows) {
   RandomLibrary library{Table(4, std::max(rows, 1)), {}};
-  for (int row = 0; row < library.myGrid.RowCount(); ++row) {
+  for (int row = 0; row < library.libraryTable.RowCount(); ++row) {
     const std::string& name = kNames[random() % kNames.size()];
     const std::string path = "/v" + std::to_string(row) + "/" + name;
-    library.myGrid.SetCell(0, row, random() % 3 == 0 ? "TV" : random() % 2 ? "MOVIE" : "Other");
-    library.myGrid.SetCell(1, row, path);
-    library.myGrid.SetCell(2, row, name);
+    library.libraryTable.SetCell(LibraryColumn::kClass, row,
+                                 random() % 3 == 0 ? "TV"
+                                 : random() % 2    ? "MOVIE"
+                                                   : "Other");
+    library.libraryTable.SetCell(LibraryColumn::kPath, row, path);
+    library.libraryTable.SetCell(LibraryColumn::kName, row, name);
     if (random() % 4 != 0) library.present.insert(path);
   }
   return library;
@@ -90,8 +93,8 @@ TEST(NameJoinTest, MatchesTheQuadraticJoinOnRandomTables) {
         [](const std::string& a, const std::string& b) { return ListOrderLess(a, b); });
     ASSERT_EQ(sorted, oracleSorted);
 
-    EXPECT_EQ(JoinNames(views, RowsByName(library.myGrid, 2)),
-              QuadraticJoin(sorted, library.myGrid, 2));
+    EXPECT_EQ(JoinNames(views, RowsByName(library.libraryTable, 2)),
+              QuadraticJoin(sorted, library.libraryTable, 2));
   }
 }
 
@@ -101,34 +104,37 @@ TEST(NameJoinTest, PagesMatchThoseOfTheQuadraticJoin) {
   std::mt19937 random(11);
   for (int round = 0; round < 100; ++round) {
     const RandomLibrary library = MakeLibrary(random, 1 + static_cast<int>(random() % 40));
-    const Table& grid = library.myGrid;
+    const Table& grid = library.libraryTable;
     const FileExists exists = testing::ExistingOnly(library.present);
 
     std::vector<std::string> presentNames;
     for (int row = 0; row < grid.RowCount(); ++row) {
-      if (exists(grid.Cell(1, row))) presentNames.push_back(grid.Cell(2, row));
+      if (exists(grid.Cell(LibraryColumn::kPath, row)))
+        presentNames.push_back(grid.Cell(LibraryColumn::kName, row));
     }
     std::stable_sort(
         presentNames.begin(), presentNames.end(),
         [](const std::string& a, const std::string& b) { return ListOrderLess(a, b); });
     std::string libraryItems, movieItems, libraryList;
     for (int row : QuadraticJoin(presentNames, grid, 2)) {
-      libraryItems += ItemLine(grid.Cell(0, row), grid.Cell(2, row));
-      if (grid.Cell(0, row) == "MOVIE")
-        movieItems += ItemLine(grid.Cell(0, row), grid.Cell(2, row));
-      libraryList += ListLine("library", grid.Cell(2, row));
+      libraryItems +=
+          ItemLine(grid.Cell(LibraryColumn::kClass, row), grid.Cell(LibraryColumn::kName, row));
+      if (grid.Cell(LibraryColumn::kClass, row) == "MOVIE")
+        movieItems +=
+            ItemLine(grid.Cell(LibraryColumn::kClass, row), grid.Cell(LibraryColumn::kName, row));
+      libraryList += ListLine("library", grid.Cell(LibraryColumn::kName, row));
     }
     const LibraryPages pages = LibraryPagesOf(grid, Table(), exists);
     EXPECT_EQ(AfterTitle(pages.library), libraryItems + BackBox() + FooterBlock());
     EXPECT_EQ(AfterTitle(pages.movies), movieItems + BackBox() + FooterBlock());
     EXPECT_EQ(pages.libraryList, libraryList);
 
-    Table playlists(6, 1);
-    playlists.SetCell(0, 0, "P");
+    Table playlistTable(6, 1);
+    playlistTable.SetCell(PlaylistColumn::kName, 0, "P");
     std::vector<std::string> items;
     for (int col = 2; col < 6; ++col) {
       const std::string& item = kNames[random() % kNames.size()];
-      playlists.SetCell(col, 0, item);
+      playlistTable.SetCell(col, 0, item);
       if (!item.empty()) items.push_back(item);
     }
     std::stable_sort(items.begin(), items.end(), [](const std::string& a, const std::string& b) {
@@ -136,11 +142,12 @@ TEST(NameJoinTest, PagesMatchThoseOfTheQuadraticJoin) {
     });
     std::string playlistItems, playlistList;
     for (int row : QuadraticJoin(items, grid, 2)) {
-      playlistList += ListLine("P", grid.Cell(2, row));
-      if (exists(grid.Cell(1, row)))
-        playlistItems += ItemLine(grid.Cell(0, row), grid.Cell(2, row));
+      playlistList += ListLine("P", grid.Cell(LibraryColumn::kName, row));
+      if (exists(grid.Cell(LibraryColumn::kPath, row)))
+        playlistItems +=
+            ItemLine(grid.Cell(LibraryColumn::kClass, row), grid.Cell(LibraryColumn::kName, row));
     }
-    const PlaylistPage playlist = PlaylistPageOf(playlists, 0, LibraryByName(grid), exists);
+    const PlaylistPage playlist = PlaylistPageOf(playlistTable, 0, LibraryByName(grid), exists);
     EXPECT_EQ(AfterTitle(playlist.page), playlistItems + BackBox() + FooterBlock());
     EXPECT_EQ(playlist.listFile, playlistList);
   }

@@ -9,10 +9,10 @@ void PageBuffers::Set(std::string_view name, std::string text) {
 }
 
 PageBuffers::Text PageBuffers::Get(std::string_view name) const {
-  static const Text empty = std::make_shared<const std::string>();
+  static const Text kEmpty = std::make_shared<const std::string>();
   std::lock_guard lock(mu_);
   auto it = buffers_.find(name);
-  return it == buffers_.end() ? empty : it->second;
+  return it == buffers_.end() ? kEmpty : it->second;
 }
 
 }  // namespace vidoria

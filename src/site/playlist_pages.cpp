@@ -12,11 +12,6 @@ namespace vidoria {
 
 namespace {
 
-constexpr int kNameColumn = 0;
-constexpr int kPageColumn = 1;
-constexpr int kFirstItemColumn = 2;
-constexpr int kListFileColumn = 3;  // in playlists2
-
 void StoreInRow(Table& table, int column, int row, std::string text) {
   if (table.ColCount() <= column) table.SetColCount(column + 1);
   table.SetCell(column, row, std::move(text));
@@ -24,14 +19,14 @@ void StoreInRow(Table& table, int column, int row, std::string text) {
 
 }  // namespace
 
-PlaylistPage PlaylistPageOf(const Table& playlists, int row, const LibraryByName& library,
+PlaylistPage PlaylistPageOf(const Table& playlistTable, int row, const LibraryByName& library,
                             const FileExists& exists) {
-  const bool inTable = row >= 0 && row < playlists.RowCount();
-  const std::string& name = playlists.Cell(kNameColumn, row);  // "" outside the table
+  const bool inTable = row >= 0 && row < playlistTable.RowCount();
+  const std::string& name = playlistTable.Cell(PlaylistColumn::kName, row);  // "" outside the table
 
   std::vector<std::string_view> items;
-  for (int col = kFirstItemColumn; inTable && col < playlists.ColCount(); ++col) {
-    const std::string& item = playlists.Cell(col, row);
+  for (int col = PlaylistColumn::kFirstSlot; inTable && col < playlistTable.ColCount(); ++col) {
+    const std::string& item = playlistTable.Cell(col, row);
     if (!item.empty()) items.push_back(item);
   }
   SortNames(items);
@@ -41,10 +36,10 @@ PlaylistPage PlaylistPageOf(const Table& playlists, int row, const LibraryByName
   out.page += TitleBox("<a href=\"/\">Home</a> - <a href=\"/playlists.html\">Playlists</a> - " +
                        HtmlText(name));
   for (int libraryRow : JoinNames(items, library.rows)) {
-    const std::string& fileName = library.myGrid.Cell(2, libraryRow);
+    const std::string& fileName = library.table.Cell(LibraryColumn::kName, libraryRow);
     out.listFile += ListLine(name, fileName);
-    if (exists(library.myGrid.Cell(1, libraryRow))) {
-      out.page += ItemLine(library.myGrid.Cell(0, libraryRow), fileName);
+    if (exists(library.table.Cell(LibraryColumn::kPath, libraryRow))) {
+      out.page += ItemLine(library.table.Cell(LibraryColumn::kClass, libraryRow), fileName);
     }
   }
   out.page += BackBox();
@@ -52,28 +47,29 @@ PlaylistPage PlaylistPageOf(const Table& playlists, int row, const LibraryByName
   return out;
 }
 
-void GeneratePlayList(int row, Table& playlists, Table& playlists2, const LibraryByName& library,
-                      const FileExists& exists, PageBuffers& pages) {
-  if (playlists2.ColCount() <= kListFileColumn) playlists2.SetColCount(kListFileColumn + 1);
-  playlists2.SetRowCount(playlists.RowCount());
-  if (row >= 0 && row < playlists.RowCount()) {
-    PlaylistPage out = PlaylistPageOf(playlists, row, library, exists);
-    StoreInRow(playlists2, kListFileColumn, row, std::move(out.listFile));
-    StoreInRow(playlists, kPageColumn, row, std::move(out.page));
+void GeneratePlayList(int row, Table& playlistTable, Table& listFileTable,
+                      const LibraryByName& library, const FileExists& exists, PageBuffers& pages) {
+  if (listFileTable.ColCount() < ListFileColumn::kCount)
+    listFileTable.SetColCount(ListFileColumn::kCount);
+  listFileTable.SetRowCount(playlistTable.RowCount());
+  if (row >= 0 && row < playlistTable.RowCount()) {
+    PlaylistPage out = PlaylistPageOf(playlistTable, row, library, exists);
+    StoreInRow(listFileTable, ListFileColumn::kListFile, row, std::move(out.listFile));
+    StoreInRow(playlistTable, PlaylistColumn::kPage, row, std::move(out.page));
   }
-  pages.Set(page::kListList, ListOfLists(playlists));
+  pages.Set(page::kListList, ListOfLists(playlistTable));
 }
 
-void GeneratePlayList(int row, Table& playlists, Table& playlists2, const Table& myGrid,
-                      const FileExists& exists, PageBuffers& pages) {
-  GeneratePlayList(row, playlists, playlists2, LibraryByName(myGrid), exists, pages);
+void GeneratePlayList(int row, Table& playlistTable, Table& listFileTable,
+                      const Table& libraryTable, const FileExists& exists, PageBuffers& pages) {
+  GeneratePlayList(row, playlistTable, listFileTable, LibraryByName(libraryTable), exists, pages);
 }
 
-void GenerateEveryPlayList(Table& playlists, Table& playlists2, const Table& myGrid,
+void GenerateEveryPlayList(Table& playlistTable, Table& listFileTable, const Table& libraryTable,
                            const FileExists& exists, PageBuffers& pages) {
-  const LibraryByName library(myGrid);
-  for (int row = 0; row < playlists.RowCount(); ++row) {
-    GeneratePlayList(row, playlists, playlists2, library, exists, pages);
+  const LibraryByName library(libraryTable);
+  for (int row = 0; row < playlistTable.RowCount(); ++row) {
+    GeneratePlayList(row, playlistTable, listFileTable, library, exists, pages);
   }
 }
 

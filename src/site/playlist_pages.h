@@ -1,24 +1,26 @@
 // One playlist's page and list file.
 //
-// The playlists table holds one playlist per row: column 0 its name, column 1 its page (filled
-// here while the program runs), columns 2 onward its items, each a library file name, blank cells
-// allowed anywhere. A playlist's list file lives in column 3 of the same row of `playlists2`.
+// The playlist table holds one playlist per row: its name, its page (filled here while the
+// program runs) and its item slots, each a library file name, blank slots allowed anywhere. A
+// playlist's list file lives in the same row of the playlist list-file table. The columns are in
+// library/table_layouts.h.
 #pragma once
 
 #include <string>
 
 #include "library/table.h"
+#include "library/table_layouts.h"
 #include "site/file_exists.h"
 #include "site/name_join.h"
 #include "site/page_buffers.h"
 
 namespace vidoria {
 
-// The library table and its rows ordered by file name (column 2), built once for generating many
-// playlists. Refers to `myGrid`: valid while it lives unchanged.
+// The library table and its rows ordered by file name, built once for generating many playlists.
+// Refers to the table: valid while it lives unchanged.
 struct LibraryByName {
-  explicit LibraryByName(const Table& myGrid) : myGrid(myGrid), rows(myGrid, 2) {}
-  const Table& myGrid;
+  explicit LibraryByName(const Table& table) : table(table), rows(table, LibraryColumn::kName) {}
+  const Table& table;
   RowsByName rows;
 };
 
@@ -33,22 +35,23 @@ struct PlaylistPage {
 // gets an ItemLine when the row's full path names an existing file. The title box reads
 // Home - Playlists - name. A row outside the table gives the page of an empty playlist with an
 // empty name. No effects beyond calling `exists`.
-PlaylistPage PlaylistPageOf(const Table& playlists, int row, const LibraryByName& library,
+PlaylistPage PlaylistPageOf(const Table& playlistTable, int row, const LibraryByName& library,
                             const FileExists& exists);
 
-// Stores PlaylistPageOf into column 1 of the row and column 3 of the same row of `playlists2`,
-// after giving `playlists2` the row count of `playlists` (new rows empty, at least 4 columns), and
+// Stores PlaylistPageOf into the page cell of the row and the list-file cell of the same row of
+// `listFileTable`, after giving `listFileTable` the row count of `playlistTable` (new rows empty,
+// at least ListFileColumn::kCount columns), and
 // the list of lists into page::kListList. A playlist's list file always goes into its own row,
 // also when its name is "library", "movies", "music" or "tvshows" or when other playlists share
-// its name. A row outside the table changes nothing but `playlists2`'s shape and the list of
+// its name. A row outside the table changes nothing but `listFileTable`'s shape and the list of
 // lists. Main thread; status texts are the caller's part.
-void GeneratePlayList(int row, Table& playlists, Table& playlists2, const LibraryByName& library,
-                      const FileExists& exists, PageBuffers& pages);
+void GeneratePlayList(int row, Table& playlistTable, Table& listFileTable,
+                      const LibraryByName& library, const FileExists& exists, PageBuffers& pages);
 // The same, ordering the library first (O(n log n) in its rows).
-void GeneratePlayList(int row, Table& playlists, Table& playlists2, const Table& myGrid,
-                      const FileExists& exists, PageBuffers& pages);
+void GeneratePlayList(int row, Table& playlistTable, Table& listFileTable,
+                      const Table& libraryTable, const FileExists& exists, PageBuffers& pages);
 // GeneratePlayList for every row in order, the library ordered once.
-void GenerateEveryPlayList(Table& playlists, Table& playlists2, const Table& myGrid,
+void GenerateEveryPlayList(Table& playlistTable, Table& listFileTable, const Table& libraryTable,
                            const FileExists& exists, PageBuffers& pages);
 
 }  // namespace vidoria

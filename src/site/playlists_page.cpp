@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "library/table_layouts.h"
 #include "site/markup.h"
 #include "site/names.h"
 
@@ -17,9 +18,9 @@ bool Blank(std::string_view text) {
   return true;
 }
 
-bool HasItems(const Table& playlists, int row) {
-  for (int col = 2; col < playlists.ColCount(); ++col) {
-    if (!Blank(playlists.Cell(col, row))) return true;
+bool HasItems(const Table& playlistTable, int row) {
+  for (int col = PlaylistColumn::kFirstSlot; col < playlistTable.ColCount(); ++col) {
+    if (!Blank(playlistTable.Cell(col, row))) return true;
   }
   return false;
 }
@@ -41,20 +42,20 @@ std::string Entry(std::string_view name) {
 
 }  // namespace
 
-std::string PlaylistsPage(const Table& playlists) {
+std::string PlaylistsPage(const Table& playlistTable) {
   std::string page = HeaderBlock();
   page += TitleBox("<a href=\"/\">Home</a> - Playlists");
-  for (int row = 0; row < playlists.RowCount(); ++row) {
-    const std::string& name = playlists.Cell(0, row);
-    if (!name.empty() && HasItems(playlists, row)) page += Entry(name);
+  for (int row = 0; row < playlistTable.RowCount(); ++row) {
+    const std::string& name = playlistTable.Cell(PlaylistColumn::kName, row);
+    if (!name.empty() && HasItems(playlistTable, row)) page += Entry(name);
   }
   page += BackBox();
   page += FooterBlock();
   return page;
 }
 
-void GeneratePlayLists(const Table& playlists, PageBuffers& pages) {
-  pages.Set(page::kPlaylists, PlaylistsPage(playlists));
+void GeneratePlayLists(const Table& playlistTable, PageBuffers& pages) {
+  pages.Set(page::kPlaylists, PlaylistsPage(playlistTable));
 }
 
 }  // namespace vidoria

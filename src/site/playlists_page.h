@@ -9,14 +9,14 @@
 namespace vidoria {
 
 // Header block, title box Home - Playlists, one entry per row of `playlists` in row order whose
-// name (column 0) is not empty and that has at least one item cell (column 2 onward) that is not
+// name is not empty and that has at least one item slot that is not
 // blank, Back box, footer block. Each entry shows the playlist icon and the name, both linking to
 // "/list&" + name. A playlist named like one of the collections ("library", "movies", "music",
 // "tvshows") is listed too, although the server answers that path with the collection: hiding a
 // playlist the user made would be more surprising than a link that needs a rename. Pure.
-std::string PlaylistsPage(const Table& playlists);
+std::string PlaylistsPage(const Table& playlistTable);
 
 // Stores PlaylistsPage into page::kPlaylists. Main thread; status texts are the caller's part.
-void GeneratePlayLists(const Table& playlists, PageBuffers& pages);
+void GeneratePlayLists(const Table& playlistTable, PageBuffers& pages);
 
 }  // namespace vidoria

@@ -5,7 +5,7 @@
 namespace vidoria {
 
 const std::vector<std::string>& DefaultContentTypeLines() {
-  static const std::vector<std::string> lines = {
+  static const std::vector<std::string> kLines = {
       "c,pas,asc,txt,ini = text/plain",
       "html,htm = text/html",
       "ics,ifb = text/calendar",
@@ -58,7 +58,7 @@ const std::vector<std::string>& DefaultContentTypeLines() {
       "rpj = application/vnd.rn-realplayer-javascript",
       "* =",
   };
-  return lines;
+  return kLines;
 }
 
 void ContentTypes::Add(std::string_view line) {

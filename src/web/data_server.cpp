@@ -37,20 +37,21 @@ DataServer::~DataServer() {
   StopServer();
 }
 
-FileProvider& DataServer::GetFileProvider() {
-  if (!fileProvider_) fileProvider_ = std::make_unique<FileProvider>(context_);
-  return *fileProvider_;
+ProviderModule& DataServer::Providers() {
+  if (!providers_) providers_ = std::make_unique<ProviderModule>(context_);
+  return *providers_;
 }
 
 void DataServer::StartServer(const std::vector<std::string>& contentTypeLines, int port) {
-  FileProvider& provider = GetFileProvider();
-  provider.ClearHostRoots();
-  provider.AddHostRoot("* = ./");  // every host is served from the program's folder
-  provider.ClearDefaultPages();
-  provider.AddDefaultPage("index.html");
-  provider.ClearContentTypes();
-  for (const std::string& line : contentTypeLines) provider.AddContentType(line);
-  provider.ServerLink.SetServer(&server_);
+  ProviderModule& providers = Providers();
+  FilesProvider& files = providers.Files();
+  files.ClearHostRoots();
+  files.AddHostRoot("* = ./");  // every host is served from the program's folder
+  files.ClearDefaultPages();
+  files.AddDefaultPage("index.html");
+  files.ClearContentTypes();
+  for (const std::string& line : contentTypeLines) files.AddContentType(line);
+  providers.Link().SetServer(&server_);
   server_.ServerPort = std::to_string(port);
   server_.SetMultiThreaded(true);
   server_.Listen();

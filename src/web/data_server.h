@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "server/http_server.h"
-#include "web/file_provider.h"
+#include "web/provider_module.h"
 
 namespace vidoria {
 
@@ -31,7 +31,7 @@ class DataServer {
   // Declared before server_, so that they are destroyed after it: the server's destructor waits
   // for its connections, which use them.
   WebContext context_;
-  std::unique_ptr<FileProvider> fileProvider_;
+  std::unique_ptr<ProviderModule> providers_;
 
  public:
   // `sessions` (default: the process's store) must outlive the module.
@@ -57,7 +57,7 @@ class DataServer {
   uint64_t TakeBytesSent() { return bytesSent_.exchange(0, std::memory_order_relaxed); }
 
   // The provider module, created at the first start.
-  FileProvider& GetFileProvider();
+  ProviderModule& Providers();
 
  private:
   void ServerListenStart(HttpServer& server);

@@ -1,5 +1,6 @@
 #include "web/library_lookup.h"
 
+#include "library/table_layouts.h"
 #include "platform/file_names.h"
 #include "server/http_values.h"
 #include "server/text.h"
@@ -24,10 +25,12 @@ std::string WithoutSlashes(std::string_view text) {
 }
 
 // The folder of the last library row with this file name; later rows win.
-std::string FolderOfLastRow(const Table& myGrid, std::string_view name) {
+std::string FolderOfLastRow(const Table& libraryTable, std::string_view name) {
   std::string folder;
-  for (int row = 0; row < myGrid.RowCount(); ++row) {
-    if (myGrid.Cell(2, row) == name) folder = FolderOf(myGrid.Cell(1, row));
+  for (int row = 0; row < libraryTable.RowCount(); ++row) {
+    if (libraryTable.Cell(LibraryColumn::kName, row) == name) {
+      folder = FolderOf(libraryTable.Cell(LibraryColumn::kPath, row));
+    }
   }
   return folder;
 }
@@ -42,7 +45,7 @@ std::string TextAfterStar(std::string_view text) {
 void LookUpVideo(std::string_view fileName, const LookupContext& context, LibraryLookup& result) {
   context.activity("Loading Video " + std::string(fileName));
   result.name = PercentDecode(WithoutSlashes(fileName));
-  result.folder = FolderOfLastRow(context.view.myGrid, result.name);
+  result.folder = FolderOfLastRow(context.view.libraryTable, result.name);
 }
 
 void LookUpImage(std::string_view fileName, const LookupContext& context, LibraryLookup& result) {
@@ -64,7 +67,7 @@ void LookUpImage(std::string_view fileName, const LookupContext& context, Librar
   if (found.empty()) {
     result.name = PercentDecode(WithoutSlashes(TextAfterStar(result.name)));
     const std::string videoName = ReplaceAll(result.name, ".jpg", ".mp4");
-    const std::string folder = FolderOfLastRow(context.view.myGrid, videoName);
+    const std::string folder = FolderOfLastRow(context.view.libraryTable, videoName);
     if (!folder.empty()) result.folder = folder;
   } else {
     found = ReplaceAll(PercentDecode(found), "//", "/");
@@ -80,13 +83,15 @@ void LookUpImage(std::string_view fileName, const LookupContext& context, Librar
     context.activity("Loading Image 5 " + list);
     if (!list.empty() && list != "library") {
       context.activity("Loading Image 6 " + list);
-      const Table& playlists = context.view.playlists;
-      const Table& myGrid = context.view.myGrid;
-      for (int p = 0; p < playlists.RowCount(); ++p) {
-        if (playlists.Cell(0, p) != list) continue;
-        for (int row = 0; row < myGrid.RowCount(); ++row) {
-          if (myGrid.Cell(2, row) != playlists.Cell(2, p)) continue;
-          result.folder = FolderOf(myGrid.Cell(1, row));
+      const Table& playlistTable = context.view.playlistTable;
+      const Table& libraryTable = context.view.libraryTable;
+      for (int p = 0; p < playlistTable.RowCount(); ++p) {
+        if (playlistTable.Cell(PlaylistColumn::kName, p) != list) continue;
+        for (int row = 0; row < libraryTable.RowCount(); ++row) {
+          if (libraryTable.Cell(LibraryColumn::kName, row) !=
+              playlistTable.Cell(PlaylistColumn::kFirstSlot, p))
+            continue;
+          result.folder = FolderOf(libraryTable.Cell(LibraryColumn::kPath, row));
           if (!result.folder.empty()) result.name = picture;
           context.activity("Loading Image 7 " + result.folder + picture);
         }

@@ -13,25 +13,25 @@ namespace {
 class LibraryLookupTest : public ::testing::Test {
  protected:
   void Row(const std::string& path, const std::string& name) {
-    Table& grid = view_.myGrid;
+    Table& grid = view_.libraryTable;
     int row = grid.RowCount() - 1;
-    if (!grid.Cell(1, row).empty()) {
+    if (!grid.Cell(LibraryColumn::kPath, row).empty()) {
       grid.AddRow();
       ++row;
     }
-    grid.SetCell(0, row, "MOVIE");
-    grid.SetCell(1, row, path);
-    grid.SetCell(2, row, name);
+    grid.SetCell(LibraryColumn::kClass, row, "MOVIE");
+    grid.SetCell(LibraryColumn::kPath, row, path);
+    grid.SetCell(LibraryColumn::kName, row, name);
   }
   void Playlist(const std::string& name, const std::string& firstItem) {
-    Table& lists = view_.playlists;
+    Table& lists = view_.playlistTable;
     int row = lists.RowCount() - 1;
-    if (!lists.Cell(0, row).empty()) {
+    if (!lists.Cell(PlaylistColumn::kName, row).empty()) {
       lists.AddRow();
       ++row;
     }
-    lists.SetCell(0, row, name);
-    lists.SetCell(2, row, firstItem);
+    lists.SetCell(PlaylistColumn::kName, row, name);
+    lists.SetCell(PlaylistColumn::kFirstSlot, row, firstItem);
   }
   LibraryLookup Video(const std::string& fileName) {
     LibraryLookup result;

@@ -5,15 +5,16 @@
 #include <mutex>
 
 #include "library/table.h"
+#include "library/table_layouts.h"
 
 namespace vidoria {
 
 // The tables as they were when the main thread last changed them. Request threads take the current
 // view and read it without any lock; the main thread publishes a new one after every change.
 struct LibraryView {
-  Table myGrid{4, 1};      // class, full path, file name, duration
-  Table playlists{4, 1};   // name, generated page, item slots
-  Table playlists2{4, 1};  // column 3: the playlist's list file, same row as in playlists
+  Table libraryTable{LibraryColumn::kCount, 1};
+  Table playlistTable{PlaylistColumn::kCount, 1};
+  Table listFileTable{ListFileColumn::kCount, 1};  // rows follow playlistTable's
 };
 
 class LibraryViewHolder {

@@ -22,19 +22,19 @@ class PageProvidersTest : public testing::WebFixture {
     pages_.Set(page::kMoviesList, "/movies*a.mp4\r\n");
     pages_.Set(page::kListList, "/list.txt&library\r\n");
     pages_.Set(page::kLogin, "LOGIN Please login");
-    view_.playlists.SetRowCount(3);
+    view_.playlistTable.SetRowCount(3);
     const char* rows[][3] = {{"Favorites", "FAV PAGE", "FAV LIST"},
                              {"My Playlist", "MINE", "MINE LIST"},
                              {"Favorites", "FAV AGAIN", "FAV LIST 2"}};
     for (int r = 0; r < 3; ++r) {
-      view_.playlists.SetCell(0, r, rows[r][0]);
-      view_.playlists.SetCell(1, r, rows[r][1]);
-      view_.playlists2.SetRowCount(3);
-      view_.playlists2.SetCell(3, r, rows[r][2]);
+      view_.playlistTable.SetCell(PlaylistColumn::kName, r, rows[r][0]);
+      view_.playlistTable.SetCell(PlaylistColumn::kPage, r, rows[r][1]);
+      view_.listFileTable.SetRowCount(3);
+      view_.listFileTable.SetCell(ListFileColumn::kListFile, r, rows[r][2]);
     }
-    view_.playlists.SetCell(0, 1, "My Playlist");
-    view_.playlists.SetCell(0, 2, "xy");
-    view_.playlists.SetCell(1, 2, "XY PAGE");
+    view_.playlistTable.SetCell(PlaylistColumn::kName, 1, "My Playlist");
+    view_.playlistTable.SetCell(PlaylistColumn::kName, 2, "xy");
+    view_.playlistTable.SetCell(PlaylistColumn::kPage, 2, "XY PAGE");
     library_.Publish(view_);
     WriteFile(programFolder_ + "library.htm", "A FILE");
   }

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "library/activity_log.h"
+#include "library/table_layouts.h"
 #include "server/log.h"
 #include "server/session_store.h"
 #include "server/test_client.h"
@@ -68,7 +69,7 @@ class WebFixture : public ::testing::Test {
  protected:
   WebFixture() {
     base_ = std::filesystem::path(::testing::TempDir()) /
-            ("web" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
+            ("web" + std::to_string(::getpid()) + "_" + std::to_string(fixtureCount++));
     std::filesystem::remove_all(base_);
     programFolder_ = (base_ / "prog").string() + "/";
     logFolder_ = (base_ / "log").string() + "/";
@@ -125,16 +126,16 @@ class WebFixture : public ::testing::Test {
   // Writes the file and adds its library row, then publishes the library.
   void AddToLibrary(const std::string& path, const std::string& bytes) {
     WriteFile(path, bytes);
-    Table& grid = view_.myGrid;
+    Table& grid = view_.libraryTable;
     int row = grid.RowCount() - 1;
-    if (!grid.Cell(1, row).empty()) {
+    if (!grid.Cell(LibraryColumn::kPath, row).empty()) {
       grid.AddRow();
       ++row;
     }
-    grid.SetCell(0, row, "MOVIE");
-    grid.SetCell(1, row, path);
-    grid.SetCell(2, row, std::filesystem::path(path).filename().string());
-    grid.SetCell(3, row, "1:01:40");
+    grid.SetCell(LibraryColumn::kClass, row, "MOVIE");
+    grid.SetCell(LibraryColumn::kPath, row, path);
+    grid.SetCell(LibraryColumn::kName, row, std::filesystem::path(path).filename().string());
+    grid.SetCell(LibraryColumn::kDuration, row, "1:01:40");
     library_.Publish(view_);
   }
 
@@ -174,7 +175,7 @@ class WebFixture : public ::testing::Test {
     return {};
   }
 
-  inline static int counter_ = 0;
+  inline static int fixtureCount = 0;
   std::filesystem::path base_;
   std::string programFolder_, logFolder_, port_;
   ActivityLog activity_;

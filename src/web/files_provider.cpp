@@ -1,4 +1,5 @@
-// Answers for files on disk: site assets, videos and cover pictures, sent piece by piece.
+#include "web/files_provider.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,8 +12,8 @@
 #include "server/log.h"
 #include "server/text.h"
 #include "web/byte_ranges.h"
-#include "web/file_provider.h"
 #include "web/library_lookup.h"
+#include "web/provider_answers.h"
 #include "web/request_log.h"
 
 namespace vidoria {
@@ -59,25 +60,25 @@ std::string HeaderSafe(std::string_view text) {
   return out;
 }
 
-void Answer(Connection& c, int status, const char* text) {
-  c.Response.Status(status, text);
-  c.Write("Status " + std::to_string(status) + ": " + text);
-}
-
 }  // namespace
 
-void FileProvider::RefuseLargeBody(Connection& c, int64_t size) {
-  Log("BAD! " + RequestPart(c) + " 0 " + ClientPart(c) +
-      " > Content size exceeds 128K limit (size=" + std::to_string(size) + " bytes).");
-  Answer(c, 400, "Bad Request");
-  c.Disconnect();
+FilesProvider::FilesProvider(const WebContext& context) : context_(context) {
+  OnCheckRequest = [this](Connection& c) { CheckRequest(c); };
+  OnDataReceived = [this](Connection& c) { SendBody(c); };
+  OnDataSent = [this](Connection& c) { SendBody(c); };
+  OnDisconnect = [this](Connection& c) { Disconnected(c); };
 }
 
-void FileProvider::fileProviderCheckRequest(Connection& c) {
+void FilesProvider::AddDefaultPage(std::string_view name) {
+  const std::string_view page = TrimControl(name);
+  if (!page.empty()) defaultPages_.emplace_back(page);
+}
+
+void FilesProvider::CheckRequest(Connection& c) {
   const std::string& method = c.Request.Method();
   if (method != "GET" && method != "HEAD") return;
   // An announced body this large is refused before anything of the file's answer is written.
-  if (c.Request.ContentLength() > MaxAcceptedContent) {
+  if (c.Request.ContentLength() > kMaxAcceptedContent) {
     c.Accept();
     RefuseLargeBody(c, c.Request.ContentLength());
     return;
@@ -101,15 +102,16 @@ void FileProvider::fileProviderCheckRequest(Connection& c) {
   ServeDiskFile(c, video, image, lookup.folder, lookup.name);
 }
 
-void FileProvider::ServeDiskFile(Connection& c, bool video, bool image,
-                                 const std::string& libraryFolder, const std::string& libraryName) {
+void FilesProvider::ServeDiskFile(Connection& c, bool video, bool image,
+                                  const std::string& libraryFolder,
+                                  const std::string& libraryName) {
   const bool library = video || image;
   const std::string root = library ? libraryFolder : HostRootFor(c.Request.Host());
   if (root.empty()) {
     c.Accept();
     Log("BAD! " + RequestPart(c) + " 0 " + ClientPart(c) + " > Invalid Host: \"" +
         c.Request.Host() + "\".");
-    Answer(c, 400, "Bad Request");
+    AnswerStatus(c, 400, "Bad Request");
     return;
   }
   const MappedPath mapped =
@@ -122,7 +124,7 @@ void FileProvider::ServeDiskFile(Connection& c, bool video, bool image,
       c.Accept();
       Log("DENY " + RequestPart(c) + " 0 " + ClientPart(c) + " > Invalid FileName: \"" +
           mapped.full + "\".");
-      Answer(c, 403, "Forbidden");
+      AnswerStatus(c, 403, "Forbidden");
       return;
     case MappedPath::Kind::kFolderMoved:
       c.Accept();
@@ -142,12 +144,12 @@ void FileProvider::ServeDiskFile(Connection& c, bool video, bool image,
   } else {
     c.Accept();
     Log("FAIL " + RequestPart(c) + " 0 " + ClientPart(c) + " > File not found: \"" + name + "\".");
-    Answer(c, 404, "File not found");
+    AnswerStatus(c, 404, "File not found");
   }
 }
 
-void FileProvider::StartFileAnswer(Connection& c, const std::string& name, const std::string& root,
-                                   int64_t fileSize) {
+void FilesProvider::StartFileAnswer(Connection& c, const std::string& name, const std::string& root,
+                                    int64_t fileSize) {
   c.Accept();
   const std::string type = ContentTypeFor(name);
   Info& info = c.Request.GetInfo();
@@ -179,12 +181,12 @@ void FileProvider::StartFileAnswer(Connection& c, const std::string& name, const
   c.Write("");
 }
 
-void FileProvider::FileProviderSendBody(Connection& c) {
+void FilesProvider::SendBody(Connection& c) {
   if (!c.Request.Complete) {
     // Only a file answer under way can still be refused here; every other answer was written
     // whole when the request was claimed, and a large body was refused then.
     if (c.Request.GetInfo().Has("fname") && !c.Response.HeaderSent &&
-        c.Request.ContentLength() > MaxAcceptedContent) {
+        c.Request.ContentLength() > kMaxAcceptedContent) {
       RefuseLargeBody(c, c.Request.ContentLength());
     }
     return;
@@ -196,7 +198,7 @@ void FileProvider::FileProviderSendBody(Connection& c) {
   if (out >= length) return;
   const std::string path = info.TextField("root") + info.TextField("fname");
   const std::string piece =
-      ReadPiece(path, info.LargeIntField("from") + out, std::min(SendBlockSize, length - out));
+      ReadPiece(path, info.LargeIntField("from") + out, std::min(kSendBlockSize, length - out));
   if (!piece.empty()) {
     c.Write(piece);
     return;
@@ -205,7 +207,7 @@ void FileProvider::FileProviderSendBody(Connection& c) {
   c.Disconnect();
 }
 
-void FileProvider::fileProviderDisconnect(Connection& c) {
+void FilesProvider::Disconnected(Connection& c) {
   const int64_t announced = c.Request.ContentLength();
   if (announced > c.Request.ContentIn) {
     Log("ERR! " + RequestPart(c) + " 0 " + ClientPart(c) +

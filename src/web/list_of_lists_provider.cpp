@@ -1,0 +1,16 @@
+#include "web/list_of_lists_provider.h"
+
+#include "server/connection.h"
+#include "web/provider_answers.h"
+
+namespace vidoria {
+
+ListOfListsProvider::ListOfListsProvider(const WebContext& context) {
+  OnCheckRequest = ClaimWhen(
+      [](const std::string& name) { return name.find("KAVRA_LIST.TXT") != std::string::npos; });
+  OnDataReceived = [&context](Connection& c) {
+    if (c.Request.Complete) WritePage(context, c, page::kListList);
+  };
+}
+
+}  // namespace vidoria

@@ -1,0 +1,25 @@
+// What the web providers read of the rest of the program.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "library/activity_log.h"
+#include "site/page_buffers.h"
+#include "web/access.h"
+#include "web/library_view.h"
+
+namespace vidoria {
+
+// Everything here must outlive the provider module and is safe to read from request threads.
+struct WebContext {
+  std::string programFolder;  // ends in '/'; holds kavra/ and the site's files
+  ActivityLog* activity = nullptr;
+  LibraryViewHolder* library = nullptr;
+  PageBuffers* pages = nullptr;
+  AccessState* access = nullptr;
+  // Rebuilds the login page with a message line (from a request thread); may be empty.
+  std::function<void(const std::string& message)> generateLogin;
+};
+
+}  // namespace vidoria
