@@ -33,11 +33,11 @@ class MemoryPeer {
     broken_ = true;
     Report(EPOLLHUP | EPOLLERR);
   }
-  // The server's sends take at most `bytes` more until Allow is called again.
+  // The server's sends take at most `bytes` more (the client reads no further).
   void Limit(size_t bytes) { room_ = bytes; }
-  // Takes the limit away and reports write readiness.
-  void Allow() {
-    room_ = std::numeric_limits<size_t>::max();
+  // The client read on: sends take `bytes` more, and write readiness is reported.
+  void Allow(size_t bytes = std::numeric_limits<size_t>::max()) {
+    room_ = bytes;
     Report(EPOLLOUT);
   }
 
@@ -76,7 +76,7 @@ class MemorySocket final : public Socket {
   void Watch(Notifier&, Notifier::Handler handler) override {
     peer_->handler_ = std::move(handler);
     // A new registration reports the readiness there is, as epoll does.
-    peer_->Report(EPOLLOUT | (peer_->toServer_.empty() ? 0 : EPOLLIN));
+    peer_->Report(peer_->toServer_.empty() ? uint32_t{EPOLLOUT} : uint32_t{EPOLLOUT | EPOLLIN});
   }
   void Unwatch() override { peer_->handler_ = nullptr; }
   Result Receive(char* buffer, size_t size) override {
