@@ -55,27 +55,20 @@ struct HarnessClient {
   Connection& connection() { return queue->GetConnection(); }
 };
 
-// A server that never listens: tests attach providers and handlers to it, then Connect clients
-// whose connections run only inside Run. Idle timeouts are off, so no timer thread starts.
-class ConnectionHarness : public ::testing::Test {
- protected:
-  ConnectionHarness() {
-    server_ = std::make_unique<HttpServer>(core_);
-    server_->MaxRequestSize = 128000;
-    server_->MaxHeaderSize = 16000;
-  }
-  ~ConnectionHarness() override {
-    clients_.clear();
-    server_.reset();
-    core_.Shutdown();
-  }
+// Makes connections of a server over in-memory peers, as its listener would, and runs them only
+// inside Run, on the calling thread. The server must outlive the driver.
+class ConnectionDriver {
+ public:
+  explicit ConnectionDriver(HttpServer& server) : server_(server) {}
+  ConnectionDriver(const ConnectionDriver&) = delete;
+  ConnectionDriver& operator=(const ConnectionDriver&) = delete;
 
-  // A new connection as the listener makes it, already through its init and first readiness.
+  // A new connection, already through its init and first readiness.
   HarnessClient& Connect() {
-    if (!server_->CountConnection()) ADD_FAILURE() << "connection limit";
+    if (!server_.CountConnection()) ADD_FAILURE() << "connection limit";
     auto peer = std::make_shared<MemoryPeer>();
     auto queue = std::make_shared<ManualConnectionQueue>(
-        *server_, std::make_unique<MemorySocket>(peer), server_->SettingsForConnection());
+        server_, std::make_unique<MemorySocket>(peer), server_.SettingsForConnection());
     queue->PostInit();
     clients_.push_back({peer, queue});
     queue->RunAll();
@@ -91,6 +84,33 @@ class ConnectionHarness : public ::testing::Test {
     client.peer->Send(bytes);
     Run();
     return client.peer->Received();
+  }
+
+ private:
+  HttpServer& server_;
+  std::deque<HarnessClient> clients_;
+};
+
+// A server that never listens: tests attach providers and handlers to it, then Connect clients.
+// Idle timeouts are off, so no timer thread starts.
+class ConnectionHarness : public ::testing::Test {
+ protected:
+  ConnectionHarness() {
+    server_ = std::make_unique<HttpServer>(core_);
+    server_->MaxRequestSize = 128000;
+    server_->MaxHeaderSize = 16000;
+    driver_ = std::make_unique<ConnectionDriver>(*server_);
+  }
+  ~ConnectionHarness() override {
+    driver_.reset();
+    server_.reset();
+    core_.Shutdown();
+  }
+
+  HarnessClient& Connect() { return driver_->Connect(); }
+  void Run() { driver_->Run(); }
+  const std::string& Exchange(HarnessClient& client, std::string_view bytes) {
+    return driver_->Exchange(client, bytes);
   }
 
   DataProvider* NewProvider() {
@@ -110,9 +130,9 @@ class ConnectionHarness : public ::testing::Test {
 
   CoreRuntime core_;
   std::unique_ptr<HttpServer> server_;
+  std::unique_ptr<ConnectionDriver> driver_;
   std::vector<std::unique_ptr<DataProvider>> providers_;
   std::vector<std::unique_ptr<DataServerLink>> links_;
-  std::deque<HarnessClient> clients_;
   std::vector<std::string> events_;  // for handlers to record into, in order
 };
 

@@ -19,7 +19,7 @@ namespace vidoria {
 
 class ConnectionQueue;
 namespace testing {
-class ConnectionHarness;
+class ConnectionDriver;
 }
 
 // Configure the public settings and handlers, attach providers (SetServer), then Listen().
@@ -71,7 +71,7 @@ class HttpServer : public ConnectionEvents, public ListenerEvents {
  private:
   friend class AbsDataServerLink;
   friend class Connection;
-  friend class testing::ConnectionHarness;
+  friend class testing::ConnectionDriver;
   enum class State { kClosed, kStarting, kListening };
 
   bool PostToListener(std::unique_ptr<Job> job, bool atHead = false);
