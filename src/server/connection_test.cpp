@@ -1,0 +1,103 @@
+// A connection's life over in-memory peers: its events in order for each way it can end, and
+// the listener's count released on every path.
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "server/connection_harness.h"
+
+namespace vidoria {
+namespace {
+
+using ConnectionTest = testing::ConnectionHarness;
+
+TEST_F(ConnectionTest, EventsComeInTheirOrderForEachWayOfEnding) {
+  for (auto [name, member] :
+       std::initializer_list<std::pair<const char*, ConnectionHandler ConnectionEvents::*>>{
+           {"Connecting", &ConnectionEvents::OnConnecting},
+           {"ClientConnect", &ConnectionEvents::OnClientConnect},
+           {"Connect", &ConnectionEvents::OnConnect},
+           {"Disconnecting", &ConnectionEvents::OnDisconnecting},
+           {"Disconnect", &ConnectionEvents::OnDisconnect},
+           {"ClientDisconnect", &ConnectionEvents::OnClientDisconnect},
+           {"RequestAccepted", &ConnectionEvents::OnRequestAccepted},
+           {"ResponseDone", &ConnectionEvents::OnResponseDone}}) {
+    std::string event = name;
+    server_.get()->*member = [this, event](Connection&) { events_.push_back(event); };
+  }
+  DataProvider* provider = AnswerWith([](Connection& c) {
+    if (c.Request.FileName() != "/never") c.Write("hi");
+  });
+  provider->OnDisconnect = [this](Connection&) { events_.push_back("ProviderDisconnect"); };
+  const std::vector<std::string> opened{"Connecting", "ClientConnect", "Connect"};
+  const std::vector<std::string> closed{"Disconnecting", "Disconnect", "ClientDisconnect"};
+  auto join = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  struct Case {
+    const char* name;
+    const char* request;
+    std::function<void(testing::MemoryPeer&)> end;
+    std::vector<std::string> events;
+  };
+  const Case cases[] = {
+      {"client closes after the answer", "GET / HTTP/1.1\r\n\r\n",
+       [](testing::MemoryPeer& peer) { peer.Close(); },
+       join(join(opened, {"RequestAccepted", "ResponseDone"}), closed)},
+      {"server closes after an HTTP/1.0 answer",
+       "GET / HTTP/1.0\r\n\r\n",
+       {},
+       join(join(opened, {"RequestAccepted", "ResponseDone"}), closed)},
+      {"client resets while its request is owned", "GET /never HTTP/1.1\r\n\r\n",
+       [](testing::MemoryPeer& peer) { peer.Reset(); },
+       join(join(opened, {"RequestAccepted", "Disconnecting", "ProviderDisconnect"}),
+            {"Disconnect", "ClientDisconnect"})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    events_.clear();
+    auto& client = Connect();
+    Exchange(client, c.request);
+    if (c.end) c.end(*client.peer);
+    Run();
+    EXPECT_TRUE(client.peer->ClosedByServer());
+    EXPECT_FALSE(client.peer->Watched());
+    EXPECT_EQ(events_, c.events);
+    EXPECT_EQ(server_->OpenConnections(), 0);
+  }
+}
+
+TEST_F(ConnectionTest, ThrowingClosingEventStillReleasesTheCountWhenFreed) {
+  server_->OnDisconnecting = [](Connection&) { throw std::runtime_error("closing failed"); };
+  server_->OnClientDisconnect = [this](Connection&) { events_.push_back("ClientDisconnect"); };
+  auto& client = Connect();
+  EXPECT_EQ(server_->OpenConnections(), 1);
+  client.peer->Close();
+  Run();
+  EXPECT_TRUE(client.queue->Finished());
+  EXPECT_TRUE(events_.empty()) << "the close step ended at the exception";
+  EXPECT_EQ(server_->OpenConnections(), 1) << "still counted until the queue is freed";
+  driver_.reset();
+  EXPECT_EQ(server_->OpenConnections(), 0);
+}
+
+TEST_F(ConnectionTest, ReadStepsLeaveBytesOfTheNextRequestUntilTheAnswerLeft) {
+  AnswerWith([](Connection& c) { c.Write(c.Request.FileName()); });
+  auto& client = Connect();
+  client.peer->Limit(0);
+  Exchange(client, "GET /a HTTP/1.1\r\n\r\nGET /b HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(client.connection().Request.FileName(), "/a");
+  EXPECT_TRUE(client.connection().Request.Complete);
+  client.peer->Allow();
+  Run();
+  EXPECT_EQ(client.peer->Received(),
+            "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 2\r\n\r\n/a"
+            "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 2\r\n\r\n/b");
+}
+
+}  // namespace
+}  // namespace vidoria
