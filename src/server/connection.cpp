@@ -12,15 +12,14 @@
 namespace vidoria {
 
 Connection::Connection(HttpServer& server, ConnectionQueue& queue, std::unique_ptr<Socket> socket,
-                       ConnectionSettings settings)
+                       ConnectionSettings settings, Timers& timers)
     : server_(server),
       queue_(queue),
       settings_(std::move(settings)),
       reader_(HttpReaderLimits{settings_.MaxRequestSize, settings_.MaxHeaderSize,
                                settings_.FixupRequest}),
       socket_(std::move(socket)),
-      idle_(server.Core().notifier.timers(),
-            [] { return ConnectionQueue::MakeMessageJob(ConnectionMessage::kTimeout); }),
+      idle_(timers),
       writer_(*this) {
   readerCallbacks_.received = [this] { DataReceivedStep(); };
   readerCallbacks_.invalid = [this] { InvalidRequestStep(); };
@@ -119,7 +118,11 @@ void Connection::InitStep() {
   }
 
   phase_ = Phase::kOpen;
-  idle_.Start(std::move(weak));
+  idle_.Start([weak] {
+    if (auto queue = weak.lock()) {
+      static_cast<ConnectionQueue&>(*queue).PostMessage(ConnectionMessage::kTimeout, false);
+    }
+  });
   idle_.Apply(settings_.Timeout.AfterConnecting);
   RunEvent(settings_.events.OnClientConnect);
 }

@@ -101,7 +101,7 @@ class Connection {
   friend class ResponseWriter;
 
   Connection(HttpServer& server, ConnectionQueue& queue, std::unique_ptr<Socket> socket,
-             ConnectionSettings settings);
+             ConnectionSettings settings, Timers& timers);
 
   // Runs one socket message; true when the connection closed (its queue then finishes). An
   // exception leaving it is answered with CloseStep.

@@ -1,6 +1,7 @@
 // Connections over in-memory peers, run on the test's own thread: no sockets, no waiting.
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "server/connection_queue.h"
 #include "server/http_server.h"
 #include "server/memory_socket.h"
+#include "server/timers.h"
 
 namespace vidoria::testing {
 
@@ -56,7 +58,8 @@ struct HarnessClient {
 };
 
 // Makes connections of a server over in-memory peers, as its listener would, and runs them only
-// inside Run, on the calling thread. The server must outlive the driver.
+// inside Run, on the calling thread. Their idle timers run on a clock that only Advance moves.
+// The server must outlive the driver.
 class ConnectionDriver {
  public:
   explicit ConnectionDriver(HttpServer& server) : server_(server) {}
@@ -68,7 +71,7 @@ class ConnectionDriver {
     if (!server_.CountConnection()) ADD_FAILURE() << "connection limit";
     auto peer = std::make_shared<MemoryPeer>();
     auto queue = std::make_shared<ManualConnectionQueue>(
-        server_, std::make_unique<MemorySocket>(peer), server_.SettingsForConnection());
+        server_, std::make_unique<MemorySocket>(peer), server_.SettingsForConnection(), &timers_);
     queue->PostInit();
     clients_.push_back({peer, queue});
     queue->RunAll();
@@ -79,6 +82,15 @@ class ConnectionDriver {
   void Run() {
     for (auto& client : clients_) client.queue->RunAll();
   }
+  // Moves the idle timers' clock on second by second, delivering their ticks and running what
+  // they cause after each.
+  void Advance(std::chrono::seconds total) {
+    for (std::chrono::seconds done{0}; done < total; done += std::chrono::seconds(1)) {
+      now_ += std::chrono::seconds(1);
+      timers_.DeliverDue();
+      Run();
+    }
+  }
   // Sends `bytes` as `client` and runs what they cause; returns all the server sent so far.
   const std::string& Exchange(HarnessClient& client, std::string_view bytes) {
     client.peer->Send(bytes);
@@ -88,6 +100,8 @@ class ConnectionDriver {
 
  private:
   HttpServer& server_;
+  Timers::Clock::time_point now_ = Timers::Clock::time_point{} + std::chrono::hours(1);
+  Timers timers_{[this] { return now_; }};  // outlives the connections, which stop their timers
   std::deque<HarnessClient> clients_;
 };
 

@@ -3,6 +3,7 @@
 #include <sys/epoll.h>
 
 #include "server/exceptions.h"
+#include "server/http_server.h"
 
 namespace vidoria {
 
@@ -22,8 +23,9 @@ class MessageJob final : public Job {
 }  // namespace
 
 ConnectionQueue::ConnectionQueue(HttpServer& server, std::unique_ptr<Socket> socket,
-                                 ConnectionSettings settings)
-    : connection_(server, *this, std::move(socket), std::move(settings)) {}
+                                 ConnectionSettings settings, Timers* timers)
+    : connection_(server, *this, std::move(socket), std::move(settings),
+                  timers ? *timers : server.Core().notifier.timers()) {}
 
 std::unique_ptr<Job> ConnectionQueue::MakeMessageJob(ConnectionMessage message) {
   return std::make_unique<MessageJob>(message);

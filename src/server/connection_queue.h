@@ -14,7 +14,9 @@ namespace vidoria {
 // and one write message waiting at a time.
 class ConnectionQueue : public JobQueue {
  public:
-  ConnectionQueue(HttpServer& server, std::unique_ptr<Socket> socket, ConnectionSettings settings);
+  // `timers` run the idle timer; nullptr takes the server's notifier's.
+  ConnectionQueue(HttpServer& server, std::unique_ptr<Socket> socket, ConnectionSettings settings,
+                  Timers* timers = nullptr);
   Connection& GetConnection() { return connection_; }
 
   // Notifier thread: turns epoll event masks into messages.

@@ -1,5 +1,6 @@
 // A connection's life over in-memory peers: its events in order for each way it can end, and
 // the listener's count released on every path.
+#include <algorithm>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -97,6 +98,48 @@ TEST_F(ConnectionTest, ReadStepsLeaveBytesOfTheNextRequestUntilTheAnswerLeft) {
   EXPECT_EQ(client.peer->Received(),
             "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 2\r\n\r\n/a"
             "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 2\r\n\r\n/b");
+}
+
+// Each phase sets the idle interval it names: > 0 a new period, 0 a postponed deadline, < 0 no
+// timeout. Ticks come once a period from when the period was set.
+TEST_F(ConnectionTest, IdleTimeoutOfEachPhaseClosesTheConnection) {
+  struct Case {
+    const char* name;
+    Timeout timeout;
+    std::vector<int> sendAt;  // seconds at which a byte of a never-ending request arrives
+    int closedAt;             // seconds after connecting; 0: still open at 60 s
+  };
+  std::vector<int> every4s;
+  for (int at = 4; at < 60; at += 4) every4s.push_back(at);
+  const Case cases[] = {
+      {"silent client", {.AfterConnecting = 5}, {}, 5},
+      {"connect sets a longer period", {.AfterConnecting = 5, .AfterConnect = 20}, {}, 20},
+      {"connect stops the timer", {.AfterConnecting = 5, .AfterConnect = -1}, {}, 0},
+      {"bytes keep it alive", {.AfterConnecting = 5}, every4s, 0},
+      {"a byte at 4 s: deadline 9 s, passed at the tick of 10 s", {.AfterConnecting = 5}, {4}, 10},
+      {"bytes set a shorter period", {.AfterConnecting = 30, .AfterDataIn = 3}, {10}, 13},
+  };
+  server_->OnClientDisconnect = [this](Connection&) { events_.push_back("ClientDisconnect"); };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    server_->Timeout = c.timeout;
+    events_.clear();
+    auto& client = Connect();
+    int closedAt = 0;
+    for (int second = 1; second <= 60 && closedAt == 0; ++second) {
+      driver_->Advance(std::chrono::seconds(1));
+      if (client.peer->ClosedByServer()) {
+        closedAt = second;
+      } else if (std::find(c.sendAt.begin(), c.sendAt.end(), second) != c.sendAt.end()) {
+        Exchange(client, "G");
+      }
+    }
+    EXPECT_EQ(closedAt, c.closedAt);
+    EXPECT_EQ(events_.size(), c.closedAt ? 1u : 0u);
+    EXPECT_EQ(client.peer->Received(), "");
+    client.peer->Close();
+    Run();
+  }
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 
 namespace vidoria {
 
-void IdleTimer::Start(std::weak_ptr<JobQueue> queue) {
-  queue_ = std::move(queue);
+void IdleTimer::Start(Timers::Callback onIdle) {
+  onIdle_ = std::move(onIdle);
   id_ = timers_.Create();
 }
 
@@ -11,7 +11,7 @@ void IdleTimer::Apply(int seconds) {
   if (!id_) return;
   if (seconds > 0 && seconds != interval_) {
     interval_ = seconds;
-    timers_.EnableJob(id_, std::chrono::seconds(seconds), false, false, makeJob_, queue_);
+    timers_.Enable(id_, std::chrono::seconds(seconds), false, false, onIdle_);
   } else if (seconds == 0 || seconds == interval_) {
     timers_.Reset(id_);
   } else {

@@ -2,25 +2,23 @@
 #pragma once
 
 #include <chrono>
-#include <memory>
 
 #include "server/timers.h"
 
 namespace vidoria {
 
-// Part of one Connection, used from its jobs only. A tick past the deadline posts the job made
-// by `makeJob` (the timeout message) to the connection's queue; the timers' own lock guards the
-// timer itself.
+// Part of one Connection, used from its jobs only; the timers' own lock guards the timer itself.
+// When a tick finds the deadline passed, `onIdle` runs on the thread delivering ticks (the
+// notifier) and must only post the timeout message.
 class IdleTimer {
  public:
-  IdleTimer(Timers& timers, Timers::JobFactory makeJob)
-      : timers_(timers), makeJob_(std::move(makeJob)) {}
+  explicit IdleTimer(Timers& timers) : timers_(timers) {}
   IdleTimer(const IdleTimer&) = delete;
   IdleTimer& operator=(const IdleTimer&) = delete;
   ~IdleTimer() { Stop(); }
 
-  // Creates the timer, unarmed; `queue` receives its jobs.
-  void Start(std::weak_ptr<JobQueue> queue);
+  // Creates the timer, unarmed.
+  void Start(Timers::Callback onIdle);
   // Entering a phase with `seconds` (see Timeout): > 0 sets the interval (restarting the period
   // when it differs), 0 only postpones the deadline, < 0 stops the ticks. Nothing before Start.
   void Apply(int seconds);
@@ -28,8 +26,7 @@ class IdleTimer {
 
  private:
   Timers& timers_;
-  Timers::JobFactory makeJob_;
-  std::weak_ptr<JobQueue> queue_;
+  Timers::Callback onIdle_;
   TimerId id_ = 0;
   int interval_ = 0;  // seconds of the current period
 };
