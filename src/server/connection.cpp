@@ -1,8 +1,6 @@
 // The life of a connection: its socket steps from init to close.
 #include "server/connection.h"
 
-#include <sys/epoll.h>
-
 #include "server/connection_queue.h"
 #include "server/event_depth.h"
 #include "server/http_server.h"

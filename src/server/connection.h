@@ -11,8 +11,15 @@
 //   timeout message. Neither touches connection state.
 // - The listener's queue creates the connection and posts its init and stop messages; the
 //   listener's counters (HttpServer) have their own lock.
+// - Session comes from the server's SessionStore, whose own lock guards it; the connection holds
+//   at most one, released once an answer's last byte is written, when the next request is
+//   dispatched, or on close.
 // - Any thread may call Disconnect, Listen, StopListen and InMainThread; Sync hands one handler
 //   to the main thread and waits for it.
+//
+// The jobs are split by file: connection.cpp (the socket steps from init to close),
+// connection_requests.cpp (dispatch, data events, sessions), response_writer.cpp (answers),
+// connection_queue.cpp (messages), socket.cpp (the kernel socket).
 #pragma once
 
 #include <cstdint>
