@@ -1,7 +1,27 @@
-// One accepted connection: its socket, its HTTP reader and writer, its events.
+// One accepted connection: its life, its events and the dispatch of its requests.
+//
+// Who owns what, and on which thread:
+// - A Connection lives inside its own serial job queue (ConnectionQueue, connection_queue.h) and
+//   is freed with it. Every step of it (init, read, write, data sent, close) and every handler it
+//   runs is a job of that queue, so one worker at a time touches the connection, its records
+//   (Request, Response), its reader, its ResponseWriter, its IdleTimer and its Socket: none of
+//   them has a lock.
+// - The notifier thread only reports readiness: the Socket's watch handler posts read, write and
+//   close messages into the queue (ConnectionQueue::Notify), and an idle timer tick posts the
+//   timeout message. Neither touches connection state.
+// - The listener's queue creates the connection and posts its init and stop messages; the
+//   listener's counters (HttpServer) have their own lock.
+// - Session comes from the server's SessionStore, whose own lock guards it; the connection holds
+//   at most one, released once an answer's last byte is written, when the next request is
+//   dispatched, or on close.
+// - Any thread may call Disconnect, Listen, StopListen and InMainThread; Sync hands one handler
+//   to the main thread and waits for it.
+//
+// The jobs are split by file: connection.cpp (the socket steps from init to close),
+// connection_requests.cpp (dispatch, data events, sessions), response_writer.cpp (answers),
+// connection_queue.cpp (messages), socket.cpp (the kernel socket).
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -9,10 +29,11 @@
 
 #include "server/http_reader.h"
 #include "server/http_records.h"
+#include "server/idle_timer.h"
 #include "server/info.h"
-#include "server/job_queue.h"
-#include "server/notifier.h"
+#include "server/response_writer.h"
 #include "server/server_settings.h"
+#include "server/socket.h"
 
 namespace vidoria {
 
@@ -20,10 +41,12 @@ class ConnectionQueue;
 class HttpServer;
 class ServerSession;
 
-// The Sender of every connection and provider event. A connection lives inside its own serial
-// job queue (ConnectionQueue): every event of it runs as a job there, so its state needs no lock,
-// and it is freed with the queue once closed. Unless noted, members may only be called from the
-// connection's own events; handlers must not keep the reference after their event returned.
+// The socket messages a connection's queue delivers to it, one job each.
+enum class ConnectionMessage { kInit, kRead, kWrite, kDataSent, kClose, kStop, kTimeout };
+
+// The Sender of every connection and provider event. Unless noted, members may only be called
+// from the connection's own events; handlers must not keep the reference after their event
+// returned.
 class Connection {
  public:
   Connection(const Connection&) = delete;
@@ -61,18 +84,20 @@ class Connection {
   // Writes body text: collected until the event ends when no Content-Length was set (the length
   // is then computed), else sent with the header going first. Raises the writer's EConnection
   // errors for answers written twice or longer than announced.
-  void Write(std::string_view text);
-  void WriteHeader(bool sendNow);
+  void Write(std::string_view text) { writer_.Write(text); }
+  void WriteHeader(bool sendNow) { writer_.WriteHeader(sendNow); }
   // Parses `headerText` into the response first; an empty text writes no header and makes the
   // connection close after the request.
-  void WriteHeader(std::string_view headerText, bool sendNow);
+  void WriteHeader(std::string_view headerText, bool sendNow) {
+    writer_.WriteHeader(headerText, sendNow);
+  }
   // Claims the current request for the active provider.
   void Accept();
   // Releases the connection's session, if any, and opens a new one as Session. Throws
   // EConnection "Unable to initialize session" when no identifier can be had.
   ServerSession* OpenSession(uint8_t lockMode);
   DataProvider* ActiveProvider() const { return active_; }
-  bool Open() const { return fd_ >= 0 && !closing_; }
+  bool Open() const { return phase_ != Phase::kClosed; }
 
   // For the dispatcher: selects the provider asked now and runs handlers as events.
   void SetActiveProvider(DataProvider* provider) { active_ = provider; }
@@ -80,36 +105,44 @@ class Connection {
 
  private:
   friend class ConnectionQueue;
-  enum class Message { kInit, kRead, kWrite, kDataSent, kClose, kStop, kTimeout };
+  friend class ResponseWriter;
 
-  Connection(HttpServer& server, ConnectionQueue& queue, int fd, ConnectionSettings settings);
+  Connection(HttpServer& server, ConnectionQueue& queue, std::unique_ptr<Socket> socket,
+             ConnectionSettings settings, Timers& timers);
 
-  // Runs one socket message; true when the connection closed (its queue then finishes).
-  bool Handle(Message message);
+  // Runs one socket message; true when the connection closed (its queue then finishes). An
+  // exception leaving it is answered with CloseStep.
+  bool Handle(ConnectionMessage message);
+
+  // The connection's life. Each phase says which closing events are owed.
+  enum class Phase : uint8_t {
+    kAccepted,     // counted by the listener; init has not finished
+    kOpen,         // init done: the idle timer runs, ClientDisconnect is owed
+    kEstablished,  // Connect fired: Disconnect is owed
+    kClosed,       // the close step began: no I/O, no further events but its own
+  };
+
   void InitStep();
   bool ReadStep();
   void WriteStep();
   void DataSentStep();
   void Establish();
+  // The closing events, then the socket is released; does nothing the second time.
   void CloseStep();
 
   void OnReceived(size_t n);
+  // The writer's report of `n` bytes taken by the socket, after its own accounting.
   void OnSent(size_t n);
   void DataReceivedStep();
   void InvalidRequestStep();
   void RunEventAndFlush(const ConnectionHandler& handler);
   void ReleaseSessionLock();
+  // Connecting fired exactly when the local address was known and specific.
+  bool ConnectingFired() const { return !localPort_.empty(); }
 
-  // The writer.
-  void WriteHeaderNow(bool sendNow);
-  void SendBody(std::string_view text);
-  void Flush();
-  void LastWrite();
-  void AppendOutput(std::string_view bytes) { out_.append(bytes); }
-  void TrySend();
-  void PostMessage(Message message, bool atHead = false);
-
-  void ApplyTimeout(int seconds);
+  void PostMessage(ConnectionMessage message, bool atHead = false);
+  // Asks for another read step unless one is waiting already.
+  void PostRead();
 
   HttpServer& server_;
   ConnectionQueue& queue_;
@@ -117,57 +150,19 @@ class Connection {
   vidoria::Info info_;
   HttpReader reader_;
   HttpReader::Callbacks readerCallbacks_;
+  std::unique_ptr<Socket> socket_;
+  IdleTimer idle_;
+  ResponseWriter writer_;
 
-  int fd_;
-  WatchId watch_ = 0;
-  TimerId timer_ = 0;
-  int interval_ = 0;  // seconds of the idle timer's current period
-  std::string peerAddr_, peerPort_, localAddr_, localPort_;
-  uint32_t dataIn_ = 0, dataOut_ = 0;
-  int64_t totalIn_ = 0, totalOut_ = 0;
-  bool connectingFired_ = false, counted_ = false, established_ = false, closing_ = false;
+  Phase phase_ = Phase::kAccepted;
   // The listener counts a connection open when it accepts it, so that a burst of accepts cannot
-  // pass the limits; released when the socket closes.
+  // pass the limits; released by the close step (or, when a closing event threw, on freeing).
   bool reserved_ = true;
   int eventDepth_ = 0;
   DataProvider* active_ = nullptr;
-
-  // Writer state.
-  bool headerWritten_ = false;
-  int64_t contentToWrite_ = -1;
-  int64_t bytesToDeliver_ = -1;
-  bool outputBuffering_ = false;
-  std::string outputBuffer_;
-  // Socket output not yet taken by the kernel, from outPos_ on.
-  std::string out_;
-  size_t outPos_ = 0;
-  size_t sendBlock_ = 64240;
-  bool sending_ = false;
-  bool sendFailed_ = false;
-  bool sentSomething_ = false;
-  bool dataSentQueued_ = false;
-};
-
-// The serial job queue that owns a connection. The notifier thread posts readiness into it;
-// the coalescing flags keep at most one read and one write message waiting at a time.
-class ConnectionQueue final : public JobQueue {
- public:
-  ConnectionQueue(HttpServer& server, int fd, ConnectionSettings settings);
-  Connection& GetConnection() { return connection_; }
-
-  // Notifier thread: turns epoll events into messages.
-  void Notify(uint32_t events);
-  void PostInit();
-  void PostStop();
-
- protected:
-  bool Work(Job& job) override;
-
- private:
-  friend class Connection;
-  Connection connection_;
-  std::atomic<bool> readQueued_{false};
-  std::atomic<bool> writeQueued_{false};
+  std::string peerAddr_, peerPort_, localAddr_, localPort_;
+  uint32_t dataIn_ = 0, dataOut_ = 0;
+  int64_t totalIn_ = 0, totalOut_ = 0;
 };
 
 }  // namespace vidoria

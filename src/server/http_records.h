@@ -92,12 +92,22 @@ class ServerRequest : public HttpHeader {
   // Empties everything but Active.
   void Clear();
 
-  bool Close = false;
-  bool Started = false;
-  bool Active = false;
-  bool Complete = false;
-  bool Accepted = false;
-  int64_t ContentIn = 0;
+  // The request's phase, kept by its connection; handlers read it and set only Close. In order:
+  // request line (Started, Active) -> header and body arrive (Started falls after the first
+  // received step; Complete once the body is in) -> a provider accepts (Accepted, at any point
+  // after the header) -> the answer's last byte leaves (Started and Active fall) -> the
+  // response-done step (Accepted falls) -> Clear for the next request.
+  bool Close = false;     // reader (HTTP/1.0, "Connection: close"), WriteHeader(""), handlers:
+                          // the connection closes once the answer has left
+  bool Started = false;   // reader: the request line arrived, its first received step not run
+  bool Active = false;    // reader sets it with the request line; the writer and the
+                          // response-done step clear it. Clear keeps it: false while a request
+                          // is dispatched means its answer has already left
+  bool Complete = false;  // reader: the whole body has arrived; no further bytes are read until
+                          // the answer has left
+  bool Accepted = false;  // connection (Accept): a provider owns the request until the
+                          // response-done step
+  int64_t ContentIn = 0;  // reader: body bytes received so far
 
  private:
   std::unique_ptr<Info> info_;
@@ -123,14 +133,20 @@ class ServerResponse : public HttpHeader {
   // Empties header values and cookies and restores the defaults below.
   void Clear();
 
+  // Handlers set these (and the header values) before the header is written.
   int StatusCode = 200;
   std::string StatusText = "OK";
-  bool Sending = false;
-  bool HeaderSent = false;
-  bool Done = false;
-  bool Sent = false;
-  bool SendContent = true;
-  int64_t ContentOut = 0;
+  bool SendContent = true;  // false: a HEAD answer, the length announced and no body sent
+
+  // The answer's phase, kept by the connection's ResponseWriter; handlers only read it.
+  // Legal states: Sent implies Done; HeaderSent and Sending are equal; Done without HeaderSent
+  // only after Sent. All fall with Clear when the next request begins.
+  bool Sending = false;     // the header was written; the last byte has not left yet
+  bool HeaderSent = false;  // as Sending (an answer of unknown length keeps both to its end)
+  bool Done = false;        // the last body byte was written (it may still wait to leave); no
+                            // further Write is allowed
+  bool Sent = false;        // the last byte left through the socket (answers of known length)
+  int64_t ContentOut = 0;   // body bytes written so far
 };
 
 }  // namespace vidoria

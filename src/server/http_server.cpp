@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <thread>
 
+#include "server/connection_queue.h"
+#include "server/event_depth.h"
 #include "server/exceptions.h"
 #include "server/socket_errors.h"
 #include "server/text.h"
@@ -152,11 +154,7 @@ void HttpServer::StopListen() {
 
 void HttpServer::RunListenerEvent(const ServerHandler& handler) {
   if (!handler) return;
-  ++listenerEventDepth_;
-  struct Depth {
-    int& depth;
-    ~Depth() { --depth; }
-  } depth{listenerEventDepth_};
+  EventDepth depth(listenerEventDepth_);
   handler(*this);
 }
 
@@ -181,11 +179,7 @@ void HttpServer::StartJob() {
     // EWinSockException, and the limit errors should they come from below.
     CloseListeningSocket();
     if (OnListenError) {
-      ++listenerEventDepth_;
-      struct Depth {
-        int& depth;
-        ~Depth() { --depth; }
-      } depth{listenerEventDepth_};
+      EventDepth depth(listenerEventDepth_);
       OnListenError(*this, e);
     }
     bool stopPending;
@@ -197,11 +191,7 @@ void HttpServer::StartJob() {
     return;
   }
   RunListenerEvent(OnListenStart);
-  ++listenerEventDepth_;
-  struct Depth {
-    int& depth;
-    ~Depth() { --depth; }
-  } depth{listenerEventDepth_};
+  EventDepth depth(listenerEventDepth_);
   dispatch::ListenStart(components_, *this);
 }
 
@@ -319,10 +309,8 @@ void HttpServer::AcceptOne(int fd) {
     UncountConnection();
     return;
   }
-  ConnectionSettings settings{
-      ServerAddr,     ServerPort,    multiThreaded_, Timeout,
-      MaxRequestSize, MaxHeaderSize, FixupRequest,   static_cast<const ConnectionEvents&>(*this)};
-  auto queue = core_.pool.CreateQueue<ConnectionQueue>(*this, fd, std::move(settings));
+  auto queue =
+      core_.pool.CreateQueue<ConnectionQueue>(*this, MakePosixSocket(fd), SettingsForConnection());
   {
     std::lock_guard lock(mu_);
     connections_[queue->Id()] = queue;
@@ -332,6 +320,12 @@ void HttpServer::AcceptOne(int fd) {
   } catch (const EThreadLimitReached&) {
     // The init job waits in the queue until a worker frees up.
   }
+}
+
+ConnectionSettings HttpServer::SettingsForConnection() const {
+  return ConnectionSettings{
+      ServerAddr,     ServerPort,    multiThreaded_, Timeout,
+      MaxRequestSize, MaxHeaderSize, FixupRequest,   static_cast<const ConnectionEvents&>(*this)};
 }
 
 bool HttpServer::CountConnection() {
@@ -386,11 +380,7 @@ void HttpServer::StopJob() {
   if (listenWatch_) core_.notifier.Unwatch(listenWatch_);
   listenWatch_ = 0;
   if (wasListening) {
-    ++listenerEventDepth_;
-    struct Depth {
-      int& depth;
-      ~Depth() { --depth; }
-    } depth{listenerEventDepth_};
+    EventDepth depth(listenerEventDepth_);
     dispatch::ListenStop(components_, *this);
     if (OnListenStop) OnListenStop(*this);
   }

@@ -1,6 +1,7 @@
 // The listening HTTP server: settings, listening, accepting, restarting and stopping.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -15,6 +16,11 @@
 #include "server/session_store.h"
 
 namespace vidoria {
+
+class ConnectionQueue;
+namespace testing {
+class ConnectionDriver;
+}
 
 // Configure the public settings and handlers, attach providers (SetServer), then Listen().
 // Settings, handlers and providers are changed only while the server is not listening. Listen and
@@ -65,6 +71,7 @@ class HttpServer : public ConnectionEvents, public ListenerEvents {
  private:
   friend class AbsDataServerLink;
   friend class Connection;
+  friend class testing::ConnectionDriver;
   enum class State { kClosed, kStarting, kListening };
 
   bool PostToListener(std::unique_ptr<Job> job, bool atHead = false);
@@ -81,6 +88,8 @@ class HttpServer : public ConnectionEvents, public ListenerEvents {
   void CloseListeningSocket();
   void RunListenerEvent(const ServerHandler& handler);
 
+  // What a new connection copies from the server.
+  ConnectionSettings SettingsForConnection() const;
   // Connection bookkeeping, called from connection jobs.
   bool CountConnection();
   void UncountConnection();
@@ -106,7 +115,6 @@ class HttpServer : public ConnectionEvents, public ListenerEvents {
   bool stopPending_ = false;
   int listenerEventDepth_ = 0;
   TimerId restartTimer_ = 0;
-  std::atomic<bool> acceptQueued_{false};
   std::atomic<bool> destroying_{false};
 };
 

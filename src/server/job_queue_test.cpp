@@ -306,23 +306,48 @@ TEST(WorkerPoolTest, NoWorkerAtAllRaisesThreadLimitReached) {
 }
 
 TEST(WorkerPoolTest, KeepsSpareWorkersAndNeverMoreThanTheLimit) {
-  WorkerPool pool(WorkerPool::Options{.maxWorkers = 5, .spareWorkers = 3, .startThread = {}});
   Gate gate;
+  Trace started;
   std::vector<std::shared_ptr<JobQueue>> queues;
-  std::atomic<int> started{0};
-  for (int i = 0; i < 8; ++i) {
-    queues.push_back(pool.CreateQueue());
-    queues.back()->Post(MakeJob([&](JobQueue&) {
-      ++started;
-      gate.Wait();
-    }));
+  auto postBlocking = [&](WorkerPool& pool, int count) {
+    for (int i = 0; i < count; ++i) {
+      queues.push_back(pool.CreateQueue());
+      const int number = static_cast<int>(queues.size());
+      queues.back()->Post(MakeJob([&, number](JobQueue&) {
+        started.Add(number);
+        gate.Wait();
+      }));
+    }
+  };
+  {
+    // Every worker taken for a queue is replaced by a spare one started at once, and the spare
+    // ones serve the next queues while the first jobs still block.
+    WorkerPool pool(WorkerPool::Options{.maxWorkers = 10, .spareWorkers = 3, .startThread = {}});
+    postBlocking(pool, 2);
+    EXPECT_EQ(pool.WorkerCount(), 2 + 3);
+    postBlocking(pool, 3);
+    EXPECT_EQ(started.WaitFor(5).size(), 5u) << "three jobs ran on the spare workers";
+    EXPECT_EQ(pool.WorkerCount(), 5 + 3);
+    gate.Open();
+    pool.Shutdown();
   }
-  for (int i = 0; i < 400 && started < 5; ++i) std::this_thread::sleep_for(5ms);
-  EXPECT_EQ(started, 5);
-  EXPECT_EQ(pool.WorkerCount(), 5);
-  gate.Open();
-  for (int i = 0; i < 400 && started < 8; ++i) std::this_thread::sleep_for(5ms);
-  EXPECT_EQ(started, 8);
+  {
+    // No spare worker beyond the limit: the jobs over it wait for a worker to free up.
+    WorkerPool pool(WorkerPool::Options{.maxWorkers = 5, .spareWorkers = 3, .startThread = {}});
+    Gate second;
+    Trace ran;
+    for (int i = 0; i < 8; ++i) {
+      queues.push_back(pool.CreateQueue());
+      queues.back()->Post(MakeJob([&, i](JobQueue&) {
+        ran.Add(i);
+        second.Wait();
+      }));
+    }
+    EXPECT_EQ(ran.WaitFor(5).size(), 5u);
+    EXPECT_EQ(pool.WorkerCount(), 5);
+    second.Open();
+    EXPECT_EQ(ran.WaitFor(8).size(), 8u);
+  }
 }
 
 TEST(WorkerPoolTest, ShutdownLetsRunningJobsEndKillsWaitingOnesAndRefusesPosts) {

@@ -72,6 +72,11 @@ bool LoopMainThread::RunUntil(const std::function<bool()>& done,
   return done();
 }
 
+bool LoopMainThread::WaitForWork(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mu_);
+  return cv_.wait_for(lock, timeout, [&] { return !items_.empty(); });
+}
+
 void LoopMainThread::Close() {
   std::lock_guard lock(mu_);
   closed_ = true;

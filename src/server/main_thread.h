@@ -39,6 +39,9 @@ class LoopMainThread final : public MainThread {
   // Main thread only. Runs handed-over work until `done()` holds or `timeout` passes; returns
   // the last value of `done()`.
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+  // Main thread only. Waits until work has been handed over, without running it; false when
+  // none came within `timeout`.
+  bool WaitForWork(std::chrono::milliseconds timeout);
   // Releases every waiting caller without running its work and refuses later work.
   void Close();
 

@@ -106,15 +106,14 @@ TEST(SyncTest, ClosedMainThreadReleasesWaitingWorkers) {
   auto main = std::make_unique<LoopMainThread>();
   WorkerPool pool;
   auto queue = pool.CreateQueue();
-  std::promise<void> waiting;
   std::atomic<bool> ran{false}, returned{false};
   queue->Post(MakeJob([&](JobQueue& q) {
-    waiting.set_value();
     SyncOnMainThread(*main, q, [&] { ran = true; });
     returned = true;
   }));
-  waiting.get_future().wait();
-  std::this_thread::sleep_for(20ms);
+  // The worker's hand-over is queued, so it waits inside SyncOnMainThread when Close comes.
+  ASSERT_TRUE(main->WaitForWork(10s));
+  EXPECT_FALSE(returned);
   main->Close();
   pool.Shutdown();
   EXPECT_TRUE(returned);

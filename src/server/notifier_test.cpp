@@ -41,20 +41,6 @@ TEST(NotifierTest, ArmingATimerStartsTheThreadThatDeliversItsTicks) {
   EXPECT_FALSE(notifier.OnNotifierThread());
 }
 
-TEST(NotifierTest, RealTimerKeptAliveByResetsFiresOnceLeftAlone) {
-  Notifier notifier;
-  std::atomic<int> fired{0};
-  TimerId id = notifier.timers().Create();
-  notifier.timers().Enable(id, 400ms, false, false, [&] { ++fired; });
-  const auto until = std::chrono::steady_clock::now() + 1200ms;
-  while (std::chrono::steady_clock::now() < until) {
-    notifier.timers().Reset(id);
-    std::this_thread::sleep_for(10ms);
-  }
-  EXPECT_EQ(fired, 0);
-  EXPECT_TRUE(WaitFor([&] { return fired > 0; }));
-}
-
 TEST(NotifierTest, ReadinessReachesTheHandlerUntilUnwatched) {
   Notifier notifier;
   int fds[2];

@@ -26,10 +26,13 @@ class EventLog {
     cv_.notify_all();
   }
   bool WaitFor(const std::string& event, std::chrono::milliseconds timeout = 10s) {
+    return WaitForCount(event, 1, timeout);
+  }
+  // Waits until `event` was recorded `count` times.
+  bool WaitForCount(const std::string& event, int count, std::chrono::milliseconds timeout = 10s) {
     std::unique_lock lock(mu_);
-    return cv_.wait_for(lock, timeout, [&] {
-      return std::find(events_.begin(), events_.end(), event) != events_.end();
-    });
+    return cv_.wait_for(lock, timeout,
+                        [&] { return std::count(events_.begin(), events_.end(), event) >= count; });
   }
   std::vector<std::string> Events() {
     std::lock_guard lock(mu_);

@@ -98,10 +98,6 @@ class PoolCore : public std::enable_shared_from_this<PoolCore> {
     std::lock_guard lock(mu_);
     return live_;
   }
-  int IdleCount() const {
-    std::lock_guard lock(mu_);
-    return static_cast<int>(idle_.size());
-  }
   size_t QueueCount() const {
     std::lock_guard lock(mu_);
     return all_.size();
@@ -328,9 +324,6 @@ void WorkerPool::Shutdown(std::chrono::milliseconds wait, const std::function<vo
 
 int WorkerPool::WorkerCount() const {
   return core_->WorkerCount();
-}
-int WorkerPool::IdleCount() const {
-  return core_->IdleCount();
 }
 size_t WorkerPool::QueueCount() const {
   return core_->QueueCount();

@@ -56,7 +56,6 @@ class WorkerPool {
                 const std::function<void()>& pump = {});
 
   int WorkerCount() const;  // workers that exist now
-  int IdleCount() const;    // of those, the ones waiting for work
   size_t QueueCount() const;
 
  private:

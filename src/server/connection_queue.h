@@ -1,0 +1,43 @@
+// The serial job queue that owns and runs one connection.
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+#include "server/connection.h"
+#include "server/job_queue.h"
+
+namespace vidoria {
+
+// Created by the listener through the worker pool; freed once its connection closed. The
+// notifier thread posts readiness into it (Notify); the coalescing flags keep at most one read
+// and one write message waiting at a time.
+class ConnectionQueue : public JobQueue {
+ public:
+  // `timers` run the idle timer; nullptr takes the server's notifier's.
+  ConnectionQueue(HttpServer& server, std::unique_ptr<Socket> socket, ConnectionSettings settings,
+                  Timers* timers = nullptr);
+  Connection& GetConnection() { return connection_; }
+
+  // Notifier thread: turns epoll event masks into messages.
+  void Notify(uint32_t events);
+  void PostInit();
+  void PostStop();
+
+  // Queues one message for the connection (any thread). Tests replace the queueing to run the
+  // messages themselves, on their own thread.
+  virtual void PostMessage(ConnectionMessage message, bool atHead);
+  // The job that carries `message`.
+  static std::unique_ptr<Job> MakeMessageJob(ConnectionMessage message);
+
+ protected:
+  bool Work(Job& job) override;
+
+ private:
+  friend class Connection;
+  Connection connection_;
+  std::atomic<bool> readQueued_{false};
+  std::atomic<bool> writeQueued_{false};
+};
+
+}  // namespace vidoria

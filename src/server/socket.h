@@ -1,0 +1,53 @@
+// The byte stream under a connection, behind an interface so that tests can replace the kernel.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "server/notifier.h"
+
+namespace vidoria {
+
+// One connected stream socket. Every member is called from the connection's own jobs; the
+// readiness handler given to Watch runs on the notifier thread (or, for a test peer, on the
+// thread that feeds it) and must only post work.
+class Socket {
+ public:
+  enum class Status {
+    kDone,        // `bytes` moved (always > 0)
+    kWouldBlock,  // nothing now; readiness will be reported again
+    kClosed,      // receive only: the peer ended its side in order
+    kFailed,      // the connection is broken
+  };
+  struct Result {
+    Status status;
+    size_t bytes;
+  };
+
+  virtual ~Socket() = default;
+
+  // Applies the per-connection options once; returns the largest block one send should carry:
+  // the kernel's send buffer when it is known and at most `limit`, else `limit`.
+  virtual size_t Prepare(size_t limit) = 0;
+  // IPv4 address and port of either end, as text; false when unknown.
+  virtual bool LocalName(std::string& addr, std::string& port) = 0;
+  virtual bool PeerName(std::string& addr, std::string& port) = 0;
+
+  // Edge-triggered readiness for reading, writing, hang-up and errors, as epoll event masks.
+  virtual void Watch(Notifier& notifier, Notifier::Handler handler) = 0;
+  // After it returns no new readiness is reported; safe to call when not watched.
+  virtual void Unwatch() = 0;
+
+  virtual Result Receive(char* buffer, size_t size) = 0;
+  // Never raises SIGPIPE and never blocks.
+  virtual Result Send(const char* data, size_t size) = 0;
+
+  // Ends both directions and releases the socket; the destructor releases it without that.
+  virtual void Close() = 0;
+};
+
+// The kernel socket `fd`, owned from now on.
+std::unique_ptr<Socket> MakePosixSocket(int fd);
+
+}  // namespace vidoria
