@@ -56,6 +56,9 @@ class DataServer {
   // Bytes sent to clients since the last call (any thread): the traffic meter's reading.
   uint64_t TakeBytesSent() { return bytesSent_.exchange(0, std::memory_order_relaxed); }
 
+  // For tests that drive the server's connections in memory.
+  HttpServer& ServerForTesting() { return server_; }
+
   // The provider module, created at the first start.
   ProviderModule& Providers();
 

@@ -202,7 +202,7 @@ TEST_F(FileDeliveryTest, ClientLeavingWhileSendingItsBodyIsLogged) {
   Start();
   {
     // In memory: the body bytes and the client's leaving arrive as separate steps, always.
-    testing::ConnectionDriver driver(server_->Server);
+    testing::ConnectionDriver driver(server_->ServerForTesting());
     auto& client = driver.Connect();
     driver.Exchange(
         client, "GET /page.html HTTP/1.1\r\nContent-Length: 500\r\n\r\n" + std::string(200, 'b'));
