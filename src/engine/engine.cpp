@@ -69,7 +69,12 @@ Engine::Engine(EngineOptions options)
     return value;
   };
   hooks_.autorun = [this](bool checked) {
-    if (checked && !server_->Listening()) StartServer();
+    if (!checked) return;
+    if (options_.startAction) {
+      options_.startAction();
+    } else if (!server_->Listening()) {
+      StartServer();
+    }
   };
   hooks_.autostart = [environment](bool checked) {
     if (checked) {
