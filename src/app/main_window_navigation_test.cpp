@@ -134,7 +134,8 @@ class MainWindowNavigationTest : public QObject {
     if (view == "library" || view == "playlist") {
       for (const std::string& text : list->Texts()) shown << QString::fromStdString(text);
       QCOMPARE(shown, items);
-      QCOMPARE(rig.StatusText(), QString::number(items.size()) + " items");
+      QCOMPARE(rig.StatusText(), items.size() == 1 ? QStringLiteral("1 item")
+                                                   : QString::number(items.size()) + " items");
     } else {
       QCOMPARE(rig.StatusText(), QString());
     }
