@@ -118,6 +118,7 @@ bool MainWindow::Create() {
   ShowUsers();
   RefreshStatus();
   tickTimer_.start();
+  if (closeRequested_) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
   return true;
 }
 
@@ -144,7 +145,11 @@ void MainWindow::FirstShow() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (created_ && !closed_) {
+  if (!created_) {
+    // Asked to close while the creation steps wait for a dialog (SIGTERM at the first-run
+    // question): the close follows once they are done.
+    closeRequested_ = true;
+  } else if (!closed_) {
     closed_ = true;
     tickTimer_.stop();
     server_->Stop();

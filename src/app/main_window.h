@@ -142,6 +142,7 @@ class MainWindow : public QMainWindow {
   bool shown_ = false;
   bool created_ = false;
   bool closed_ = false;
+  bool closeRequested_ = false;
   QStringList pendingErrors_;
   bool showingErrors_ = false;
   QString lastFolder_;  // where the file and folder dialogs start
