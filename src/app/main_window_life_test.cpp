@@ -77,6 +77,12 @@ class MainWindowLifeTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(window.engine().PlaylistListing("Gone").items.empty(), kWaitMs);
     QCOMPARE(window.engine().PlaylistListing("Trip").items, std::vector<std::string>{"a.mp4"});
     QVERIFY(rig.Shown(ScriptedDialogs::Kind::kError).empty());
+    // The log view follows the activity log, lines from the server's threads included.
+    QListWidget* log = window.logPane()->lines;
+    QTRY_COMPARE_WITH_TIMEOUT(log->count(), int(window.engine().Activity().Lines().size()),
+                              kWaitMs);
+    QVERIFY(log->item(0)->text().endsWith(" : Vidoria 1.4 Started"));
+    QCOMPARE(log->currentRow(), log->count() - 1);
     rig.CloseAndDestroy();
     QVERIFY(TestHome::Read(data + "PLAYLISTS.kavra").contains("Trip"));
     QVERIFY(!TestHome::Read(data + "PLAYLISTS.kavra").contains("missing.mp4"));
