@@ -20,10 +20,9 @@ class MainWindowScreenshotsTest : public QObject {
                                        {"MOVIE", "/v/Front.mp4", "Front.mp4", "1:01:40"},
                                        {"TV", "/v/Episode 1.mp4", "Episode 1.mp4", "1:01:40"}}));
     // The log and accounts views are reached through playlists of those names.
-    TestHome::Write(data + "PLAYLISTS.kavra",
-                    TestHome::Grid(4, {{"Favorites", "", "Holiday.mp4", "Front.mp4"},
-                                       {"Log"},
-                                       {"Users"}}));
+    TestHome::Write(
+        data + "PLAYLISTS.kavra",
+        TestHome::Grid(4, {{"Favorites", "", "Holiday.mp4", "Front.mp4"}, {"Log"}, {"Users"}}));
     TestHome::Write(data + "USERS.kavra",
                     TestHome::Grid(2, {{"ann", EncodeText(kCypherKey, "pw")},
                                        {"bob", EncodeText(kCypherKey, "pw")}}));

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QClipboard>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -77,6 +78,9 @@ class MainWindowServerTest : public QObject {
     QCOMPARE(view->peakRate->text(), peak);
     QCOMPARE(view->totalAmount->text(), QStringLiteral("2 Mbit"));
 
+    // The address can be copied for a phone's browser.
+    view->copyAddress->click();
+    QCOMPARE(QApplication::clipboard()->text(), address);
     // The link opens the browser.
     emit bar->addressLink->linkActivated(address);
     QCOMPARE(rig.opened, QList<QUrl>{QUrl(address)});
@@ -111,6 +115,26 @@ class MainWindowServerTest : public QObject {
     QVERIFY(!window.streamingPane()->autostart->isHidden());
     QTRY_VERIFY_WITH_TIMEOUT(!window.statusBar()->startStreaming->isEnabled(), kWaitMs);
     QCOMPARE(QString::fromStdString(window.engine().ListeningPort()), QString::number(port));
+  }
+
+  void TickingAutorunStartsTheServerWhileStartIsEnabled() {
+    WindowRig rig;
+    const int port = TestHome::FreePort();
+    TestHome::Write(rig.home.Data() + "settings.kavra", TestHome::Settings(port));
+    MainWindow& window = rig.Make();
+    StreamingPane* view = window.streamingPane();
+    QVERIFY(view->autostart->isHidden());
+    view->autorun->click();
+    QVERIFY(!view->autostart->isHidden());
+    QVERIFY(!view->port->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!window.statusBar()->startStreaming->isEnabled(), kWaitMs);
+    QCOMPARE(QString::fromStdString(window.engine().ListeningPort()), QString::number(port));
+    // Unticking stops nothing; ticking again while listening starts nothing more.
+    view->autorun->click();
+    QVERIFY(view->autostart->isHidden());
+    view->autorun->click();
+    QVERIFY(window.engine().Listening());
+    QVERIFY(rig.Shown(ScriptedDialogs::Kind::kMessage).empty());
   }
 
   void BusyPortShowsTheListenError() {

@@ -105,16 +105,21 @@ void NavTree::mousePressEvent(QMouseEvent* event) {
   QTreeWidget::mousePressEvent(event);
 }
 
+// The tree accepts every drag, always as a copy: a move would make the list that the entries
+// came from delete them.
 void NavTree::dragEnterEvent(QDragEnterEvent* event) {
-  event->acceptProposedAction();  // the tree accepts every drag
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
 }
 
 void NavTree::dragMoveEvent(QDragMoveEvent* event) {
-  event->acceptProposedAction();
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
 }
 
 void NavTree::dropEvent(QDropEvent* event) {
-  event->acceptProposedAction();
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
   if (event->mimeData()->hasUrls()) {
     emit PathsDropped(DroppedPaths(event->mimeData()));
     return;
