@@ -196,6 +196,62 @@ class MainWindowActionsTest : public QObject {
     QVERIFY(!TestHome::Read(rig.home.Data() + "USERS.kavra").contains("ann"));
   }
 
+  void LibraryButtonsAddSearchAndRemove() {
+    WindowRig rig;
+    TestHome::Write(rig.home.Data() + "settings.kavra", TestHome::Settings(80));
+    const QString media = rig.home.Home() + "/media/";
+    TestHome::Write(media + "Alpha One.mp4", "x");
+    TestHome::Write(media + "shows/Beta.mp4", "x");
+    TestHome::Write(media + "shows/skip.mp3", "x");
+    MainWindow& window = rig.Make();
+    LibraryPane* library = window.libraryPane();
+
+    rig.dialogs.QueueFiles({media + "Alpha One.mp4"});
+    library->addFile->click();
+    rig.dialogs.QueueFolder(media + "shows");
+    library->addFolder->click();
+    QCOMPARE(window.folderScanPane()->folders->Texts(),
+             std::vector<std::string>{(media + "shows/").toStdString()});
+    QTRY_COMPARE_WITH_TIMEOUT(library->list->count(), 2, kWaitMs);
+    const auto files = rig.Shown(ScriptedDialogs::Kind::kFiles);
+    QCOMPARE(files.size(), size_t(1));
+    QCOMPARE(files[0].title, QStringLiteral("Select File(s)"));
+    QCOMPARE(files[0].filter, QStringLiteral("MP4|*.mp4"));
+    QCOMPARE(rig.Shown(ScriptedDialogs::Kind::kFolder)[0].title,
+             QStringLiteral("Select folder containing video files"));
+
+    // Search: a name's start after a blank; fewer than two characters list everything.
+    library->search->setText(" one");
+    emit library->search->textEdited(" one");
+    QCOMPARE(library->list->Texts(), std::vector<std::string>{"Alpha One.mp4"});
+    QCOMPARE(rig.StatusText(), QStringLiteral("1 item"));
+    library->search->setText("a");
+    emit library->search->textEdited("a");
+    QCOMPARE(library->list->count(), 2);
+
+    // A click in the list counts the selection.
+    library->list->selectAll();
+    emit library->list->itemClicked(library->list->item(0));
+    QCOMPARE(rig.StatusText(), QStringLiteral("2 items selected"));
+
+    // Remove the checked entry; a playlist holding it loses it.
+    window.engine().AddToPlaylist("Favorites", {"Alpha One.mp4", "Beta.mp4"});
+    library->list->clearSelection();
+    library->list->Check(0, true);
+    library->remove->click();
+    QCOMPARE(library->list->Texts(), std::vector<std::string>{"Beta.mp4"});
+    QCOMPARE(window.engine().PlaylistListing("Favorites").items,
+             std::vector<std::string>{"Beta.mp4"});
+
+    // Removing the watched folder keeps its entries in the library.
+    window.folderScanPane()->folders->Check(0, true);
+    window.folderScanPane()->remove->click();
+    QCOMPARE(window.folderScanPane()->folders->count(), 0);
+    QCOMPARE(window.engine().WatchedFolders().size(), size_t(0));
+    QCOMPARE(library->list->Texts(), std::vector<std::string>{"Beta.mp4"});
+    QVERIFY(rig.dialogs.AllAnswersUsed());
+  }
+
   void HelpOpensTheManualBesideTheProgram() {
     WindowRig rig;
     TestHome::Write(rig.home.Data() + "settings.kavra", TestHome::Settings(80));
