@@ -14,6 +14,8 @@ namespace vidoria {
 class QtDialogs : public Dialogs {
  public:
   explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+  // The owner of the dialogs opened from now on (the window is made after its dialogs).
+  void SetParent(QWidget* parent) { parent_ = parent; }
 
   void ShowMessage(const QString& text) override;
   void ShowError(const QString& text) override;

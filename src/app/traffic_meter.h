@@ -8,8 +8,8 @@
 
 namespace vidoria {
 
-// Main thread only. Request threads do not touch the meter; they count into a SentBytes, whose
-// amount the window reads once per tick and passes to Tick.
+// Main thread only. Request threads do not touch the meter; the server counts what it sends, and
+// the window reads that once per tick (Engine::TakeBytesSent) and passes it to Tick.
 class TrafficMeter {
  public:
   // Zero counters; every text reads "0 B" until the first Start.

@@ -7,8 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/sent_bytes.h"
-
 namespace vidoria {
 namespace {
 
@@ -106,25 +104,6 @@ TEST(TrafficMeterTest, StartAgainResetsAllThreeTexts) {
   meter.Tick(0);
   EXPECT_EQ(meter.Total(), 0u);
   EXPECT_EQ(meter.Peak(), 0u);
-}
-
-TEST(SentBytesTest, TakeCollectsEveryThreadsBytesOnce) {
-  SentBytes sent;
-  constexpr int kThreads = 4;
-  constexpr int kSends = 100000;
-  std::vector<std::thread> threads;
-  uint64_t taken = 0;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&sent] {
-      for (int i = 0; i < kSends; ++i) sent.Add(3);
-    });
-  }
-  // Taking while the threads still add must neither lose nor double any bytes.
-  for (int i = 0; i < 1000; ++i) taken += sent.Take();
-  for (std::thread& thread : threads) thread.join();
-  taken += sent.Take();
-  EXPECT_EQ(taken, uint64_t{kThreads} * kSends * 3);
-  EXPECT_EQ(sent.Take(), 0u);
 }
 
 }  // namespace

@@ -65,7 +65,12 @@ Engine::Engine(EngineOptions options)
   server_->SetEvents(std::move(events));
 
   hooks_.autorun = [this](bool checked) {
-    if (checked && !server_->Listening()) StartServer();
+    if (!checked) return;
+    if (options_.startAction) {
+      options_.startAction();
+    } else if (!server_->Listening()) {
+      StartServer();
+    }
   };
   hooks_.autostart = [env = options_.env](bool checked) {
     if (checked) {

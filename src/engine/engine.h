@@ -59,6 +59,11 @@ struct EngineOptions {
   std::function<void()> rebuildLibraryList;
   // Something from a request thread waits for the next Tick(). Any thread; may be empty.
   std::function<void()> wake;
+  // The window's Start action, run instead of StartServer() when the "Start server when program
+  // starts" switch is ticked (by the stored settings or by SetAutorun): the window prepares its
+  // controls and calls StartServer() itself, and skips the start while its Start button is
+  // disabled. Main thread; empty = StartServer() unless already listening.
+  std::function<void()> startAction;
 };
 
 // The server's notifications, handed to the main thread by Tick(). Each may be empty.

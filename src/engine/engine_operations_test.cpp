@@ -176,5 +176,22 @@ TEST_F(EngineOperationsTest, TableChangesReachTheSnapshotPagesAndStoredFiles) {
   EXPECT_EQ(engine.PublishedLibrary()->playlistTable.RowCount(), 1);
 }
 
+// A window runs its own Start action for the "Start server when program starts" switch, so its
+// controls follow; the engine then starts nothing by itself.
+TEST_F(EngineOperationsTest, AutorunRunsTheWindowsStartActionInsteadOfStarting) {
+  Write(data_ / "settings.kavra", SettingsText(FreePort(), "Autorun ON"));
+  int startActions = 0;
+  EngineOptions options = Options();
+  options.startAction = [&] { ++startActions; };
+  Engine engine(std::move(options));
+  ASSERT_TRUE(engine.Create());
+  EXPECT_EQ(startActions, 1);
+  EXPECT_FALSE(engine.Listening());
+  engine.SetAutorun(false);
+  engine.SetAutorun(true);
+  EXPECT_EQ(startActions, 2);
+  EXPECT_FALSE(engine.Listening());
+}
+
 }  // namespace
 }  // namespace vidoria

@@ -1,0 +1,27 @@
+#include "app/log_pane.h"
+
+#include <QMetaObject>
+#include <QVBoxLayout>
+
+namespace vidoria {
+
+LogPane::LogPane(QWidget* parent) : QWidget(parent) {
+  title = new TitleBar(QStringLiteral("Log"), this);
+  lines = new QListWidget(this);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(title);
+  layout->addWidget(lines, 1);
+}
+
+void LogPane::Append(const QString& line) {
+  lines->addItem(line);
+  lines->setCurrentRow(lines->count() - 1);
+}
+
+void LogPane::Post(const std::string& line) {
+  QMetaObject::invokeMethod(
+      this, [this, text = QString::fromStdString(line)] { Append(text); }, Qt::QueuedConnection);
+}
+
+}  // namespace vidoria

@@ -1,0 +1,267 @@
+// The window's play, fast-start and account buttons, with small scripts standing in for the
+// player and the fast-start tool.
+#include <signal.h>
+
+#include "app/window_test_rig.h"
+
+namespace vidoria::testing {
+
+namespace {
+
+// Announces a title and one status line, then plays until it is ended.
+constexpr const char* kPlayer =
+    "#!/bin/sh\n"
+    "echo $$ >> \"$(dirname \"$0\")/pids\"\n"
+    "printf 'Playing %s.\\n' \"$2\"\n"
+    "printf 'Title: Holiday\\n'\n"
+    "printf 'A:   5.3 V:   5.3 A-V:  0.000\\r'\n"
+    "exec sleep 60\n";
+
+void WriteLibrary(const TestHome& home, const QStringList& names, const QString& folder = "/v/") {
+  std::vector<std::vector<std::string>> rows;
+  for (const QString& name : names) {
+    rows.push_back({"MOVIE", (folder + name).toStdString(), name.toStdString(), "1:01:40"});
+  }
+  TestHome::Write(home.Data() + "LIBRARY.kavra", TestHome::Grid(4, rows));
+  TestHome::Write(home.Data() + "settings.kavra", TestHome::Settings(80));
+}
+
+QList<int> PlayerPids(const TestHome& home) {
+  QList<int> pids;
+  for (const QByteArray& line : TestHome::Read(home.Data() + "pids").split('\n')) {
+    if (!line.isEmpty()) pids << line.toInt();
+  }
+  return pids;
+}
+
+bool Running(int pid) {
+  return ::kill(pid, 0) == 0;
+}
+
+// The log lines that follow " : " and start with `prefix`, in order.
+QStringList LogLines(Engine& engine, const QString& prefix) {
+  QStringList found;
+  for (const std::string& line : engine.Activity().Lines()) {
+    const QString text = QString::fromStdString(line).section(QStringLiteral(" : "), 1);
+    if (text.startsWith(prefix)) found << text;
+  }
+  return found;
+}
+
+}  // namespace
+
+class MainWindowActionsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void cleanupTestCase() { ShutDownTestCore(); }
+
+  void PlayShowsThePlayersStatusAndStopEndsIt_data() {
+    QTest::addColumn<QString>("stopper");
+    QTest::newRow("library Stop") << "library";
+    QTest::newRow("playlist Stop") << "playlist";
+    QTest::newRow("title bar") << "title";
+  }
+  void PlayShowsThePlayersStatusAndStopEndsIt() {
+    QFETCH(QString, stopper);
+    WindowRig rig;
+    WriteLibrary(rig.home, {"a.mp4", "b.m4v"});
+    TestHome::Write(rig.home.Data() + "mplayer", kPlayer, /*executable=*/true);
+    MainWindow& window = rig.Make();
+    QVERIFY(!window.libraryPane()->stop->isEnabled());
+
+    window.libraryPane()->list->clearSelection();  // none selected: the first item plays
+    window.libraryPane()->play->click();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.StatusText(), QStringLiteral("Holiday 0:00:05"), kWaitMs);
+    QVERIFY(window.libraryPane()->stop->isEnabled());
+    QVERIFY(window.playlistPane()->stop->isEnabled());
+    QCOMPARE(LogLines(window.engine(), "Holiday").last(), QStringLiteral("Holiday 0:00:05"));
+    const QList<int> pids = PlayerPids(rig.home);
+    QCOMPARE(pids.size(), 1);
+
+    if (stopper == "library") window.libraryPane()->stop->click();
+    if (stopper == "playlist") window.playlistPane()->stop->click();
+    if (stopper == "title") QTest::mouseClick(window.libraryPane()->title, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.libraryPane()->stop->isEnabled(), kWaitMs);
+    QVERIFY(!window.playlistPane()->stop->isEnabled());
+    QCOMPARE(rig.StatusText(), QString());
+    QVERIFY(!window.player().Busy());
+    QTRY_VERIFY_WITH_TIMEOUT(!Running(pids[0]), kWaitMs);
+  }
+
+  void ANewPlayEndsTheRunningOne() {
+    WindowRig rig;
+    WriteLibrary(rig.home, {"a.mp4", "b.mp4"});
+    TestHome::Write(rig.home.Data() + "mplayer", kPlayer, /*executable=*/true);
+    MainWindow& window = rig.Make();
+    CheckList* list = window.libraryPane()->list;
+    window.libraryPane()->play->click();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.StatusText(), QStringLiteral("Holiday 0:00:05"), kWaitMs);
+    list->clearSelection();
+    list->item(1)->setSelected(true);
+    window.libraryPane()->play->click();
+    QTRY_COMPARE_WITH_TIMEOUT(PlayerPids(rig.home).size(), 2, kWaitMs);
+    const QList<int> pids = PlayerPids(rig.home);
+    QVERIFY(!Running(pids[0]));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.StatusText(), QStringLiteral("Holiday 0:00:05"), kWaitMs);
+    QVERIFY(LogLines(window.engine(), "Playing ").isEmpty());  // that line sets no status text
+    QVERIFY(window.player().Busy());
+    window.close();  // closing ends the player too
+    QTRY_VERIFY_WITH_TIMEOUT(!Running(pids[1]), kWaitMs);
+  }
+
+  void PlayerThatCannotStartIsReported() {
+    WindowRig rig;
+    WriteLibrary(rig.home, {"a.mp4"});
+    MainWindow& window = rig.Make();
+    window.libraryPane()->play->click();
+    QCOMPARE(rig.Shown(ScriptedDialogs::Kind::kError).size(), size_t(1));
+    QVERIFY(!window.player().Busy());
+    QVERIFY(!window.libraryPane()->stop->isEnabled());
+  }
+
+  void EnableStreamingWalksTheChosenMp4Files_data() {
+    QTest::addColumn<bool>("fromPlaylist");
+    QTest::addColumn<QStringList>("order");
+    // The library list is sorted (upper case first) and walked top down; the playlist keeps
+    // its slot order and is walked bottom up.
+    QTest::newRow("library") << false << QStringList{"B.MP4", "a.mp4"};
+    QTest::newRow("playlist") << true << QStringList{"a.mp4", "B.MP4"};
+  }
+  void EnableStreamingWalksTheChosenMp4Files() {
+    QFETCH(bool, fromPlaylist);
+    QFETCH(QStringList, order);
+    WindowRig rig;
+    const QString media = rig.home.Home() + "/media/";
+    for (const char* name : {"a.mp4", "B.MP4", "c.m4v", "d.mp3"}) {
+      TestHome::Write(media + name, name);
+    }
+    WriteLibrary(rig.home, {"a.mp4", "B.MP4", "c.m4v", "d.mp3"}, media);
+    TestHome::Write(rig.home.Data() + "PLAYLISTS.kavra",
+                    TestHome::Grid(6, {{"Mine", "", "B.MP4", "c.m4v", "a.mp4", "d.mp3"}}));
+    TestHome::Write(rig.home.Program() + "faststart", "#!/bin/sh\ncp \"$1\" \"$2\"\n",
+                    /*executable=*/true);
+    MainWindow& window = rig.Make();
+    CheckList* list = window.libraryPane()->list;
+    QToolButton* button = window.libraryPane()->enableStreaming;
+    if (fromPlaylist) {
+      window.tree()->setCurrentItem(window.tree()->FindPlaylist("Mine"));
+      list = window.playlistPane()->list;
+      button = window.playlistPane()->enableStreaming;
+    }
+    QCOMPARE(list->count(), 4);
+    for (int row = 0; row < list->count(); ++row) list->Check(row, true);
+    button->click();
+
+    QStringList enabled;
+    for (const QString& line : LogLines(window.engine(), "Enabling Streaming on ")) {
+      enabled << line.mid(QStringLiteral("Enabling Streaming on ").size());
+    }
+    QCOMPARE(enabled, order);
+    QCOMPARE(LogLines(window.engine(), "Streaming enabled").size(), 2);
+    QVERIFY(LogLines(window.engine(), "Could not").isEmpty());
+    QCOMPARE(TestHome::Read(media + "B.MP4"), QByteArray("B.MP4"));
+    QVERIFY(!QFileInfo::exists(media + "qfsTemp.mp4"));
+    QVERIFY(button->isEnabled());
+    QVERIFY(rig.Shown(ScriptedDialogs::Kind::kError).empty());
+  }
+
+  void AccountsAreAddedAndRemoved() {
+    WindowRig rig;
+    TestHome::Write(rig.home.Data() + "settings.kavra", TestHome::Settings(80));
+    MainWindow& window = rig.Make();
+    window.tree()->setCurrentItem(window.tree()->Find("PLAYLISTS"));
+    AccountsPane* accounts = window.accountsPane();
+    rig.dialogs.QueueText("ann");
+    rig.dialogs.QueueText("pw");
+    accounts->add->click();
+    rig.dialogs.QueueTextCancel();
+    rig.dialogs.QueueTextCancel();
+    accounts->add->click();
+    const auto asked = rig.Shown(ScriptedDialogs::Kind::kText);
+    QCOMPARE(asked.size(), size_t(4));
+    QCOMPARE(asked[0].title, QStringLiteral("New Username:"));
+    QCOMPARE(asked[0].initial, QStringLiteral("Kavra"));
+    QCOMPARE(asked[1].title, QStringLiteral("Password for ann:"));
+    QCOMPARE(asked[1].initial, QStringLiteral("Pleximor"));
+    QCOMPARE(asked[3].title, QStringLiteral("Password for Kavra:"));
+    QCOMPARE(accounts->users->Texts(), (std::vector<std::string>{"Kavra", "ann"}));
+
+    accounts->users->Check(1, true);
+    accounts->remove->click();
+    QCOMPARE(window.engine().UserNames(), std::vector<std::string>{"Kavra"});
+    QCOMPARE(accounts->users->Texts(), std::vector<std::string>{"Kavra"});
+    rig.CloseAndDestroy();
+    QVERIFY(TestHome::Read(rig.home.Data() + "USERS.kavra").contains("Kavra"));
+    QVERIFY(!TestHome::Read(rig.home.Data() + "USERS.kavra").contains("ann"));
+  }
+
+  void LibraryButtonsAddSearchAndRemove() {
+    WindowRig rig;
+    TestHome::Write(rig.home.Data() + "settings.kavra", TestHome::Settings(80));
+    const QString media = rig.home.Home() + "/media/";
+    TestHome::Write(media + "Alpha One.mp4", "x");
+    TestHome::Write(media + "shows/Beta.mp4", "x");
+    TestHome::Write(media + "shows/skip.mp3", "x");
+    MainWindow& window = rig.Make();
+    LibraryPane* library = window.libraryPane();
+
+    rig.dialogs.QueueFiles({media + "Alpha One.mp4"});
+    library->addFile->click();
+    rig.dialogs.QueueFolder(media + "shows");
+    library->addFolder->click();
+    QCOMPARE(window.folderScanPane()->folders->Texts(),
+             std::vector<std::string>{(media + "shows/").toStdString()});
+    QTRY_COMPARE_WITH_TIMEOUT(library->list->count(), 2, kWaitMs);
+    const auto files = rig.Shown(ScriptedDialogs::Kind::kFiles);
+    QCOMPARE(files.size(), size_t(1));
+    QCOMPARE(files[0].title, QStringLiteral("Select File(s)"));
+    QCOMPARE(files[0].filter, QStringLiteral("MP4|*.mp4"));
+    QCOMPARE(rig.Shown(ScriptedDialogs::Kind::kFolder)[0].title,
+             QStringLiteral("Select folder containing video files"));
+
+    // Search: a name's start after a blank; fewer than two characters list everything.
+    library->search->setText(" one");
+    emit library->search->textEdited(" one");
+    QCOMPARE(library->list->Texts(), std::vector<std::string>{"Alpha One.mp4"});
+    QCOMPARE(rig.StatusText(), QStringLiteral("1 item"));
+    library->search->setText("a");
+    emit library->search->textEdited("a");
+    QCOMPARE(library->list->count(), 2);
+
+    // A click in the list counts the selection.
+    library->list->selectAll();
+    emit library->list->itemClicked(library->list->item(0));
+    QCOMPARE(rig.StatusText(), QStringLiteral("2 items selected"));
+
+    // Remove the checked entry; a playlist holding it loses it.
+    window.engine().AddToPlaylist("Favorites", {"Alpha One.mp4", "Beta.mp4"});
+    library->list->clearSelection();
+    library->list->Check(0, true);
+    library->remove->click();
+    QCOMPARE(library->list->Texts(), std::vector<std::string>{"Beta.mp4"});
+    QCOMPARE(window.engine().PlaylistListing("Favorites").items,
+             std::vector<std::string>{"Beta.mp4"});
+
+    // Removing the watched folder keeps its entries in the library.
+    window.folderScanPane()->folders->Check(0, true);
+    window.folderScanPane()->remove->click();
+    QCOMPARE(window.folderScanPane()->folders->count(), 0);
+    QCOMPARE(window.engine().WatchedFolders().size(), size_t(0));
+    QCOMPARE(library->list->Texts(), std::vector<std::string>{"Beta.mp4"});
+    QVERIFY(rig.dialogs.AllAnswersUsed());
+  }
+
+  void HelpOpensTheManualBesideTheProgram() {
+    WindowRig rig;
+    TestHome::Write(rig.home.Data() + "settings.kavra", TestHome::Settings(80));
+    MainWindow& window = rig.Make();
+    window.folderScanPane()->help->click();
+    QCOMPARE(rig.opened, QList<QUrl>{QUrl::fromLocalFile(rig.home.Program() + "help.pdf")});
+  }
+};
+
+}  // namespace vidoria::testing
+
+QTEST_MAIN(vidoria::testing::MainWindowActionsTest)
+#include "main_window_actions_test.moc"

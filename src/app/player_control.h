@@ -1,0 +1,51 @@
+// Plays library files with the preview player, one after another, and turns its output into the
+// status line; the two Stop buttons follow it.
+#pragma once
+
+#include <QObject>
+#include <QToolButton>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "app/dialogs.h"
+#include "app/player_runner.h"
+#include "app/player_status.h"
+#include "engine/engine.h"
+
+namespace vidoria {
+
+// Main thread only. Borrows the engine, the dialogs and the buttons (all outlive it).
+class PlayerControl : public QObject {
+  Q_OBJECT
+
+ public:
+  PlayerControl(Engine& engine, Dialogs& dialogs, std::vector<QToolButton*> stopButtons,
+                QObject* parent = nullptr);
+
+  // Plays `paths` in turn; a player that still runs is ended first. The Stop buttons turn on
+  // with the player's first line and off at its end; each line shows (and logs) the status.
+  void Play(std::vector<std::string> paths);
+  // Ends the running player and drops the files still waiting.
+  void Stop();
+  bool Busy() const { return runner_.Busy(); }
+
+ signals:
+  // The status text changed (a line arrived, or the player ended).
+  void StatusChanged();
+
+ private:
+  void PlayNext();
+  void Line(const QString& line);
+  void Ended();
+
+  Engine& engine_;
+  Dialogs& dialogs_;
+  std::vector<QToolButton*> stopButtons_;
+  PlayerRunner runner_;
+  PlayerStatus status_;
+  std::deque<std::string> waiting_;
+  bool starting_ = false;  // the end of the previous player arrives inside the next start
+};
+
+}  // namespace vidoria

@@ -1,0 +1,98 @@
+#include "app/view_parts.h"
+
+#include <QMouseEvent>
+
+namespace vidoria {
+
+TitleBar::TitleBar(const QString& text, QWidget* parent) : QLabel(text, parent) {
+  setObjectName(QStringLiteral("titleBar"));
+  setStyleSheet(
+      QStringLiteral("QLabel { background: #2f4f6f; color: white; padding: 4px; "
+                     "font-weight: bold; }"));
+}
+
+void TitleBar::mousePressEvent(QMouseEvent* event) {
+  QLabel::mousePressEvent(event);
+  emit Pressed();
+}
+
+CheckList::CheckList(bool sorted, QWidget* parent) : QListWidget(parent) {
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setSortingEnabled(sorted);
+  setDragEnabled(true);
+  setDragDropMode(QAbstractItemView::DragOnly);
+}
+
+void CheckList::AddItem(const std::string& text) {
+  auto* item = new QListWidgetItem(ToQt(text));
+  item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+  item->setCheckState(Qt::Unchecked);
+  addItem(item);
+}
+
+void CheckList::SetItems(const std::vector<std::string>& texts) {
+  setUpdatesEnabled(false);
+  clear();
+  for (const std::string& text : texts) AddItem(text);
+  if (count() > 0) {
+    setCurrentRow(0);
+    item(0)->setSelected(true);
+  }
+  setUpdatesEnabled(true);
+}
+
+std::vector<std::string> CheckList::Texts() const {
+  std::vector<std::string> texts;
+  for (int row = 0; row < count(); ++row) texts.push_back(ToStd(item(row)->text()));
+  return texts;
+}
+
+std::vector<std::string> CheckList::CheckedOrSelected() const {
+  std::vector<std::string> texts;
+  for (int row = 0; row < count(); ++row) {
+    const QListWidgetItem* entry = item(row);
+    if (entry->isSelected() || entry->checkState() == Qt::Checked) {
+      texts.push_back(ToStd(entry->text()));
+    }
+  }
+  return texts;
+}
+
+std::vector<std::string> CheckList::Selected() const {
+  std::vector<std::string> texts;
+  for (int row = 0; row < count(); ++row) {
+    if (item(row)->isSelected()) texts.push_back(ToStd(item(row)->text()));
+  }
+  return texts;
+}
+
+std::string CheckList::FirstSelected() const {
+  for (int row = 0; row < count(); ++row) {
+    if (item(row)->isSelected()) return ToStd(item(row)->text());
+  }
+  return {};
+}
+
+void CheckList::Check(int row, bool on) {
+  if (QListWidgetItem* entry = item(row)) entry->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+}
+
+QToolButton* ActionButton(const QString& tooltip, QStyle::StandardPixmap icon, QWidget* parent) {
+  auto* button = new QToolButton(parent);
+  button->setText(tooltip);
+  button->setToolTip(tooltip);
+  button->setIcon(parent->style()->standardIcon(icon));
+  button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  button->setAutoRaise(true);
+  return button;
+}
+
+std::string ToStd(const QString& text) {
+  return text.toStdString();
+}
+
+QString ToQt(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+}  // namespace vidoria
