@@ -109,24 +109,24 @@ int main(int argc, char** argv) {
     // Declared before the server, whose destructor detaches it after the connections closed.
     vidoria::DataProvider provider;
     vidoria::HttpServer server(vidoria::ProcessCore());
-    server.ServerAddr = "127.0.0.1";
-    server.ServerPort = argv[1];
+    server.serverAddr = "127.0.0.1";
+    server.serverPort = argv[1];
     server.SetMultiThreaded(true);
-    server.Timeout.AfterConnecting = 60;
-    server.MaxRequestSize = 128000;
-    server.MaxHeaderSize = 16000;
-    server.OnListenStart = [&outcome](vidoria::HttpServer&) { outcome.Set(""); };
-    server.OnListenError = [&outcome](vidoria::HttpServer&, const std::exception& e) {
+    server.timeout.afterConnecting = 60;
+    server.maxRequestSize = 128000;
+    server.maxHeaderSize = 16000;
+    server.onListenStart = [&outcome](vidoria::HttpServer&) { outcome.Set(""); };
+    server.onListenError = [&outcome](vidoria::HttpServer&, const std::exception& e) {
       outcome.Set(e.what());
     };
 
-    provider.OnCheckRequest = [](vidoria::Connection& c) { c.Accept(); };
-    provider.OnDataReceived = [&body](vidoria::Connection& c) {
-      if (!c.Request.Complete) return;
-      c.Response.SetContentType("text/plain");
-      c.Response.SetContentLength(static_cast<int64_t>(body.size()));
+    provider.onCheckRequest = [](vidoria::Connection& c) { c.Accept(); };
+    provider.onDataReceived = [&body](vidoria::Connection& c) {
+      if (!c.request.complete) return;
+      c.response.SetContentType("text/plain");
+      c.response.SetContentLength(static_cast<int64_t>(body.size()));
       c.Write(body);
-      vidoria::Log("SEND " + c.PeerAddr() + " " + c.Request.FileName());
+      vidoria::Log("SEND " + c.PeerAddr() + " " + c.request.FileName());
     };
     provider.SetServer(&server);
 

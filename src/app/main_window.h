@@ -52,18 +52,18 @@ class MainWindow : public QMainWindow {
   // Opens a URL with the desktop (browser, PDF viewer). Tests replace it.
   std::function<void(const QUrl&)> openUrl;
 
-  Engine& engine() { return *engine_; }
-  NavTree* tree() const { return tree_; }
-  LibraryPane* libraryPane() const { return library_; }
-  PlaylistPane* playlistPane() const { return playlist_; }
-  StreamingPane* streamingPane() const { return streaming_; }
-  FolderScanPane* folderScanPane() const { return folders_; }
-  LogPane* logPane() const { return log_; }
-  AccountsPane* accountsPane() const { return accounts_; }
+  Engine& GetEngine() { return *engine_; }
+  NavTree* Tree() const { return tree_; }
+  LibraryPane* GetLibraryPane() const { return library_; }
+  PlaylistPane* GetPlaylistPane() const { return playlist_; }
+  StreamingPane* GetStreamingPane() const { return streaming_; }
+  FolderScanPane* GetFolderScanPane() const { return folders_; }
+  LogPane* GetLogPane() const { return log_; }
+  AccountsPane* GetAccountsPane() const { return accounts_; }
   StatusBar* statusBar() const { return status_; }
   QWidget* FrontView() const { return views_->currentWidget(); }
-  ServerControls& server() { return *server_; }
-  PlayerControl& player() { return *player_; }
+  ServerControls& Server() { return *server_; }
+  PlayerControl& Player() { return *player_; }
 
   // The tree's click action for the selected node.
   void ClickAction();

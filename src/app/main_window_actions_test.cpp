@@ -68,24 +68,24 @@ class MainWindowActionsTest : public QObject {
     WriteLibrary(rig.home, {"a.mp4", "b.m4v"});
     TestHome::Write(rig.home.Data() + "mplayer", kPlayer, /*executable=*/true);
     MainWindow& window = rig.Make();
-    QVERIFY(!window.libraryPane()->stop->isEnabled());
+    QVERIFY(!window.GetLibraryPane()->stop->isEnabled());
 
-    window.libraryPane()->list->clearSelection();  // none selected: the first item plays
-    window.libraryPane()->play->click();
+    window.GetLibraryPane()->list->clearSelection();  // none selected: the first item plays
+    window.GetLibraryPane()->play->click();
     QTRY_COMPARE_WITH_TIMEOUT(rig.StatusText(), QStringLiteral("Holiday 0:00:05"), kWaitMs);
-    QVERIFY(window.libraryPane()->stop->isEnabled());
-    QVERIFY(window.playlistPane()->stop->isEnabled());
-    QCOMPARE(LogLines(window.engine(), "Holiday").last(), QStringLiteral("Holiday 0:00:05"));
+    QVERIFY(window.GetLibraryPane()->stop->isEnabled());
+    QVERIFY(window.GetPlaylistPane()->stop->isEnabled());
+    QCOMPARE(LogLines(window.GetEngine(), "Holiday").last(), QStringLiteral("Holiday 0:00:05"));
     const QList<int> pids = PlayerPids(rig.home);
     QCOMPARE(pids.size(), 1);
 
-    if (stopper == "library") window.libraryPane()->stop->click();
-    if (stopper == "playlist") window.playlistPane()->stop->click();
-    if (stopper == "title") QTest::mouseClick(window.libraryPane()->title, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!window.libraryPane()->stop->isEnabled(), kWaitMs);
-    QVERIFY(!window.playlistPane()->stop->isEnabled());
+    if (stopper == "library") window.GetLibraryPane()->stop->click();
+    if (stopper == "playlist") window.GetPlaylistPane()->stop->click();
+    if (stopper == "title") QTest::mouseClick(window.GetLibraryPane()->title, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.GetLibraryPane()->stop->isEnabled(), kWaitMs);
+    QVERIFY(!window.GetPlaylistPane()->stop->isEnabled());
     QCOMPARE(rig.StatusText(), QString());
-    QVERIFY(!window.player().Busy());
+    QVERIFY(!window.Player().Busy());
     QTRY_VERIFY_WITH_TIMEOUT(!Running(pids[0]), kWaitMs);
   }
 
@@ -94,18 +94,18 @@ class MainWindowActionsTest : public QObject {
     WriteLibrary(rig.home, {"a.mp4", "b.mp4"});
     TestHome::Write(rig.home.Data() + "mplayer", kPlayer, /*executable=*/true);
     MainWindow& window = rig.Make();
-    CheckList* list = window.libraryPane()->list;
-    window.libraryPane()->play->click();
+    CheckList* list = window.GetLibraryPane()->list;
+    window.GetLibraryPane()->play->click();
     QTRY_COMPARE_WITH_TIMEOUT(rig.StatusText(), QStringLiteral("Holiday 0:00:05"), kWaitMs);
     list->clearSelection();
     list->item(1)->setSelected(true);
-    window.libraryPane()->play->click();
+    window.GetLibraryPane()->play->click();
     QTRY_COMPARE_WITH_TIMEOUT(PlayerPids(rig.home).size(), 2, kWaitMs);
     const QList<int> pids = PlayerPids(rig.home);
     QVERIFY(!Running(pids[0]));
     QTRY_COMPARE_WITH_TIMEOUT(rig.StatusText(), QStringLiteral("Holiday 0:00:05"), kWaitMs);
-    QVERIFY(LogLines(window.engine(), "Playing ").isEmpty());  // that line sets no status text
-    QVERIFY(window.player().Busy());
+    QVERIFY(LogLines(window.GetEngine(), "Playing ").isEmpty());  // that line sets no status text
+    QVERIFY(window.Player().Busy());
     window.close();  // closing ends the player too
     QTRY_VERIFY_WITH_TIMEOUT(!Running(pids[1]), kWaitMs);
   }
@@ -114,10 +114,10 @@ class MainWindowActionsTest : public QObject {
     WindowRig rig;
     WriteLibrary(rig.home, {"a.mp4"});
     MainWindow& window = rig.Make();
-    window.libraryPane()->play->click();
+    window.GetLibraryPane()->play->click();
     QCOMPARE(rig.Shown(ScriptedDialogs::Kind::kError).size(), size_t(1));
-    QVERIFY(!window.player().Busy());
-    QVERIFY(!window.libraryPane()->stop->isEnabled());
+    QVERIFY(!window.Player().Busy());
+    QVERIFY(!window.GetLibraryPane()->stop->isEnabled());
   }
 
   void EnableStreamingWalksTheChosenMp4Files_data() {
@@ -142,24 +142,24 @@ class MainWindowActionsTest : public QObject {
     TestHome::Write(rig.home.Program() + "faststart", "#!/bin/sh\ncp \"$1\" \"$2\"\n",
                     /*executable=*/true);
     MainWindow& window = rig.Make();
-    CheckList* list = window.libraryPane()->list;
-    QToolButton* button = window.libraryPane()->enableStreaming;
+    CheckList* list = window.GetLibraryPane()->list;
+    QToolButton* button = window.GetLibraryPane()->enableStreaming;
     if (fromPlaylist) {
-      window.tree()->setCurrentItem(window.tree()->FindPlaylist("Mine"));
-      list = window.playlistPane()->list;
-      button = window.playlistPane()->enableStreaming;
+      window.Tree()->setCurrentItem(window.Tree()->FindPlaylist("Mine"));
+      list = window.GetPlaylistPane()->list;
+      button = window.GetPlaylistPane()->enableStreaming;
     }
     QCOMPARE(list->count(), 4);
     for (int row = 0; row < list->count(); ++row) list->Check(row, true);
     button->click();
 
     QStringList enabled;
-    for (const QString& line : LogLines(window.engine(), "Enabling Streaming on ")) {
+    for (const QString& line : LogLines(window.GetEngine(), "Enabling Streaming on ")) {
       enabled << line.mid(QStringLiteral("Enabling Streaming on ").size());
     }
     QCOMPARE(enabled, order);
-    QCOMPARE(LogLines(window.engine(), "Streaming enabled").size(), 2);
-    QVERIFY(LogLines(window.engine(), "Could not").isEmpty());
+    QCOMPARE(LogLines(window.GetEngine(), "Streaming enabled").size(), 2);
+    QVERIFY(LogLines(window.GetEngine(), "Could not").isEmpty());
     QCOMPARE(TestHome::Read(media + "B.MP4"), QByteArray("B.MP4"));
     QVERIFY(!QFileInfo::exists(media + "qfsTemp.mp4"));
     QVERIFY(button->isEnabled());
@@ -170,8 +170,8 @@ class MainWindowActionsTest : public QObject {
     WindowRig rig;
     TestHome::Write(rig.home.Data() + "settings.kavra", TestHome::Settings(80));
     MainWindow& window = rig.Make();
-    window.tree()->setCurrentItem(window.tree()->Find("PLAYLISTS"));
-    AccountsPane* accounts = window.accountsPane();
+    window.Tree()->setCurrentItem(window.Tree()->Find("PLAYLISTS"));
+    AccountsPane* accounts = window.GetAccountsPane();
     rig.dialogs.QueueText("ann");
     rig.dialogs.QueueText("pw");
     accounts->add->click();
@@ -189,7 +189,7 @@ class MainWindowActionsTest : public QObject {
 
     accounts->users->Check(1, true);
     accounts->remove->click();
-    QCOMPARE(window.engine().UserNames(), std::vector<std::string>{"Kavra"});
+    QCOMPARE(window.GetEngine().UserNames(), std::vector<std::string>{"Kavra"});
     QCOMPARE(accounts->users->Texts(), std::vector<std::string>{"Kavra"});
     rig.CloseAndDestroy();
     QVERIFY(TestHome::Read(rig.home.Data() + "USERS.kavra").contains("Kavra"));
@@ -204,13 +204,13 @@ class MainWindowActionsTest : public QObject {
     TestHome::Write(media + "shows/Beta.mp4", "x");
     TestHome::Write(media + "shows/skip.mp3", "x");
     MainWindow& window = rig.Make();
-    LibraryPane* library = window.libraryPane();
+    LibraryPane* library = window.GetLibraryPane();
 
     rig.dialogs.QueueFiles({media + "Alpha One.mp4"});
     library->addFile->click();
     rig.dialogs.QueueFolder(media + "shows");
     library->addFolder->click();
-    QCOMPARE(window.folderScanPane()->folders->Texts(),
+    QCOMPARE(window.GetFolderScanPane()->folders->Texts(),
              std::vector<std::string>{(media + "shows/").toStdString()});
     QTRY_COMPARE_WITH_TIMEOUT(library->list->count(), 2, kWaitMs);
     const auto files = rig.Shown(ScriptedDialogs::Kind::kFiles);
@@ -235,19 +235,19 @@ class MainWindowActionsTest : public QObject {
     QCOMPARE(rig.StatusText(), QStringLiteral("2 items selected"));
 
     // Remove the checked entry; a playlist holding it loses it.
-    window.engine().AddToPlaylist("Favorites", {"Alpha One.mp4", "Beta.mp4"});
+    window.GetEngine().AddToPlaylist("Favorites", {"Alpha One.mp4", "Beta.mp4"});
     library->list->clearSelection();
     library->list->Check(0, true);
     library->remove->click();
     QCOMPARE(library->list->Texts(), std::vector<std::string>{"Beta.mp4"});
-    QCOMPARE(window.engine().PlaylistListing("Favorites").items,
+    QCOMPARE(window.GetEngine().PlaylistListing("Favorites").items,
              std::vector<std::string>{"Beta.mp4"});
 
     // Removing the watched folder keeps its entries in the library.
-    window.folderScanPane()->folders->Check(0, true);
-    window.folderScanPane()->remove->click();
-    QCOMPARE(window.folderScanPane()->folders->count(), 0);
-    QCOMPARE(window.engine().WatchedFolders().size(), size_t(0));
+    window.GetFolderScanPane()->folders->Check(0, true);
+    window.GetFolderScanPane()->remove->click();
+    QCOMPARE(window.GetFolderScanPane()->folders->count(), 0);
+    QCOMPARE(window.GetEngine().WatchedFolders().size(), size_t(0));
     QCOMPARE(library->list->Texts(), std::vector<std::string>{"Beta.mp4"});
     QVERIFY(rig.dialogs.AllAnswersUsed());
   }
@@ -256,7 +256,7 @@ class MainWindowActionsTest : public QObject {
     WindowRig rig;
     TestHome::Write(rig.home.Data() + "settings.kavra", TestHome::Settings(80));
     MainWindow& window = rig.Make();
-    window.folderScanPane()->help->click();
+    window.GetFolderScanPane()->help->click();
     QCOMPARE(rig.opened, QList<QUrl>{QUrl::fromLocalFile(rig.home.Program() + "help.pdf")});
   }
 };

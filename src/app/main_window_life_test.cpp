@@ -32,17 +32,17 @@ class MainWindowLifeTest : public QObject {
     QCOMPARE(questions[0].text, QString::fromUtf8(kFirstRunQuestion.data()));
     QCOMPARE(window.windowTitle(), QStringLiteral("Vidoria 1.4"));
     QCOMPARE(window.size(), QSize(600, 440));
-    QCOMPARE(window.FrontView(), static_cast<QWidget*>(window.libraryPane()));
-    QCOMPARE(window.tree()->currentItem(), window.tree()->Library());
-    QCOMPARE(window.tree()->Playlists()->childCount(), 1);
-    QCOMPARE(window.tree()->Playlists()->child(0)->text(0), QStringLiteral("Favorites"));
-    QCOMPARE(window.engine().ScanQueued(), answer);
+    QCOMPARE(window.FrontView(), static_cast<QWidget*>(window.GetLibraryPane()));
+    QCOMPARE(window.Tree()->currentItem(), window.Tree()->Library());
+    QCOMPARE(window.Tree()->Playlists()->childCount(), 1);
+    QCOMPARE(window.Tree()->Playlists()->child(0)->text(0), QStringLiteral("Favorites"));
+    QCOMPARE(window.GetEngine().ScanQueued(), answer);
     if (answer) {
       // The scan timer's pass adds the file and refreshes the shown list.
-      QTRY_COMPARE_WITH_TIMEOUT(window.libraryPane()->list->count(), 1, kWaitMs);
-      QCOMPARE(window.libraryPane()->list->item(0)->text(), QStringLiteral("holiday.mp4"));
+      QTRY_COMPARE_WITH_TIMEOUT(window.GetLibraryPane()->list->count(), 1, kWaitMs);
+      QCOMPARE(window.GetLibraryPane()->list->item(0)->text(), QStringLiteral("holiday.mp4"));
     } else {
-      QCOMPARE(window.libraryPane()->list->count(), 0);
+      QCOMPARE(window.GetLibraryPane()->list->count(), 0);
     }
     rig.CloseAndDestroy();
     // A first start writes the defaults at close.
@@ -66,20 +66,20 @@ class MainWindowLifeTest : public QObject {
     MainWindow& window = rig.Make();
 
     QVERIFY(rig.Shown(ScriptedDialogs::Kind::kYesNo).empty());
-    QCOMPARE(window.libraryPane()->list->count(), 2);
-    QCOMPARE(window.tree()->Playlists()->childCount(), 2);
-    QCOMPARE(window.tree()->Playlists()->child(1)->text(0), QStringLiteral("Gone"));
-    QCOMPARE(window.accountsPane()->users->count(), 1);
-    QCOMPARE(window.folderScanPane()->folders->count(), 1);
-    QCOMPARE(window.streamingPane()->port->text(), QString::number(port));
+    QCOMPARE(window.GetLibraryPane()->list->count(), 2);
+    QCOMPARE(window.Tree()->Playlists()->childCount(), 2);
+    QCOMPARE(window.Tree()->Playlists()->child(1)->text(0), QStringLiteral("Gone"));
+    QCOMPARE(window.GetAccountsPane()->users->count(), 1);
+    QCOMPARE(window.GetFolderScanPane()->folders->count(), 1);
+    QCOMPARE(window.GetStreamingPane()->port->text(), QString::number(port));
     QCOMPARE(rig.StatusText(), QStringLiteral("2 items"));
     // The first generation, a second after the first show, prunes the missing item.
-    QTRY_VERIFY_WITH_TIMEOUT(window.engine().PlaylistListing("Gone").items.empty(), kWaitMs);
-    QCOMPARE(window.engine().PlaylistListing("Trip").items, std::vector<std::string>{"a.mp4"});
+    QTRY_VERIFY_WITH_TIMEOUT(window.GetEngine().PlaylistListing("Gone").items.empty(), kWaitMs);
+    QCOMPARE(window.GetEngine().PlaylistListing("Trip").items, std::vector<std::string>{"a.mp4"});
     QVERIFY(rig.Shown(ScriptedDialogs::Kind::kError).empty());
     // The log view follows the activity log, lines from the server's threads included.
-    QListWidget* log = window.logPane()->lines;
-    QTRY_COMPARE_WITH_TIMEOUT(log->count(), int(window.engine().Activity().Lines().size()),
+    QListWidget* log = window.GetLogPane()->lines;
+    QTRY_COMPARE_WITH_TIMEOUT(log->count(), int(window.GetEngine().Activity().Lines().size()),
                               kWaitMs);
     QVERIFY(log->item(0)->text().endsWith(" : Vidoria 1.4 Started"));
     QCOMPARE(log->currentRow(), log->count() - 1);
@@ -99,7 +99,7 @@ class MainWindowLifeTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(rig.Shown(ScriptedDialogs::Kind::kError).size(), size_t(1), kWaitMs);
     QVERIFY(rig.Shown(ScriptedDialogs::Kind::kError)[0].text.contains("LIBRARY.kavra"));
     QVERIFY(window.isVisible());
-    QCOMPARE(window.tree()->Playlists()->childCount(), 1);
+    QCOMPARE(window.Tree()->Playlists()->childCount(), 1);
   }
 
   void MissingCompanionShowsMessageThenOpensTheMakersSite() {
@@ -125,7 +125,7 @@ class MainWindowLifeTest : public QObject {
     TestHome::Write(rig.home.Data() + "LIBRARY.kavra",
                     TestHome::Grid(4, {{"MOVIE", "/v/a.mp4", "a.mp4", "1:01:40"}}));
     MainWindow& window = rig.Make();
-    window.engine().AddUser("bob", "secret");
+    window.GetEngine().AddUser("bob", "secret");
     QuitOnSignal quit(&window);
     QSignalSpy handled(&quit, &QuitOnSignal::Handled);
     ::raise(SIGTERM);

@@ -38,14 +38,14 @@ class MainWindowMplayerTest : public QObject {
     TestHome::Write(rig.home.Data() + "settings.kavra", TestHome::Settings(80));
     MainWindow& window = rig.Make();
 
-    window.libraryPane()->play->click();
+    window.GetLibraryPane()->play->click();
     // The player's status lines carry the playback time, which the status bar shows.
     const QRegularExpression position(QStringLiteral("(^| )0:00:0[0-9]$"));
     QTRY_VERIFY_WITH_TIMEOUT(position.match(rig.StatusText()).hasMatch(), kWaitMs);
-    QVERIFY(window.libraryPane()->stop->isEnabled());
+    QVERIFY(window.GetLibraryPane()->stop->isEnabled());
     // Three seconds later it has ended by itself.
-    QTRY_VERIFY_WITH_TIMEOUT(!window.player().Busy(), kWaitMs);
-    QVERIFY(!window.libraryPane()->stop->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!window.Player().Busy(), kWaitMs);
+    QVERIFY(!window.GetLibraryPane()->stop->isEnabled());
     QCOMPARE(rig.StatusText(), QString());
     QVERIFY(rig.Shown(ScriptedDialogs::Kind::kError).empty());
   }

@@ -110,26 +110,27 @@ class MainWindowNavigationTest : public QObject {
     WriteLibraryAndPlaylists(rig.home);
     MainWindow& window = rig.Make();
     // Start from a playlist node, so that every row changes the buttons' visibility.
-    window.tree()->setCurrentItem(window.tree()->FindPlaylist("Mine"));
+    window.Tree()->setCurrentItem(window.Tree()->FindPlaylist("Mine"));
 
-    QTreeWidgetItem* item = node.startsWith("playlist:") ? window.tree()->FindPlaylist(node.mid(9))
-                                                         : window.tree()->Find(node);
+    QTreeWidgetItem* item = node.startsWith("playlist:") ? window.Tree()->FindPlaylist(node.mid(9))
+                                                         : window.Tree()->Find(node);
     QVERIFY(item != nullptr);
-    window.tree()->setCurrentItem(item);
+    window.Tree()->setCurrentItem(item);
 
-    const std::map<QString, QWidget*> views = {{"library", window.libraryPane()},
-                                               {"playlist", window.playlistPane()},
-                                               {"streaming", window.streamingPane()},
-                                               {"folders", window.folderScanPane()},
-                                               {"log", window.logPane()},
-                                               {"accounts", window.accountsPane()}};
+    const std::map<QString, QWidget*> views = {{"library", window.GetLibraryPane()},
+                                               {"playlist", window.GetPlaylistPane()},
+                                               {"streaming", window.GetStreamingPane()},
+                                               {"folders", window.GetFolderScanPane()},
+                                               {"log", window.GetLogPane()},
+                                               {"accounts", window.GetAccountsPane()}};
     QCOMPARE(window.FrontView(), views.at(view));
-    QCOMPARE(QString::fromStdString(window.engine().LibraryFilter()), filter);
+    QCOMPARE(QString::fromStdString(window.GetEngine().LibraryFilter()), filter);
     QCOMPARE(window.statusBar()->createPlaylist->isVisibleTo(&window), createShown);
     QCOMPARE(window.statusBar()->removePlaylist->isVisibleTo(&window), removeShown);
-    QCOMPARE(window.libraryPane()->title->text(), item->text(0));
-    QCOMPARE(window.playlistPane()->title->text(), item->text(0));
-    CheckList* list = view == "playlist" ? window.playlistPane()->list : window.libraryPane()->list;
+    QCOMPARE(window.GetLibraryPane()->title->text(), item->text(0));
+    QCOMPARE(window.GetPlaylistPane()->title->text(), item->text(0));
+    CheckList* list =
+        view == "playlist" ? window.GetPlaylistPane()->list : window.GetLibraryPane()->list;
     QStringList shown;
     if (view == "library" || view == "playlist") {
       for (const std::string& text : list->Texts()) shown << QString::fromStdString(text);
@@ -140,28 +141,28 @@ class MainWindowNavigationTest : public QObject {
       QCOMPARE(rig.StatusText(), QString());
     }
     // Selecting a node expands every section.
-    QVERIFY(window.tree()->Library()->isExpanded() && window.tree()->Advanced()->isExpanded());
+    QVERIFY(window.Tree()->Library()->isExpanded() && window.Tree()->Advanced()->isExpanded());
   }
 
   void PlaylistActionsThroughTheWindow() {
     WindowRig rig;
     WriteLibraryAndPlaylists(rig.home);
     MainWindow& window = rig.Make();
-    NavTree* tree = window.tree();
-    CheckList* library = window.libraryPane()->list;
+    NavTree* tree = window.Tree();
+    CheckList* library = window.GetLibraryPane()->list;
 
     // Create with a selection: the selected entry becomes the first item.
     SelectOnly(library, "a.mp4");
     window.statusBar()->createPlaylist->click();
     QTreeWidgetItem* created = tree->FindPlaylist("Playlist 1");
     QVERIFY(created != nullptr);
-    QCOMPARE(window.engine().PlaylistListing("Playlist 1").items,
+    QCOMPARE(window.GetEngine().PlaylistListing("Playlist 1").items,
              (std::vector<std::string>{"a.mp4"}));
 
     // Entries dropped on a playlist node join it; a held entry is skipped.
     library->selectAll();
     DropEntriesOn(tree, created);
-    QCOMPARE(window.engine().PlaylistListing("Playlist 1").items,
+    QCOMPARE(window.GetEngine().PlaylistListing("Playlist 1").items,
              (std::vector<std::string>{"a.mp4", "b.mp4"}));
 
     // Dropped on "TV Shows": the entry changes class.
@@ -179,7 +180,7 @@ class MainWindowNavigationTest : public QObject {
     rig.dialogs.QueueText("Trip");
     emit tree->itemDoubleClicked(second, 0);
     QCOMPARE(second->text(0), QStringLiteral("Trip"));
-    QCOMPARE(window.playlistPane()->title->text(), QStringLiteral("Trip"));
+    QCOMPARE(window.GetPlaylistPane()->title->text(), QStringLiteral("Trip"));
     rig.dialogs.QueueText("Playlist 1");
     emit tree->itemDoubleClicked(second, 0);
     QCOMPARE(second->text(0), QStringLiteral("Trip"));
@@ -198,19 +199,19 @@ class MainWindowNavigationTest : public QObject {
 
     // Removing a ticked item from the chosen playlist.
     tree->setCurrentItem(created);
-    CheckList* items = window.playlistPane()->list;
+    CheckList* items = window.GetPlaylistPane()->list;
     QCOMPARE(items->Texts(), (std::vector<std::string>{"a.mp4", "b.mp4"}));
     items->clearSelection();
     items->Check(1, true);
-    window.playlistPane()->remove->click();
-    QCOMPARE(window.engine().PlaylistListing("Playlist 1").items,
+    window.GetPlaylistPane()->remove->click();
+    QCOMPARE(window.GetEngine().PlaylistListing("Playlist 1").items,
              (std::vector<std::string>{"a.mp4"}));
 
     // Removing the selected playlist: its node goes and PLAYLISTS is shown.
     window.statusBar()->removePlaylist->click();
     QVERIFY(tree->FindPlaylist("Playlist 1") == nullptr);
     QCOMPARE(tree->currentItem(), tree->Playlists());
-    QCOMPARE(window.FrontView(), static_cast<QWidget*>(window.playlistPane()));
+    QCOMPARE(window.FrontView(), static_cast<QWidget*>(window.GetPlaylistPane()));
     QVERIFY(rig.dialogs.AllAnswersUsed());
   }
 
@@ -231,15 +232,16 @@ class MainWindowNavigationTest : public QObject {
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(media + "one.mp4"), QUrl::fromLocalFile(media + "deep")});
     if (onTree) {
-      Drop(window.tree()->viewport(), QPoint(5, 5), &mime);
+      Drop(window.Tree()->viewport(), QPoint(5, 5), &mime);
     } else {
       Drop(&window, window.rect().center(), &mime);
     }
     QCOMPARE(rig.StatusText(), QStringLiteral("2 items added"));
-    QTRY_COMPARE_WITH_TIMEOUT(window.libraryPane()->list->count(), 2, kWaitMs);
-    QCOMPARE(window.libraryPane()->list->Texts(), (std::vector<std::string>{"one.mp4", "two.MP4"}));
+    QTRY_COMPARE_WITH_TIMEOUT(window.GetLibraryPane()->list->count(), 2, kWaitMs);
+    QCOMPARE(window.GetLibraryPane()->list->Texts(),
+             (std::vector<std::string>{"one.mp4", "two.MP4"}));
     // A dropped folder is scanned, not watched.
-    QCOMPARE(window.folderScanPane()->folders->count(), 0);
+    QCOMPARE(window.GetFolderScanPane()->folders->count(), 0);
   }
 };
 

@@ -35,15 +35,15 @@ class MainWindowScreenshotsTest : public QObject {
     const QString artifacts = QStringLiteral(VIDORIA_ARTIFACTS);
     QVERIFY(QDir().mkpath(artifacts));
     const std::vector<std::pair<QString, QTreeWidgetItem*>> views = {
-        {"library", window.tree()->Library()},
-        {"playlist", window.tree()->FindPlaylist("Favorites")},
-        {"streaming", window.tree()->Find("Streaming")},
-        {"folder-scan", window.tree()->Find("Folder scan")},
-        {"log", window.tree()->FindPlaylist("Log")},
-        {"accounts", window.tree()->FindPlaylist("Users")}};
+        {"library", window.Tree()->Library()},
+        {"playlist", window.Tree()->FindPlaylist("Favorites")},
+        {"streaming", window.Tree()->Find("Streaming")},
+        {"folder-scan", window.Tree()->Find("Folder scan")},
+        {"log", window.Tree()->FindPlaylist("Log")},
+        {"accounts", window.Tree()->FindPlaylist("Users")}};
     for (const auto& [name, node] : views) {
       QVERIFY(node != nullptr);
-      window.tree()->setCurrentItem(node);
+      window.Tree()->setCurrentItem(node);
       const QImage picture = window.grab().toImage();
       const QString path = artifacts + "/window-" + name + ".png";
       QFile::remove(path);
@@ -58,7 +58,7 @@ class MainWindowScreenshotsTest : public QObject {
       QVERIFY2(colours.size() > 2, qPrintable(name));
     }
     // The Streaming view shows the address as a code.
-    QVERIFY(!window.streamingPane()->addressCode->isHidden());
+    QVERIFY(!window.GetStreamingPane()->addressCode->isHidden());
   }
 };
 

@@ -43,7 +43,7 @@ class MainWindowServerTest : public QObject {
     TestHome::Write(rig.home.Data() + "settings.kavra", TestHome::Settings(port));
     MainWindow& window = rig.Make();
     StatusBar* bar = window.statusBar();
-    StreamingPane* view = window.streamingPane();
+    StreamingPane* view = window.GetStreamingPane();
     QCOMPARE(view->currentRate->text(), QStringLiteral("0 B"));
     QVERIFY(bar->startStreaming->isEnabled() && bar->stopStreaming->isEnabled());
     QVERIFY(!bar->addressLink->isVisibleTo(&window));
@@ -60,20 +60,20 @@ class MainWindowServerTest : public QObject {
     QCOMPARE(view->peakRate->text(), QStringLiteral("0 Kbit/sec"));
     QTRY_VERIFY_WITH_TIMEOUT(!bar->startStreaming->isEnabled(), kWaitMs);
     QVERIFY(bar->stopStreaming->isEnabled());
-    QVERIFY(window.server().MeterRunning());
+    QVERIFY(window.Server().MeterRunning());
 
     // The video once: the meter counts it (and the headers) into the total.
-    QTRY_VERIFY_WITH_TIMEOUT(window.engine().PublishedLibrary() != nullptr, kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(window.GetEngine().PublishedLibrary() != nullptr, kWaitMs);
     QCOMPARE(Fetch(address + "/big.mp4"), qint64(250000));
     QTRY_VERIFY_WITH_TIMEOUT(
-        (window.server().MeterTick(), window.server().Meter().Total() >= 250000), kWaitMs);
+        (window.Server().MeterTick(), window.Server().Meter().Total() >= 250000), kWaitMs);
     QCOMPARE(view->totalAmount->text(), QStringLiteral("2 Mbit"));
     QCOMPARE(view->peakRate->text(),
-             QString::fromStdString(TrafficMeter::RateText(window.server().Meter().Peak())));
+             QString::fromStdString(TrafficMeter::RateText(window.Server().Meter().Peak())));
     QVERIFY(view->peakRate->text() != QStringLiteral("0 Kbit/sec"));
     // A second without traffic: the rate drops, peak and total stay.
     const QString peak = view->peakRate->text();
-    window.server().MeterTick();
+    window.Server().MeterTick();
     QCOMPARE(view->currentRate->text(), QStringLiteral("0 Kbit/sec"));
     QCOMPARE(view->peakRate->text(), peak);
     QCOMPARE(view->totalAmount->text(), QStringLiteral("2 Mbit"));
@@ -89,12 +89,12 @@ class MainWindowServerTest : public QObject {
     QVERIFY(view->port->isEnabled());
     QVERIFY(!bar->addressLink->isVisibleTo(&window));
     QVERIFY(view->addressCode->isHidden());
-    QVERIFY(!window.server().MeterRunning());
+    QVERIFY(!window.Server().MeterRunning());
     QTRY_COMPARE_WITH_TIMEOUT(rig.StatusText(), QStringLiteral("Server stopped."), kWaitMs);
     QVERIFY(bar->startStreaming->isEnabled());
     QVERIFY(!bar->stopStreaming->isEnabled());
     QCOMPARE(view->totalAmount->text(), QStringLiteral("2 Mbit"));  // frozen while stopped
-    QVERIFY(window.engine().Activity().Lines().back().ends_with(" : Server stopped."));
+    QVERIFY(window.GetEngine().Activity().Lines().back().ends_with(" : Server stopped."));
 
     // Start again: the meter starts from zero.
     bar->startStreaming->click();
@@ -109,12 +109,12 @@ class MainWindowServerTest : public QObject {
     const int port = TestHome::FreePort();
     TestHome::Write(rig.home.Data() + "settings.kavra", TestHome::Settings(port, "Autorun ON"));
     MainWindow& window = rig.Make();
-    QVERIFY(!window.streamingPane()->port->isEnabled());
+    QVERIFY(!window.GetStreamingPane()->port->isEnabled());
     QVERIFY(window.statusBar()->addressLink->isVisibleTo(&window));
-    QVERIFY(window.streamingPane()->autorun->isChecked());
-    QVERIFY(!window.streamingPane()->autostart->isHidden());
+    QVERIFY(window.GetStreamingPane()->autorun->isChecked());
+    QVERIFY(!window.GetStreamingPane()->autostart->isHidden());
     QTRY_VERIFY_WITH_TIMEOUT(!window.statusBar()->startStreaming->isEnabled(), kWaitMs);
-    QCOMPARE(QString::fromStdString(window.engine().ListeningPort()), QString::number(port));
+    QCOMPARE(QString::fromStdString(window.GetEngine().ListeningPort()), QString::number(port));
   }
 
   void TickingAutorunStartsTheServerWhileStartIsEnabled() {
@@ -122,18 +122,18 @@ class MainWindowServerTest : public QObject {
     const int port = TestHome::FreePort();
     TestHome::Write(rig.home.Data() + "settings.kavra", TestHome::Settings(port));
     MainWindow& window = rig.Make();
-    StreamingPane* view = window.streamingPane();
+    StreamingPane* view = window.GetStreamingPane();
     QVERIFY(view->autostart->isHidden());
     view->autorun->click();
     QVERIFY(!view->autostart->isHidden());
     QVERIFY(!view->port->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(!window.statusBar()->startStreaming->isEnabled(), kWaitMs);
-    QCOMPARE(QString::fromStdString(window.engine().ListeningPort()), QString::number(port));
+    QCOMPARE(QString::fromStdString(window.GetEngine().ListeningPort()), QString::number(port));
     // Unticking stops nothing; ticking again while listening starts nothing more.
     view->autorun->click();
     QVERIFY(view->autostart->isHidden());
     view->autorun->click();
-    QVERIFY(window.engine().Listening());
+    QVERIFY(window.GetEngine().Listening());
     QVERIFY(rig.Shown(ScriptedDialogs::Kind::kMessage).empty());
   }
 
@@ -159,7 +159,7 @@ class MainWindowServerTest : public QObject {
     // The buttons stay as they were; the link and the meter run until Stop.
     QVERIFY(window.statusBar()->startStreaming->isEnabled());
     QVERIFY(window.statusBar()->stopStreaming->isEnabled());
-    QVERIFY(window.server().MeterRunning());
+    QVERIFY(window.Server().MeterRunning());
     ::close(busy);
   }
 
@@ -184,17 +184,17 @@ class MainWindowServerTest : public QObject {
     WindowRig rig;
     TestHome::Write(rig.home.Data() + "settings.kavra", TestHome::Settings(8080));
     MainWindow& window = rig.Make();
-    StreamingPane* view = window.streamingPane();
+    StreamingPane* view = window.GetStreamingPane();
     if (field == "port") {
       view->port->setText(typed);
       emit view->port->editingFinished();
       QCOMPARE(view->port->text(), QStringLiteral("8080"));
-      QCOMPARE(window.engine().CurrentSettings().port, std::string("8080"));
+      QCOMPARE(window.GetEngine().CurrentSettings().port, std::string("8080"));
     } else {
       view->password->setText(typed);
       emit view->password->textEdited(typed);
       QCOMPARE(view->password->text(), QStringLiteral("qorvu"));
-      QCOMPARE(window.engine().CurrentSettings().password, std::string("qorvu"));
+      QCOMPARE(window.GetEngine().CurrentSettings().password, std::string("qorvu"));
     }
     QCOMPARE(rig.Shown(ScriptedDialogs::Kind::kError).size(), size_t(1));
     QVERIFY(!rig.Shown(ScriptedDialogs::Kind::kError)[0].text.isEmpty());
@@ -204,7 +204,7 @@ class MainWindowServerTest : public QObject {
     WindowRig rig;
     TestHome::Write(rig.home.Data() + "settings.kavra", TestHome::Settings(8080));
     MainWindow& window = rig.Make();
-    StreamingPane* view = window.streamingPane();
+    StreamingPane* view = window.GetStreamingPane();
     view->port->setText("8181");
     emit view->port->editingFinished();
     view->username->setText("ann");
@@ -213,15 +213,15 @@ class MainWindowServerTest : public QObject {
     view->login->click();
     QVERIFY(!view->username->isHidden());
     QVERIFY(!view->password->isHidden());
-    window.folderScanPane()->autoscan->click();
-    window.folderScanPane()->minutes->setValue(20);
-    const Settings& settings = window.engine().CurrentSettings();
+    window.GetFolderScanPane()->autoscan->click();
+    window.GetFolderScanPane()->minutes->setValue(20);
+    const Settings& settings = window.GetEngine().CurrentSettings();
     QCOMPARE(settings.port, std::string("8181"));
     QCOMPARE(settings.username, std::string("ann"));
     QVERIFY(settings.login && settings.autoscan);
     QCOMPARE(settings.scanMinutes, 20);
-    QVERIFY(window.engine().RescanTimerEnabled());
-    QCOMPARE(window.engine().RescanInterval(), std::chrono::milliseconds(20 * 60000));
+    QVERIFY(window.GetEngine().RescanTimerEnabled());
+    QCOMPARE(window.GetEngine().RescanInterval(), std::chrono::milliseconds(20 * 60000));
     QVERIFY(rig.Shown(ScriptedDialogs::Kind::kError).empty());
   }
 };

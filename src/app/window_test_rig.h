@@ -36,7 +36,7 @@ struct WindowRig {
   MainWindow& Make(bool createAndShow = true) {
     window = std::make_unique<MainWindow>(home.Options(&TestCore()), dialogs);
     window->openUrl = [this](const QUrl& url) { opened << url; };
-    window->server().lookUpAddress = [] { return std::string("127.0.0.1"); };
+    window->Server().lookUpAddress = [] { return std::string("127.0.0.1"); };
     if (createAndShow) {
       if (!window->Create()) qFatal("the window was not created");
       window->show();

@@ -131,18 +131,18 @@ bool Engine::Create() {
 
 void Engine::LoadStoredFiles() {
   std::vector<std::string> folders;
-  if (auto problem = ReadLineFileOrSetAside(folders, Stored(FoldersFileName))) Report(*problem);
+  if (auto problem = ReadLineFileOrSetAside(folders, Stored(kFoldersFileName))) Report(*problem);
   scanner_.SetFolders(std::move(folders));
-  if (auto problem = LoadGridOrSetAside(userTable_, Stored(UsersFileName))) Report(*problem);
-  if (auto problem = LoadGridOrSetAside(playlistTable_, Stored(PlaylistsFileName))) {
+  if (auto problem = LoadGridOrSetAside(userTable_, Stored(kUsersFileName))) Report(*problem);
+  if (auto problem = LoadGridOrSetAside(playlistTable_, Stored(kPlaylistsFileName))) {
     Report(*problem);
   }
-  if (auto problem = LoadGridOrSetAside(libraryTable_, Stored(LibraryFileName))) Report(*problem);
+  if (auto problem = LoadGridOrSetAside(libraryTable_, Stored(kLibraryFileName))) Report(*problem);
 }
 
 void Engine::LoadStoredSettings() {
   std::error_code ec;
-  if (!std::filesystem::exists(Stored(SettingsFileName), ec)) {
+  if (!std::filesystem::exists(Stored(kSettingsFileName), ec)) {
     if (!options_.askFirstRun || !options_.askFirstRun()) return;
     try {
       for (const std::string& folder : FirstRunFolders(options_.env)) scanner_.Queue(folder);
@@ -152,7 +152,7 @@ void Engine::LoadStoredSettings() {
     return;
   }
   std::vector<std::string> lines;
-  if (auto problem = ReadLineFileOrSetAside(lines, Stored(SettingsFileName))) {
+  if (auto problem = ReadLineFileOrSetAside(lines, Stored(kSettingsFileName))) {
     Report(*problem);
     return;
   }
@@ -224,7 +224,7 @@ void Engine::Destroy() {
 void Engine::StopAndSave(bool withUsers) {
   StopServer();
   try {
-    WriteLineFile(Stored(SettingsFileName), SettingsLines(settings_));
+    WriteLineFile(Stored(kSettingsFileName), SettingsLines(settings_));
   } catch (const std::exception& e) {
     Report(e.what());
   }
@@ -246,10 +246,10 @@ void Engine::SaveTables(bool withUsers) {
       Report(e.what());
     }
   };
-  save([&] { SaveGrid(playlistTable_, Stored(PlaylistsFileName)); });
-  save([&] { SaveGrid(libraryTable_, Stored(LibraryFileName)); });
-  if (withUsers) save([&] { SaveGrid(userTable_, Stored(UsersFileName)); });
-  save([&] { WriteLineFile(Stored(FoldersFileName), scanner_.Folders()); });
+  save([&] { SaveGrid(playlistTable_, Stored(kPlaylistsFileName)); });
+  save([&] { SaveGrid(libraryTable_, Stored(kLibraryFileName)); });
+  if (withUsers) save([&] { SaveGrid(userTable_, Stored(kUsersFileName)); });
+  save([&] { WriteLineFile(Stored(kFoldersFileName), scanner_.Folders()); });
 }
 
 }  // namespace vidoria

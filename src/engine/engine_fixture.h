@@ -32,7 +32,7 @@ class EngineTest : public ::testing::Test {
  protected:
   EngineTest() {
     home_ = fs::path(::testing::TempDir()) /
-            ("engine" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
+            ("engine" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
     fs::remove_all(home_);
     data_ = home_ / ".local/share/Kelvane3";
     fs::create_directories(data_);
@@ -83,7 +83,7 @@ class EngineTest : public ::testing::Test {
     return text;
   }
 
-  inline static int counter_ = 0;
+  inline static int counter = 0;
   fs::path home_, data_;
   std::map<std::string, std::string> env_;
   std::vector<std::string> errors_;

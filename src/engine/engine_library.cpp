@@ -16,7 +16,7 @@ ListResult Engine::LibraryListing() const {
 void Engine::StoreLibrary() {
   if (!dataFolderOk_) return;
   try {
-    SaveGrid(libraryTable_, Stored(LibraryFileName));
+    SaveGrid(libraryTable_, Stored(kLibraryFileName));
   } catch (const StoreError& e) {
     Report(e.what());
   }

@@ -55,13 +55,13 @@ std::vector<std::string> SplitLines(std::string_view text) {
 
 std::string ReadBytes(const std::string& path) {
   OsResult<std::string> bytes = ReadFileBytes(path);
-  if (!bytes) throw StoreError("Cannot read", path, bytes.error().Text());
+  if (!bytes) throw StoreError("Cannot read", path, bytes.Error().Text());
   return std::move(*bytes);
 }
 
 void WriteBytes(const std::string& path, std::string_view bytes) {
   if (auto written = WriteFileAtomically(path, bytes); !written) {
-    throw StoreError("Cannot write", path, written.error().Text());
+    throw StoreError("Cannot write", path, written.Error().Text());
   }
 }
 
@@ -76,7 +76,7 @@ std::optional<std::string> SetAside(const std::string& path, const StoreError& e
     return name + " could not be read (" + error.Reason() + "); kept as " + FileNameOf(*aside);
   }
   return name + " could not be read (" + error.Reason() + ") and could not be moved aside (" +
-         aside.error().Text() + ")";
+         aside.Error().Text() + ")";
 }
 
 // Runs `load` unless there is no file at `path`; sets the file aside when it fails.

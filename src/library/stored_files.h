@@ -19,11 +19,11 @@
 
 namespace vidoria {
 
-inline constexpr std::string_view LibraryFileName = "LIBRARY.kavra";
-inline constexpr std::string_view PlaylistsFileName = "PLAYLISTS.kavra";
-inline constexpr std::string_view UsersFileName = "USERS.kavra";
-inline constexpr std::string_view FoldersFileName = "FOLDERS.kavra";
-inline constexpr std::string_view SettingsFileName = "settings.kavra";
+inline constexpr std::string_view kLibraryFileName = "LIBRARY.kavra";
+inline constexpr std::string_view kPlaylistsFileName = "PLAYLISTS.kavra";
+inline constexpr std::string_view kUsersFileName = "USERS.kavra";
+inline constexpr std::string_view kFoldersFileName = "FOLDERS.kavra";
+inline constexpr std::string_view kSettingsFileName = "settings.kavra";
 
 // Throws StoreError, leaving the file as it was, when a cell holds CR or LF (the format has no way
 // to store it, and writing it would shift every later cell) or the file cannot be written.

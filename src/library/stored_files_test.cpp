@@ -40,7 +40,7 @@ TEST_F(StoredFilesTest, TwoMovieLibraryIsStoredByteForByte) {
   Table library(4, 1);
   AddToLibrary(library, "MOVIE", "/v/a.mp4", 2, 1, status);
   AddToLibrary(library, "MOVIE", "/w/b.mp4", 2, 2, status);
-  const std::string path = dir_.Path(std::string(LibraryFileName));
+  const std::string path = dir_.Path(std::string(kLibraryFileName));
 
   SaveGrid(library, path);
 

@@ -59,7 +59,7 @@ bool EnableStreaming(const std::string& path, const std::string& faststartTool, 
   if (OsStatus started = helper.Start({faststartTool, temporary, path}); !started) {
     Rename(temporary, path, "The file is kept as " + temporary + ".");
     const std::string message =
-        "Could not start " + faststartTool + ": " + ErrnoText(started.error().code);
+        "Could not start " + faststartTool + ": " + ErrnoText(started.Error().code);
     status.Show(message);
     throw StreamingError(message);
   }

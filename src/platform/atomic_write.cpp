@@ -34,7 +34,7 @@ void SyncFolderOf(const std::string& path) {
   std::string folder = FolderOf(path);
   if (folder.empty()) folder = ".";
   UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.valid()) ::fsync(dir.get());
+  if (dir.Valid()) ::fsync(dir.Get());
 }
 
 // The new file of steps 1 to 6: removed, and its watcher told, unless it was renamed.
@@ -55,7 +55,7 @@ class TemporaryFile {
     for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
       std::string name = TemporaryNameFor(destination);
       fd_ = UniqueFd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-      if (fd_.valid()) {
+      if (fd_.Valid()) {
         path_ = std::move(name);
         Told(path_);
         return Done{};
@@ -65,8 +65,8 @@ class TemporaryFile {
     return Failed(WriteStep::kCreate, "cannot create a file in its folder", error);
   }
 
-  int fd() const { return fd_.get(); }
-  UniqueFd& descriptor() { return fd_; }
+  int Fd() const { return fd_.Get(); }
+  UniqueFd& Descriptor() { return fd_; }
 
   OsStatusOf<WriteError> RenameTo(const std::string& destination) {
     if (::rename(path_.c_str(), destination.c_str()) != 0) {
@@ -95,25 +95,25 @@ OsStatusOf<WriteError> WriteFileAtomicallyWith(const std::string& path, const Co
   if (auto created = temp.Create(path); !created) return created;
 
   if (options.mode) {
-    if (::fchmod(temp.fd(), *options.mode) != 0) {
+    if (::fchmod(temp.Fd(), *options.mode) != 0) {
       return Failed(WriteStep::kMode, "cannot set permissions", errno);
     }
   } else {
     struct stat old {};
     if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-      ::fchmod(temp.fd(), old.st_mode & 07777);
+      ::fchmod(temp.Fd(), old.st_mode & 07777);
     }
   }
 
-  if (OsStatus written = write(temp.fd()); !written) {
+  if (OsStatus written = write(temp.Fd()); !written) {
     WriteError error;
-    static_cast<OsError&>(error) = written.error();
+    static_cast<OsError&>(error) = written.Error();
     error.step = WriteStep::kContent;
     return error;
   }
-  if (::fsync(temp.fd()) != 0) return Failed(WriteStep::kFlush, "flush failed", errno);
-  if (OsStatus closed = temp.descriptor().Close(); !closed) {
-    return Failed(WriteStep::kClose, "close failed", closed.error().code);
+  if (::fsync(temp.Fd()) != 0) return Failed(WriteStep::kFlush, "flush failed", errno);
+  if (OsStatus closed = temp.Descriptor().Close(); !closed) {
+    return Failed(WriteStep::kClose, "close failed", closed.Error().code);
   }
   if (auto renamed = temp.RenameTo(path); !renamed) return renamed;
   SyncFolderOf(path);

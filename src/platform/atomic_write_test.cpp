@@ -77,7 +77,7 @@ TEST_F(AtomicWriteTest, AWriterStreamsTheContentThroughTheNewFile) {
         return OsOk();
       },
       options);
-  ASSERT_TRUE(written) << written.error().Text();
+  ASSERT_TRUE(written) << written.Error().Text();
   EXPECT_EQ(TempFolder::Read(path), std::string("head\0\0\0\0", 8));
   ASSERT_EQ(told.size(), 2u);
   EXPECT_EQ(fs::path(told[0]).parent_path(), fs::path(path).parent_path());
@@ -113,9 +113,9 @@ TEST_F(AtomicWriteTest, AFailedStepLeavesTheOldFileAndNothingElse) {
     options.tempFileChanged = [&](const std::string& temp) { told.push_back(temp); };
     const auto written = WriteFileAtomicallyWith(c.destination, c.write, options);
     ASSERT_FALSE(written) << c.name;
-    EXPECT_EQ(written.error().step, c.step) << c.name;
-    EXPECT_EQ(written.error().what, c.what) << c.name;
-    EXPECT_EQ(written.error().code, c.code) << c.name;
+    EXPECT_EQ(written.Error().step, c.step) << c.name;
+    EXPECT_EQ(written.Error().what, c.what) << c.name;
+    EXPECT_EQ(written.Error().code, c.code) << c.name;
     if (!told.empty()) {
       EXPECT_EQ(told.back(), "") << c.name << ": the watcher is told it is gone";
     }
@@ -129,7 +129,7 @@ TEST(FileBytesTest, ReadingAMissingFileSaysItCannotBeOpened) {
   TempFolder dir;
   const OsResult<std::string> bytes = ReadFileBytes(dir.Path("none"));
   ASSERT_FALSE(bytes);
-  EXPECT_EQ(bytes.error().Text(), "cannot be opened: No such file or directory");
+  EXPECT_EQ(bytes.Error().Text(), "cannot be opened: No such file or directory");
 }
 
 TEST(FileBytesTest, MoveAsideTakesTheFirstFreeBadName) {
@@ -138,7 +138,7 @@ TEST(FileBytesTest, MoveAsideTakesTheFirstFreeBadName) {
   dir.Write("f.1.bad", "older");
   const std::string path = dir.Write("f", "damaged");
   const OsResult<std::string> aside = MoveAside(path);
-  ASSERT_TRUE(aside) << aside.error().Text();
+  ASSERT_TRUE(aside) << aside.Error().Text();
   EXPECT_EQ(*aside, dir.Path("f.2.bad"));
   EXPECT_EQ(TempFolder::Read(*aside), "damaged");
   EXPECT_FALSE(dir.Exists("f"));

@@ -89,7 +89,7 @@ OsStatus CreateStartupShortcut(const std::string& programPath, const EnvLookup& 
   if (error) return OsError{"cannot create the autostart folder", error.value()};
   // A half-written entry could start something odd at the next login.
   if (auto written = WriteFileAtomically(path, StartupShortcutText(programPath)); !written) {
-    return static_cast<const OsError&>(written.error());
+    return static_cast<const OsError&>(written.Error());
   }
   return OsOk();
 }

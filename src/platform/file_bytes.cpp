@@ -13,11 +13,11 @@ namespace vidoria {
 
 OsResult<std::string> ReadFileBytes(const std::string& path) {
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.valid()) return OsError{"cannot be opened", errno};
+  if (!fd.Valid()) return OsError{"cannot be opened", errno};
   std::string bytes;
   char buffer[65536];
   for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;

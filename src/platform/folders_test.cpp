@@ -70,8 +70,8 @@ TEST(CreateDataSubfoldersTest, CreatesWhatIsMissingAndKeepsWhatExists) {
   home.Write("blocked", "");
   const OsStatus blocked = CreateDataSubfolders(home.Path("blocked/Kelvane3/"));
   ASSERT_FALSE(blocked);
-  EXPECT_EQ(blocked.error().what, "cannot create " + home.Path("blocked/Kelvane3/"));
-  EXPECT_EQ(blocked.error().code, ENOTDIR);
+  EXPECT_EQ(blocked.Error().what, "cannot create " + home.Path("blocked/Kelvane3/"));
+  EXPECT_EQ(blocked.Error().code, ENOTDIR);
 }
 
 class UserFoldersTest : public ::testing::Test {

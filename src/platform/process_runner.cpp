@@ -91,7 +91,7 @@ OsStatus ProcessRunner::Start(const std::vector<std::string>& argv) {
   pid_t pid = -1;
   int error;
   {
-    SpawnSetup setup(writeEnd.get());
+    SpawnSetup setup(writeEnd.Get());
     const bool onPath = argv[0].find('/') == std::string::npos;
     error =
         onPath
@@ -131,9 +131,9 @@ void ProcessRunner::Stop() {
     // Until it is reaped the child's pid, and so its group id, cannot belong to anyone else.
     if (!reaped_) {
       ::kill(-pid_, SIGTERM);
-      if (!reaped_cv_.wait_for(lock, kStopGrace, [this] { return reaped_; })) {
+      if (!reapedCv_.wait_for(lock, kStopGrace, [this] { return reaped_; })) {
         ::kill(-pid_, SIGKILL);
-        reaped_cv_.wait(lock, [this] { return reaped_; });
+        reapedCv_.wait(lock, [this] { return reaped_; });
       }
     }
   }
@@ -166,32 +166,32 @@ void ProcessRunner::ReadUntilEnd() {
   bool endOfOutput = false;
   bool exited = false;
   char buffer[4096];
-  while (!exited && !(endOfOutput && !pidFd_.valid())) {
+  while (!exited && !(endOfOutput && !pidFd_.Valid())) {
     pollfd fds[2];
     nfds_t count = 0;
-    if (!endOfOutput) fds[count++] = {outputFd_.get(), POLLIN, 0};
-    if (pidFd_.valid()) fds[count++] = {pidFd_.get(), POLLIN, 0};
+    if (!endOfOutput) fds[count++] = {outputFd_.Get(), POLLIN, 0};
+    if (pidFd_.Valid()) fds[count++] = {pidFd_.Get(), POLLIN, 0};
     if (::poll(fds, count, -1) < 0) {
       if (errno == EINTR) continue;
       break;
     }
     if (!endOfOutput && fds[0].revents != 0) {
-      const ssize_t got = ::read(outputFd_.get(), buffer, sizeof buffer);
+      const ssize_t got = ::read(outputFd_.Get(), buffer, sizeof buffer);
       if (got > 0) {
         splitter.Feed(std::string_view(buffer, static_cast<size_t>(got)), lines);
       } else if (got == 0 || errno != EINTR) {
         endOfOutput = true;
       }
     }
-    exited = pidFd_.valid() && fds[count - 1].revents != 0;
+    exited = pidFd_.Valid() && fds[count - 1].revents != 0;
     Queue(lines);
   }
   // What the tool wrote before it ended is still in the pipe. Children it left behind may keep
   // the pipe open, so take only what is there now.
   if (!endOfOutput) {
-    ::fcntl(outputFd_.get(), F_SETFL, ::fcntl(outputFd_.get(), F_GETFL) | O_NONBLOCK);
+    ::fcntl(outputFd_.Get(), F_SETFL, ::fcntl(outputFd_.Get(), F_GETFL) | O_NONBLOCK);
     ssize_t got;
-    while ((got = ::read(outputFd_.get(), buffer, sizeof buffer)) > 0 ||
+    while ((got = ::read(outputFd_.Get(), buffer, sizeof buffer)) > 0 ||
            (got < 0 && errno == EINTR)) {
       if (got > 0) splitter.Feed(std::string_view(buffer, static_cast<size_t>(got)), lines);
     }
@@ -217,7 +217,7 @@ int ProcessRunner::Reap() {
     }
     reaped_ = true;
   }
-  reaped_cv_.notify_all();
+  reapedCv_.notify_all();
   if (reaped != pid_) return -1;
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);

@@ -83,7 +83,7 @@ class ProcessRunner {
   std::thread reader_;
 
   std::mutex mu_;  // guards everything below
-  std::condition_variable reaped_cv_;
+  std::condition_variable reapedCv_;
   bool reaped_ = false;
   std::deque<Event> events_;
 };

@@ -204,8 +204,8 @@ TEST_F(ProcessRunnerTest, AProgramThatCannotStartGivesTheSystemsReason) {
     ProcessRunner runner(OnLine(), OnEnd());
     const OsStatus started = runner.Start({c.program});
     ASSERT_FALSE(started) << c.program << " started";
-    EXPECT_EQ(started.error().code, c.error) << c.program;
-    EXPECT_EQ(started.error().what, "cannot start " + c.program);
+    EXPECT_EQ(started.Error().code, c.error) << c.program;
+    EXPECT_EQ(started.Error().what, "cannot start " + c.program);
     EXPECT_FALSE(runner.Running());
   }
 }
@@ -265,7 +265,7 @@ TEST_F(ProcessRunnerTest, ToolRunnerIsBusyFromStartUntilItsEndIsPumped) {
 
 TEST_F(ProcessRunnerTest, ToolRunnerThatCannotStartIsNotBusy) {
   ToolRunner player(OnLine(), OnEnd());
-  EXPECT_EQ(player.Start({folder_ + "/mplayer", "-v", "/v/a.mp4"}).error().code, ENOENT);
+  EXPECT_EQ(player.Start({folder_ + "/mplayer", "-v", "/v/a.mp4"}).Error().code, ENOENT);
   EXPECT_FALSE(player.Busy());
   player.Wait({});  // returns at once: nothing to wait for
   EXPECT_TRUE(ends_.empty());

@@ -36,25 +36,25 @@ class OsResult {
   OsResult(T value) : value_(std::move(value)) {}
   OsResult(E error) : error_(std::move(error)) {}
 
-  bool ok() const { return value_.has_value(); }
-  explicit operator bool() const { return ok(); }
+  bool Ok() const { return value_.has_value(); }
+  explicit operator bool() const { return Ok(); }
 
-  T& value() {
-    assert(ok());
+  T& Value() {
+    assert(Ok());
     return *value_;
   }
-  const T& value() const {
-    assert(ok());
+  const T& Value() const {
+    assert(Ok());
     return *value_;
   }
-  T& operator*() { return value(); }
-  const T& operator*() const { return value(); }
-  T* operator->() { return &value(); }
-  const T* operator->() const { return &value(); }
+  T& operator*() { return Value(); }
+  const T& operator*() const { return Value(); }
+  T* operator->() { return &Value(); }
+  const T* operator->() const { return &Value(); }
 
   // Only when !ok().
-  const E& error() const {
-    assert(!ok());
+  const E& Error() const {
+    assert(!Ok());
     return error_;
   }
 

@@ -9,7 +9,7 @@ namespace vidoria {
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
   if (this != &other) {
     if (fd_ >= 0) ::close(fd_);
-    fd_ = other.release();
+    fd_ = other.Release();
   }
   return *this;
 }
@@ -18,14 +18,14 @@ UniqueFd::~UniqueFd() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-int UniqueFd::release() {
+int UniqueFd::Release() {
   const int fd = fd_;
   fd_ = -1;
   return fd;
 }
 
 OsStatus UniqueFd::Close() {
-  if (fd_ >= 0 && ::close(release()) != 0) return OsError{"close failed", errno};
+  if (fd_ >= 0 && ::close(Release()) != 0) return OsError{"close failed", errno};
   return OsOk();
 }
 

@@ -10,16 +10,16 @@ class UniqueFd {
  public:
   UniqueFd() = default;
   explicit UniqueFd(int fd) : fd_(fd) {}
-  UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
+  UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
   UniqueFd& operator=(UniqueFd&& other) noexcept;
   UniqueFd(const UniqueFd&) = delete;
   UniqueFd& operator=(const UniqueFd&) = delete;
   ~UniqueFd();
 
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
+  int Get() const { return fd_; }
+  bool Valid() const { return fd_ >= 0; }
   // Gives up ownership and returns the descriptor (-1 when there was none).
-  int release();
+  int Release();
   // Closes now and reports what close() says ("close failed"): some file systems report delayed
   // write errors only there, so a written file must be closed this way. The descriptor is gone
   // either way; Linux releases it even when close() fails, so it is never closed twice.

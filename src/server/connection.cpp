@@ -14,8 +14,8 @@ Connection::Connection(HttpServer& server, ConnectionQueue& queue, std::unique_p
     : server_(server),
       queue_(queue),
       settings_(std::move(settings)),
-      reader_(HttpReaderLimits{settings_.MaxRequestSize, settings_.MaxHeaderSize,
-                               settings_.FixupRequest}),
+      reader_(HttpReaderLimits{settings_.maxRequestSize, settings_.maxHeaderSize,
+                               settings_.fixupRequest}),
       socket_(std::move(socket)),
       idle_(timers),
       writer_(*this) {
@@ -29,7 +29,7 @@ Connection::~Connection() {
   idle_.Stop();
   socket_.reset();
   if (reserved_) server_.UncountConnection();
-  if (Session) server_.Sessions->Release(Session, {});
+  if (session) server_.sessions->Release(session, {});
   server_.Forget(queue_.Id());
 }
 
@@ -100,7 +100,7 @@ bool Connection::Sync(const ConnectionHandler& handler) {
 }
 
 void Connection::InitStep() {
-  writer_.SetSendBlock(socket_->Prepare(HttpServer::SocketBufferSize));
+  writer_.SetSendBlock(socket_->Prepare(HttpServer::kSocketBufferSize));
   // Edge-triggered: each readiness is one message; the reader asks for more itself when a
   // receive may have left bytes behind.
   std::weak_ptr<JobQueue> weak = queue_.shared_from_this();
@@ -112,7 +112,7 @@ void Connection::InitStep() {
   if (socket_->LocalName(localAddr_, port) && localAddr_ != "0.0.0.0") {
     localPort_ = port;  // from here on ConnectingFired()
     socket_->PeerName(peerAddr_, peerPort_);
-    RunEvent(settings_.events.OnConnecting);
+    RunEvent(settings_.events.onConnecting);
   }
 
   phase_ = Phase::kOpen;
@@ -121,27 +121,27 @@ void Connection::InitStep() {
       static_cast<ConnectionQueue&>(*queue).PostMessage(ConnectionMessage::kTimeout, false);
     }
   });
-  idle_.Apply(settings_.Timeout.AfterConnecting);
-  RunEvent(settings_.events.OnClientConnect);
+  idle_.Apply(settings_.timeout.afterConnecting);
+  RunEvent(settings_.events.onClientConnect);
 }
 
 void Connection::Establish() {
   if (phase_ != Phase::kOpen || !ConnectingFired()) return;
   phase_ = Phase::kEstablished;
-  RunEvent(settings_.events.OnConnect);
-  idle_.Apply(settings_.Timeout.AfterConnect);
+  RunEvent(settings_.events.onConnect);
+  idle_.Apply(settings_.timeout.afterConnect);
 }
 
 bool Connection::ReadStep() {
   if (!Open()) return false;
   Establish();
-  if (Request.Complete) {
+  if (request.complete) {
     // The response to the current request is still on its way; the bytes wait in the socket.
     reader_.SetDataPending(true);
     return false;
   }
   reader_.SetDataPending(false);
-  char buffer[HttpServer::SocketBufferSize];
+  char buffer[HttpServer::kSocketBufferSize];
   const Socket::Result got = socket_->Receive(buffer, sizeof buffer);
   if (got.status == Socket::Status::kClosed || got.status == Socket::Status::kFailed) {
     CloseStep();
@@ -153,7 +153,7 @@ bool Connection::ReadStep() {
     // A full receive may have left more behind, and edge-triggered readiness will not repeat.
     if (got.bytes == sizeof buffer) PostRead();
   }
-  if (reader_.Process(Request, Response, readerCallbacks_) == HttpReader::Outcome::kInvalid) {
+  if (reader_.Process(request, response, readerCallbacks_) == HttpReader::Outcome::kInvalid) {
     Disconnect();
   }
   return false;
@@ -170,13 +170,13 @@ void Connection::CloseStep() {
   const Phase was = phase_;
   phase_ = Phase::kClosed;
   socket_->Unwatch();
-  if (ConnectingFired()) RunEvent(settings_.events.OnDisconnecting);
+  if (ConnectingFired()) RunEvent(settings_.events.onDisconnecting);
   if (was == Phase::kEstablished) {
-    if (Request.Accepted && active_) {
-      RunEvent(active_->OnDisconnect);
-      dispatch::LinkChain(active_, &DataServerLink::OnDisconnect, *this);
+    if (request.accepted && active_) {
+      RunEvent(active_->onDisconnect);
+      dispatch::LinkChain(active_, &DataServerLink::onDisconnect, *this);
     }
-    RunEvent(settings_.events.OnDisconnect);
+    RunEvent(settings_.events.onDisconnect);
     active_ = nullptr;
     ReleaseSessionLock();
   }
@@ -185,7 +185,7 @@ void Connection::CloseStep() {
     server_.UncountConnection();
   }
   if (was != Phase::kAccepted) {
-    RunEvent(settings_.events.OnClientDisconnect);
+    RunEvent(settings_.events.onClientDisconnect);
     idle_.Stop();
   }
   socket_->Close();

@@ -53,10 +53,10 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
   ~Connection();
 
-  ServerRequest Request;
-  ServerResponse Response;
+  ServerRequest request;
+  ServerResponse response;
   vidoria::Info& GetInfo() { return info_; }
-  ServerSession* Session = nullptr;  // set while a server session is bound to this connection
+  ServerSession* session = nullptr;  // set while a server session is bound to this connection
 
   const std::string& PeerAddr() const { return peerAddr_; }
   const std::string& PeerPort() const { return peerPort_; }

@@ -54,7 +54,7 @@ class ManualConnectionQueue final : public ConnectionQueue {
 struct HarnessClient {
   std::shared_ptr<MemoryPeer> peer;
   std::shared_ptr<ManualConnectionQueue> queue;
-  Connection& connection() { return queue->GetConnection(); }
+  Connection& GetConnection() { return queue->GetConnection(); }
 };
 
 // Makes connections of a server over in-memory peers, as its listener would, and runs them only
@@ -111,8 +111,8 @@ class ConnectionHarness : public ::testing::Test {
  protected:
   ConnectionHarness() {
     server_ = std::make_unique<HttpServer>(core_);
-    server_->MaxRequestSize = 128000;
-    server_->MaxHeaderSize = 16000;
+    server_->maxRequestSize = 128000;
+    server_->maxHeaderSize = 16000;
     driver_ = std::make_unique<ConnectionDriver>(*server_);
   }
   ~ConnectionHarness() override {
@@ -134,9 +134,9 @@ class ConnectionHarness : public ::testing::Test {
   // A provider accepting every request and answering `answer` once it is complete.
   DataProvider* AnswerWith(std::function<void(Connection&)> answer) {
     DataProvider* provider = NewProvider();
-    provider->OnCheckRequest = [](Connection& c) { c.Accept(); };
-    provider->OnDataReceived = [answer = std::move(answer)](Connection& c) {
-      if (c.Request.Complete) answer(c);
+    provider->onCheckRequest = [](Connection& c) { c.Accept(); };
+    provider->onDataReceived = [answer = std::move(answer)](Connection& c) {
+      if (c.request.complete) answer(c);
     };
     provider->SetServer(server_.get());
     return provider;

@@ -25,7 +25,7 @@ class MessageJob final : public Job {
 ConnectionQueue::ConnectionQueue(HttpServer& server, std::unique_ptr<Socket> socket,
                                  ConnectionSettings settings, Timers* timers)
     : connection_(server, *this, std::move(socket), std::move(settings),
-                  timers ? *timers : server.Core().notifier.timers()) {}
+                  timers ? *timers : server.Core().notifier.GetTimers()) {}
 
 std::unique_ptr<Job> ConnectionQueue::MakeMessageJob(ConnectionMessage message) {
   return std::make_unique<MessageJob>(message);

@@ -9,7 +9,7 @@ namespace vidoria {
 std::string Connection::Read() {
   if (!Open()) return {};
   std::string content = reader_.TakeContent();
-  if (!content.empty()) idle_.Apply(settings_.Timeout.AfterDataReceived);
+  if (!content.empty()) idle_.Apply(settings_.timeout.afterDataReceived);
   return content;
 }
 
@@ -19,84 +19,84 @@ void Connection::RunEventAndFlush(const ConnectionHandler& handler) {
 }
 
 void Connection::OnReceived(size_t n) {
-  idle_.Apply(settings_.Timeout.AfterDataIn);
+  idle_.Apply(settings_.timeout.afterDataIn);
   dataIn_ = static_cast<uint32_t>(n);
   totalIn_ += static_cast<int64_t>(n);
-  if (Request.Accepted && active_) RunEvent(active_->OnDataIn);
-  RunEvent(settings_.events.OnDataIn);
+  if (request.accepted && active_) RunEvent(active_->onDataIn);
+  RunEvent(settings_.events.onDataIn);
 }
 
 void Connection::OnSent(size_t n) {
-  idle_.Apply(settings_.Timeout.AfterDataOut);
+  idle_.Apply(settings_.timeout.afterDataOut);
   dataOut_ = static_cast<uint32_t>(n);
   totalOut_ += static_cast<int64_t>(n);
-  if (Request.Accepted && active_) RunEvent(active_->OnDataOut);
-  RunEvent(settings_.events.OnDataOut);
+  if (request.accepted && active_) RunEvent(active_->onDataOut);
+  RunEvent(settings_.events.onDataOut);
   writer_.Flush();
 }
 
 void Connection::DataReceivedStep() {
   EventDepth depth(eventDepth_);
-  if (Request.Accepted && active_) {
-    RunEventAndFlush(active_->OnDataReceived);
+  if (request.accepted && active_) {
+    RunEventAndFlush(active_->onDataReceived);
     return;
   }
-  if (!Request.Accepted) {
+  if (!request.accepted) {
     active_ = nullptr;
     ReleaseSessionLock();
     dispatch::CheckPass(server_.Components(), *this);
-    if (!Request.Active) {
+    if (!request.active) {
       writer_.Flush();
       return;
     }
   }
-  if (Request.Accepted && active_) {
-    if (!Response.Done) RunEvent(active_->OnDataReceived);
+  if (request.accepted && active_) {
+    if (!response.done) RunEvent(active_->onDataReceived);
     writer_.Flush();
     return;
   }
   ReleaseSessionLock();
   active_ = nullptr;
-  if (settings_.events.OnRequestNotAccepted) {
-    RunEventAndFlush(settings_.events.OnRequestNotAccepted);
+  if (settings_.events.onRequestNotAccepted) {
+    RunEventAndFlush(settings_.events.onRequestNotAccepted);
   } else {
     Disconnect();
   }
 }
 
 void Connection::InvalidRequestStep() {
-  RunEventAndFlush(settings_.events.OnInvalidRequest);
+  RunEventAndFlush(settings_.events.onInvalidRequest);
 }
 
 void Connection::Accept() {
-  if (Request.Accepted) return;
-  Request.Accepted = true;
-  dispatch::LinkChain(active_, &DataServerLink::OnRequestAccepted, *this);
-  RunEvent(settings_.events.OnRequestAccepted);
+  if (request.accepted) return;
+  request.accepted = true;
+  dispatch::LinkChain(active_, &DataServerLink::onRequestAccepted, *this);
+  RunEvent(settings_.events.onRequestAccepted);
   writer_.Flush();
 }
 
 void Connection::DataSentStep() {
   if (!Open()) return;
-  if (writer_.SentSomething()) idle_.Apply(settings_.Timeout.AfterDataSent);
-  RunEventAndFlush(active_ ? active_->OnDataSent : settings_.events.OnDataSent);
-  const bool sent = Response.Sent;
+  if (writer_.SentSomething()) idle_.Apply(settings_.timeout.afterDataSent);
+  RunEventAndFlush(active_ ? active_->onDataSent : settings_.events.onDataSent);
+  const bool sent = response.sent;
   if (sent) {
-    dispatch::LinkChain(active_, &DataServerLink::OnResponseDone, *this);
-    RunEvent(settings_.events.OnResponseDone);
-    Request.Accepted = false;
-    Request.Active = false;
+    dispatch::LinkChain(active_, &DataServerLink::onResponseDone, *this);
+    RunEvent(settings_.events.onResponseDone);
+    request.accepted = false;
+    request.active = false;
     active_ = nullptr;
     ReleaseSessionLock();
-    if (Request.Close) Disconnect();
+    if (request.close) Disconnect();
   }
   if (Open()) {
-    RunEventAndFlush(active_ ? active_->OnReadyToSend : settings_.events.OnReadyToSend);
-    if (Response.Sent && Request.Close) Disconnect();
+    RunEventAndFlush(active_ ? active_->onReadyToSend : settings_.events.onReadyToSend);
+    if (response.sent && request.close) Disconnect();
   }
   if (sent) {
-    Request.Clear();
-    Response.Clear();
+    request.Clear();
+    response.Clear();
     reader_.RequestDone();
     if (reader_.DataPending()) PostRead();
   }
@@ -104,28 +104,28 @@ void Connection::DataSentStep() {
 
 ServerSession* Connection::OpenSession(uint8_t lockMode) {
   ReleaseSessionLock();
-  Session = server_.Sessions->Open(lockMode, peerAddr_, Request.ForwardedFor());
-  RunEvent(settings_.events.OnSessionOpen);
+  session = server_.sessions->Open(lockMode, peerAddr_, request.ForwardedFor());
+  RunEvent(settings_.events.onSessionOpen);
   dispatch::SessionOpen(server_.Components(), *this);
-  return Session;
+  return session;
 }
 
 void Connection::ReleaseSessionLock() {
-  if (Session == nullptr) return;
-  ServerSession* released = Session;
-  Session = nullptr;
-  server_.Sessions->Release(released, [this](ServerSession& closing) {
+  if (session == nullptr) return;
+  ServerSession* released = session;
+  session = nullptr;
+  server_.sessions->Release(released, [this](ServerSession& closing) {
     // The closing chain sees the closing session as the connection's own, for its duration.
-    ServerSession* own = Session;
-    Session = &closing;
+    ServerSession* own = session;
+    session = &closing;
     try {
       dispatch::SessionClose(server_.Components(), *this);
-      RunEvent(settings_.events.OnSessionClose);
+      RunEvent(settings_.events.onSessionClose);
     } catch (...) {
-      Session = own;
+      session = own;
       throw;
     }
-    Session = own;
+    session = own;
   });
 }
 

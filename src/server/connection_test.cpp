@@ -18,21 +18,21 @@ using ConnectionTest = testing::ConnectionHarness;
 TEST_F(ConnectionTest, EventsComeInTheirOrderForEachWayOfEnding) {
   for (auto [name, member] :
        std::initializer_list<std::pair<const char*, ConnectionHandler ConnectionEvents::*>>{
-           {"Connecting", &ConnectionEvents::OnConnecting},
-           {"ClientConnect", &ConnectionEvents::OnClientConnect},
-           {"Connect", &ConnectionEvents::OnConnect},
-           {"Disconnecting", &ConnectionEvents::OnDisconnecting},
-           {"Disconnect", &ConnectionEvents::OnDisconnect},
-           {"ClientDisconnect", &ConnectionEvents::OnClientDisconnect},
-           {"RequestAccepted", &ConnectionEvents::OnRequestAccepted},
-           {"ResponseDone", &ConnectionEvents::OnResponseDone}}) {
+           {"Connecting", &ConnectionEvents::onConnecting},
+           {"ClientConnect", &ConnectionEvents::onClientConnect},
+           {"Connect", &ConnectionEvents::onConnect},
+           {"Disconnecting", &ConnectionEvents::onDisconnecting},
+           {"Disconnect", &ConnectionEvents::onDisconnect},
+           {"ClientDisconnect", &ConnectionEvents::onClientDisconnect},
+           {"RequestAccepted", &ConnectionEvents::onRequestAccepted},
+           {"ResponseDone", &ConnectionEvents::onResponseDone}}) {
     std::string event = name;
     server_.get()->*member = [this, event](Connection&) { events_.push_back(event); };
   }
   DataProvider* provider = AnswerWith([](Connection& c) {
-    if (c.Request.FileName() != "/never") c.Write("hi");
+    if (c.request.FileName() != "/never") c.Write("hi");
   });
-  provider->OnDisconnect = [this](Connection&) { events_.push_back("ProviderDisconnect"); };
+  provider->onDisconnect = [this](Connection&) { events_.push_back("ProviderDisconnect"); };
   const std::vector<std::string> opened{"Connecting", "ClientConnect", "Connect"};
   const std::vector<std::string> closed{"Disconnecting", "Disconnect", "ClientDisconnect"};
   auto join = [](std::vector<std::string> a, const std::vector<std::string>& b) {
@@ -73,8 +73,8 @@ TEST_F(ConnectionTest, EventsComeInTheirOrderForEachWayOfEnding) {
 }
 
 TEST_F(ConnectionTest, ThrowingClosingEventStillReleasesTheCountWhenFreed) {
-  server_->OnDisconnecting = [](Connection&) { throw std::runtime_error("closing failed"); };
-  server_->OnClientDisconnect = [this](Connection&) { events_.push_back("ClientDisconnect"); };
+  server_->onDisconnecting = [](Connection&) { throw std::runtime_error("closing failed"); };
+  server_->onClientDisconnect = [this](Connection&) { events_.push_back("ClientDisconnect"); };
   auto& client = Connect();
   EXPECT_EQ(server_->OpenConnections(), 1);
   client.peer->Close();
@@ -87,12 +87,12 @@ TEST_F(ConnectionTest, ThrowingClosingEventStillReleasesTheCountWhenFreed) {
 }
 
 TEST_F(ConnectionTest, ReadStepsLeaveBytesOfTheNextRequestUntilTheAnswerLeft) {
-  AnswerWith([](Connection& c) { c.Write(c.Request.FileName()); });
+  AnswerWith([](Connection& c) { c.Write(c.request.FileName()); });
   auto& client = Connect();
   client.peer->Limit(0);
   Exchange(client, "GET /a HTTP/1.1\r\n\r\nGET /b HTTP/1.1\r\n\r\n");
-  EXPECT_EQ(client.connection().Request.FileName(), "/a");
-  EXPECT_TRUE(client.connection().Request.Complete);
+  EXPECT_EQ(client.GetConnection().request.FileName(), "/a");
+  EXPECT_TRUE(client.GetConnection().request.complete);
   client.peer->Allow();
   Run();
   EXPECT_EQ(client.peer->Received(),
@@ -112,17 +112,17 @@ TEST_F(ConnectionTest, IdleTimeoutOfEachPhaseClosesTheConnection) {
   std::vector<int> every4s;
   for (int at = 4; at < 60; at += 4) every4s.push_back(at);
   const Case cases[] = {
-      {"silent client", {.AfterConnecting = 5}, {}, 5},
-      {"connect sets a longer period", {.AfterConnecting = 5, .AfterConnect = 20}, {}, 20},
-      {"connect stops the timer", {.AfterConnecting = 5, .AfterConnect = -1}, {}, 0},
-      {"bytes keep it alive", {.AfterConnecting = 5}, every4s, 0},
-      {"a byte at 4 s: deadline 9 s, passed at the tick of 10 s", {.AfterConnecting = 5}, {4}, 10},
-      {"bytes set a shorter period", {.AfterConnecting = 30, .AfterDataIn = 3}, {10}, 13},
+      {"silent client", {.afterConnecting = 5}, {}, 5},
+      {"connect sets a longer period", {.afterConnecting = 5, .afterConnect = 20}, {}, 20},
+      {"connect stops the timer", {.afterConnecting = 5, .afterConnect = -1}, {}, 0},
+      {"bytes keep it alive", {.afterConnecting = 5}, every4s, 0},
+      {"a byte at 4 s: deadline 9 s, passed at the tick of 10 s", {.afterConnecting = 5}, {4}, 10},
+      {"bytes set a shorter period", {.afterConnecting = 30, .afterDataIn = 3}, {10}, 13},
   };
-  server_->OnClientDisconnect = [this](Connection&) { events_.push_back("ClientDisconnect"); };
+  server_->onClientDisconnect = [this](Connection&) { events_.push_back("ClientDisconnect"); };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    server_->Timeout = c.timeout;
+    server_->timeout = c.timeout;
     events_.clear();
     auto& client = Connect();
     int closedAt = 0;

@@ -10,8 +10,8 @@ void CoreRuntime::Shutdown(const std::function<void()>& pump) {
 }
 
 CoreRuntime& ProcessCore() {
-  static CoreRuntime* const core = new CoreRuntime();
-  return *core;
+  static CoreRuntime* const kCore = new CoreRuntime();
+  return *kCore;
 }
 
 long RaiseOpenFileLimit() {

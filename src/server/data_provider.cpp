@@ -65,13 +65,13 @@ namespace {
 bool Offer(const ComponentList& list, Connection& connection) {
   for (AbsDataServerLink* component : list.Items()) {
     if (DataProvider* provider = component->AsProvider()) {
-      if (!provider->OnCheckRequest) continue;
+      if (!provider->onCheckRequest) continue;
       connection.SetActiveProvider(provider);
-      connection.RunEvent(provider->OnCheckRequest);
+      connection.RunEvent(provider->onCheckRequest);
     } else if (DataServerLink* link = component->AsLink()) {
       if (Offer(link->Components(), connection)) return true;
     }
-    if (connection.Request.Accepted || !connection.Request.Active) return true;
+    if (connection.request.accepted || !connection.request.active) return true;
   }
   return false;
 }
@@ -91,9 +91,9 @@ void LinkChain(DataProvider* provider, ConnectionHandler DataServerLink::*member
 void SessionOpen(const ComponentList& list, Connection& connection) {
   for (AbsDataServerLink* component : list.Items()) {
     if (DataProvider* provider = component->AsProvider()) {
-      connection.RunEvent(provider->OnSessionOpen);
+      connection.RunEvent(provider->onSessionOpen);
     } else if (DataServerLink* link = component->AsLink()) {
-      connection.RunEvent(link->OnSessionOpen);
+      connection.RunEvent(link->onSessionOpen);
       SessionOpen(link->Components(), connection);
     }
   }
@@ -102,10 +102,10 @@ void SessionOpen(const ComponentList& list, Connection& connection) {
 void SessionClose(const ComponentList& list, Connection& connection) {
   for (AbsDataServerLink* component : list.Items()) {
     if (DataProvider* provider = component->AsProvider()) {
-      connection.RunEvent(provider->OnSessionClose);
+      connection.RunEvent(provider->onSessionClose);
     } else if (DataServerLink* link = component->AsLink()) {
       SessionClose(link->Components(), connection);
-      connection.RunEvent(link->OnSessionClose);
+      connection.RunEvent(link->onSessionClose);
     }
   }
 }
@@ -113,9 +113,9 @@ void SessionClose(const ComponentList& list, Connection& connection) {
 void ListenStart(const ComponentList& list, HttpServer& server) {
   for (AbsDataServerLink* component : list.Items()) {
     if (DataProvider* provider = component->AsProvider()) {
-      if (provider->OnListenStart) provider->OnListenStart(server);
+      if (provider->onListenStart) provider->onListenStart(server);
     } else if (DataServerLink* link = component->AsLink()) {
-      if (link->OnListenStart) link->OnListenStart(server);
+      if (link->onListenStart) link->onListenStart(server);
       ListenStart(link->Components(), server);
     }
   }
@@ -124,10 +124,10 @@ void ListenStart(const ComponentList& list, HttpServer& server) {
 void ListenStop(const ComponentList& list, HttpServer& server) {
   for (AbsDataServerLink* component : list.Items()) {
     if (DataProvider* provider = component->AsProvider()) {
-      if (provider->OnListenStop) provider->OnListenStop(server);
+      if (provider->onListenStop) provider->onListenStop(server);
     } else if (DataServerLink* link = component->AsLink()) {
       ListenStop(link->Components(), server);
-      if (link->OnListenStop) link->OnListenStop(server);
+      if (link->onListenStop) link->onListenStop(server);
     }
   }
 }

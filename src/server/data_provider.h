@@ -67,8 +67,8 @@ class DataServerLink : public AbsDataServerLink {
   DataServerLink* AsLink() override { return this; }
   const ComponentList& Components() const { return components_; }
 
-  ServerHandler OnListenStart, OnListenStop;
-  ConnectionHandler OnRequestAccepted, OnResponseDone, OnDisconnect, OnSessionOpen, OnSessionClose;
+  ServerHandler onListenStart, onListenStop;
+  ConnectionHandler onRequestAccepted, onResponseDone, onDisconnect, onSessionOpen, onSessionClose;
 
  private:
   friend class AbsDataServerLink;
@@ -79,9 +79,9 @@ class DataProvider : public AbsDataServerLink {
  public:
   DataProvider* AsProvider() override { return this; }
 
-  ServerHandler OnListenStart, OnListenStop;
-  ConnectionHandler OnSessionOpen, OnSessionClose, OnCheckRequest, OnDataReceived, OnDataOut,
-      OnDataIn, OnDataSent, OnReadyToSend, OnDisconnect;
+  ServerHandler onListenStart, onListenStop;
+  ConnectionHandler onSessionOpen, onSessionClose, onCheckRequest, onDataReceived, onDataOut,
+      onDataIn, onDataSent, onReadyToSend, onDisconnect;
 };
 
 // The chains of events that run over providers, their links and finally the server.

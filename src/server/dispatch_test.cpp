@@ -15,7 +15,7 @@ using DispatchTest = testing::ConnectionHarness;
 TEST_F(DispatchTest, ProvidersAreAskedInCheckOrderLatestFirstAmongEquals) {
   auto add = [&](const std::string& name, int order) {
     DataProvider* provider = NewProvider();
-    provider->OnCheckRequest = [this, name](Connection& c) {
+    provider->onCheckRequest = [this, name](Connection& c) {
       events_.push_back(name);
       if (name == "last") {
         c.Accept();
@@ -46,7 +46,7 @@ TEST_F(DispatchTest, ProviderLinksAreWalkedInPlaceAndCannotFormCycles) {
   auto provider = [&](const std::string& name, int order, DataServerLink* link) {
     DataProvider* p = NewProvider();
     p->SetCheckOrder(order);
-    p->OnCheckRequest = [this, name](Connection& c) {
+    p->onCheckRequest = [this, name](Connection& c) {
       events_.push_back(name);
       if (name == "answer") {
         c.Accept();
@@ -61,7 +61,7 @@ TEST_F(DispatchTest, ProviderLinksAreWalkedInPlaceAndCannotFormCycles) {
   };
   outer.SetCheckOrder(20);
   outer.SetServer(server_.get());
-  outer.OnRequestAccepted = [this](Connection&) { events_.push_back("outer accepted"); };
+  outer.onRequestAccepted = [this](Connection&) { events_.push_back("outer accepted"); };
   provider("first", 10, nullptr);
   provider("in inner", 5, &inner);
   provider("answer", 50, &outer);
@@ -75,12 +75,12 @@ TEST_F(DispatchTest, ProviderLinksAreWalkedInPlaceAndCannotFormCycles) {
 TEST_F(DispatchTest, CompleteAnswerInCheckRequestSkipsDataReceived) {
   int received = 0;
   DataProvider* provider = NewProvider();
-  provider->OnCheckRequest = [](Connection& c) {
+  provider->onCheckRequest = [](Connection& c) {
     c.Accept();
-    c.Response.SetContentLength(4);
+    c.response.SetContentLength(4);
     c.Write("fast");
   };
-  provider->OnDataReceived = [&](Connection&) { ++received; };
+  provider->onDataReceived = [&](Connection&) { ++received; };
   provider->SetServer(server_.get());
   auto& client = Connect();
   EXPECT_EQ(Exchange(client, "GET / HTTP/1.1\r\n\r\nGET / HTTP/1.1\r\n\r\n"),
@@ -91,15 +91,15 @@ TEST_F(DispatchTest, CompleteAnswerInCheckRequestSkipsDataReceived) {
 
 TEST_F(DispatchTest, UnclaimedPostIsRefusedRightAfterItsHeader) {
   int64_t contentIn = -1;
-  server_->OnRequestNotAccepted = [&](Connection& c) {
-    contentIn = c.Request.ContentIn;
-    c.Response.Status(400, "Bad Request");
+  server_->onRequestNotAccepted = [&](Connection& c) {
+    contentIn = c.request.contentIn;
+    c.response.Status(400, "Bad Request");
     c.Write("Status 400: Bad Request");
     c.Disconnect();
   };
   DataProvider* provider = NewProvider();
-  provider->OnCheckRequest = [](Connection& c) {
-    if (c.Request.FileName() == "/mine") c.Accept();
+  provider->onCheckRequest = [](Connection& c) {
+    if (c.request.FileName() == "/mine") c.Accept();
   };
   provider->SetServer(server_.get());
   auto& client = Connect();
@@ -111,7 +111,7 @@ TEST_F(DispatchTest, UnclaimedPostIsRefusedRightAfterItsHeader) {
 
 TEST_F(DispatchTest, UnclaimedRequestWithoutHandlerClosesWithoutAnswer) {
   DataProvider* provider = NewProvider();
-  provider->OnCheckRequest = [](Connection&) {};
+  provider->onCheckRequest = [](Connection&) {};
   provider->SetServer(server_.get());
   auto& client = Connect();
   EXPECT_EQ(Exchange(client, "GET / HTTP/1.1\r\n\r\n"), "");
@@ -119,9 +119,9 @@ TEST_F(DispatchTest, UnclaimedRequestWithoutHandlerClosesWithoutAnswer) {
 }
 
 TEST_F(DispatchTest, InvalidRequestGetsTheHandlersAnswerThenCloses) {
-  server_->OnInvalidRequest = [](Connection& c) {
-    c.Response.Status(400, "Bad Request");
-    c.Write("bad: " + c.Request.FileName());
+  server_->onInvalidRequest = [](Connection& c) {
+    c.response.Status(400, "Bad Request");
+    c.Write("bad: " + c.request.FileName());
   };
   auto& client = Connect();
   EXPECT_EQ(Exchange(client, "GARBAGE\r\n\r\n"),
@@ -132,24 +132,24 @@ TEST_F(DispatchTest, InvalidRequestGetsTheHandlersAnswerThenCloses) {
 TEST_F(DispatchTest, ClientVanishingMidTransferTellsTheOwningProvider) {
   int pieces = 0;
   DataProvider* provider = NewProvider();
-  provider->OnCheckRequest = [](Connection& c) { c.Accept(); };
+  provider->onCheckRequest = [](Connection& c) { c.Accept(); };
   // Streams 64 MiB one piece per data-sent step, as a file would be.
   auto piece = [&](Connection& c) {
-    if (c.Response.Done || c.Request.FileName() != "/big") return;
+    if (c.response.done || c.request.FileName() != "/big") return;
     ++pieces;
     c.Write(std::string(64240, 'v'));
   };
-  provider->OnDataReceived = [piece](Connection& c) {
-    if (c.Request.FileName() != "/big") {
+  provider->onDataReceived = [piece](Connection& c) {
+    if (c.request.FileName() != "/big") {
       c.Write("x");
       return;
     }
-    c.Response.SetContentLength(int64_t{64240} * 1045);
+    c.response.SetContentLength(int64_t{64240} * 1045);
     piece(c);
   };
-  provider->OnDataSent = piece;
-  provider->OnDisconnect = [this](Connection&) { events_.push_back("ProviderDisconnect"); };
-  server_->OnDisconnect = [this](Connection& c) {
+  provider->onDataSent = piece;
+  provider->onDisconnect = [this](Connection&) { events_.push_back("ProviderDisconnect"); };
+  server_->onDisconnect = [this](Connection& c) {
     events_.push_back("ServerDisconnect");
     if (c.TotalDataOut() > 0 && c.TotalDataIn() > 0) events_.push_back("Counted");
   };

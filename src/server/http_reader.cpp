@@ -77,7 +77,7 @@ void HttpReader::Consume(size_t count) {
 HttpReader::Outcome HttpReader::Process(ServerRequest& request, ServerResponse& response,
                                         const Callbacks& callbacks) {
   // The next request waits until the response to this one has left (RequestDone).
-  if (request.Complete) {
+  if (request.complete) {
     if (!input_.empty()) dataPending_ = true;
     return Outcome::kBusy;
   }
@@ -127,24 +127,24 @@ HttpReader::Outcome HttpReader::Process(ServerRequest& request, ServerResponse& 
       }
     } else {
       if (contentRemaining_ <= 0) {
-        request.Complete = true;
+        request.complete = true;
       } else if (static_cast<int64_t>(input_.size()) < contentRemaining_) {
         content_ += input_;
-        request.ContentIn += static_cast<int64_t>(input_.size());
+        request.contentIn += static_cast<int64_t>(input_.size());
         contentRemaining_ -= static_cast<int64_t>(input_.size());
         Consume(input_.size());
       } else {
         content_.append(input_, 0, static_cast<size_t>(contentRemaining_));
         Consume(static_cast<size_t>(contentRemaining_));
-        request.ContentIn += contentRemaining_;
+        request.contentIn += contentRemaining_;
         contentRemaining_ = 0;
-        request.Complete = true;
+        request.complete = true;
       }
-      if (request.Complete) headerComplete_ = lineSeen_ = false;
+      if (request.complete) headerComplete_ = lineSeen_ = false;
       if (callbacks.received) callbacks.received();
-      request.Started = false;
+      request.started = false;
     }
-    if (request.Complete) {
+    if (request.complete) {
       if (!input_.empty()) dataPending_ = true;
       return Outcome::kBusy;
     }
@@ -169,8 +169,8 @@ bool HttpReader::ParseRequestLine(ServerRequest& request, ServerResponse& respon
     request.SetFileName(line);
     return false;
   }
-  request.Started = true;
-  request.Active = true;
+  request.started = true;
+  request.active = true;
   const size_t first = line.find(' ');
   request.SetMethod(TrimControl(std::string_view(line).substr(0, first)));
   const size_t second = line.find(' ', first + 1);
@@ -185,7 +185,7 @@ bool HttpReader::ParseRequestLine(ServerRequest& request, ServerResponse& respon
     request.SetFileName(target);
     return false;
   }
-  if (protocol.compare(slash + 1, 3, "1.0") == 0) request.Close = true;
+  if (protocol.compare(slash + 1, 3, "1.0") == 0) request.close = true;
   const size_t question = target.find('?');
   if (question != std::string::npos) {
     request.Query().SetText(std::string_view(target).substr(question + 1));
@@ -214,7 +214,7 @@ void HttpReader::ParseHeaderBlock(ServerRequest& request, std::string_view block
       continue;
     }
     request.SetValue(name, value);
-    if (name == "CONNECTION" && EqualsIgnoreCase(value, "close")) request.Close = true;
+    if (name == "CONNECTION" && EqualsIgnoreCase(value, "close")) request.close = true;
     if (name == "TRANSFER-ENCODING" && EqualsIgnoreCase(value, "chunked")) {
       chunked_ = true;
       chunkState_ = 0;
@@ -253,15 +253,15 @@ HttpReader::ChunkStep HttpReader::ReadChunked(ServerRequest& request, const Call
       if (input_.empty()) return ChunkStep::kNeedMore;
       if (static_cast<int64_t>(input_.size()) < chunkRemaining_) {
         content_ += input_;
-        request.ContentIn += static_cast<int64_t>(input_.size());
+        request.contentIn += static_cast<int64_t>(input_.size());
         chunkRemaining_ -= static_cast<int64_t>(input_.size());
         Consume(input_.size());
         if (callbacks.received) callbacks.received();
-        request.Started = false;
+        request.started = false;
       } else if (chunkRemaining_ > 0) {
         content_.append(input_, 0, static_cast<size_t>(chunkRemaining_));
         Consume(static_cast<size_t>(chunkRemaining_));
-        request.ContentIn += chunkRemaining_;
+        request.contentIn += chunkRemaining_;
         chunkRemaining_ = 0;
         chunkState_ = 2;
       } else {
@@ -274,11 +274,11 @@ HttpReader::ChunkStep HttpReader::ReadChunked(ServerRequest& request, const Call
       if (chunkState_ == 2) {
         chunkState_ = 0;
       } else {
-        request.Complete = true;
+        request.complete = true;
         headerComplete_ = lineSeen_ = false;
       }
       if (callbacks.received) callbacks.received();
-      request.Started = false;
+      request.started = false;
       return ChunkStep::kStep;
   }
 }

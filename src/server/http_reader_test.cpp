@@ -18,77 +18,76 @@ class Harness {
     std::string content;
   };
 
-  explicit Harness(HttpReaderLimits limits = {128000, 16000, {}}) : reader_(limits) {
-    callbacks_.received = [this] {
-      steps_.push_back(
-          {request_.Complete, request_.Started, request_.ContentIn, reader_.TakeContent()});
+  explicit Harness(HttpReaderLimits limits = {128000, 16000, {}}) : reader(limits) {
+    callbacks.received = [this] {
+      steps.push_back({request.complete, request.started, request.contentIn, reader.TakeContent()});
     };
-    callbacks_.invalid = [this] { ++invalid_; };
+    callbacks.invalid = [this] { ++invalid; };
   }
 
   // Appends `bytes` in slices of `slice` bytes, processing after each as receives would.
   HttpReader::Outcome Feed(const std::string& bytes, size_t slice = SIZE_MAX) {
     HttpReader::Outcome outcome = HttpReader::Outcome::kNeedMore;
     for (size_t at = 0; at < bytes.size(); at += slice) {
-      reader_.Append(std::string_view(bytes).substr(at, slice));
-      outcome = reader_.Process(request_, response_, callbacks_);
+      reader.Append(std::string_view(bytes).substr(at, slice));
+      outcome = reader.Process(request, response, callbacks);
       if (outcome == HttpReader::Outcome::kInvalid) break;
     }
     return outcome;
   }
   // The response has left: the next request may be read.
   HttpReader::Outcome NextRequest() {
-    request_.Clear();
-    response_.Clear();
-    reader_.RequestDone();
-    return reader_.Process(request_, response_, callbacks_);
+    request.Clear();
+    response.Clear();
+    reader.RequestDone();
+    return reader.Process(request, response, callbacks);
   }
   std::string AllContent() const {
     std::string all;
-    for (const auto& s : steps_) all += s.content;
+    for (const auto& s : steps) all += s.content;
     return all;
   }
 
-  HttpReader reader_;
-  HttpReader::Callbacks callbacks_;
-  ServerRequest request_;
-  ServerResponse response_;
-  std::vector<Step> steps_;
-  int invalid_ = 0;
+  HttpReader reader;
+  HttpReader::Callbacks callbacks;
+  ServerRequest request;
+  ServerResponse response;
+  std::vector<Step> steps;
+  int invalid = 0;
 };
 
 class ReaderTest : public ::testing::Test, public Harness {};
 
 TEST_F(ReaderTest, RequestWithoutBodyGivesOneCompleteStep) {
   EXPECT_EQ(Feed("GET / HTTP/1.1\r\n\r\n"), HttpReader::Outcome::kBusy);
-  ASSERT_EQ(steps_.size(), 1u);
-  EXPECT_TRUE(steps_[0].complete);
-  EXPECT_TRUE(steps_[0].started) << "Started is true during the first step of a request";
-  EXPECT_FALSE(request_.Started);
-  EXPECT_EQ(request_.Method(), "GET");
-  EXPECT_EQ(request_.FileName(), "/");
-  EXPECT_EQ(request_.Query().Text(), "");
-  EXPECT_FALSE(request_.Close);
-  EXPECT_TRUE(request_.Active);
+  ASSERT_EQ(steps.size(), 1u);
+  EXPECT_TRUE(steps[0].complete);
+  EXPECT_TRUE(steps[0].started) << "Started is true during the first step of a request";
+  EXPECT_FALSE(request.started);
+  EXPECT_EQ(request.Method(), "GET");
+  EXPECT_EQ(request.FileName(), "/");
+  EXPECT_EQ(request.Query().Text(), "");
+  EXPECT_FALSE(request.close);
+  EXPECT_TRUE(request.active);
 }
 
 TEST_F(ReaderTest, Http10RequestLineIsParsedWithoutDecoding) {
   Feed("get /a%20b?b=1&c=%41 HTTP/1.0\r\n\r\n");
-  EXPECT_EQ(request_.Method(), "GET");
-  EXPECT_EQ(request_.FileName(), "/a%20b");
-  EXPECT_EQ(request_.Query().Text(), "b=1&c=%41");
-  EXPECT_TRUE(request_.Close);
+  EXPECT_EQ(request.Method(), "GET");
+  EXPECT_EQ(request.FileName(), "/a%20b");
+  EXPECT_EQ(request.Query().Text(), "b=1&c=%41");
+  EXPECT_TRUE(request.close);
 }
 
 TEST_F(ReaderTest, HeaderFieldsAreParsed) {
   Feed(
       "GET / HTTP/1.1\r\nHost: one\r\nhost: two\r\nCookie: a=1\r\nCOOKIE: b=2\r\n"
       "Connection: Close\r\nno colon line\r\nX-Pad:   spaced value  \r\n\r\n");
-  EXPECT_EQ(request_.Host(), "two");
-  EXPECT_EQ(request_.Value("COOKIE"), "a=1;b=2");
-  EXPECT_EQ(request_.Cookie().Value("b"), "2");
-  EXPECT_TRUE(request_.Close);
-  EXPECT_EQ(request_.Value("x-pad"), "spaced value");
+  EXPECT_EQ(request.Host(), "two");
+  EXPECT_EQ(request.Value("COOKIE"), "a=1;b=2");
+  EXPECT_EQ(request.Cookie().Value("b"), "2");
+  EXPECT_TRUE(request.close);
+  EXPECT_EQ(request.Value("x-pad"), "spaced value");
 }
 
 TEST_F(ReaderTest, RequestLineAndHeaderLimits) {
@@ -120,7 +119,7 @@ TEST_F(ReaderTest, RequestLineAndHeaderLimits) {
     SCOPED_TRACE(c.name);
     Harness fresh;
     fresh.Feed(c.bytes, 64240);
-    EXPECT_EQ(fresh.invalid_, c.invalid ? 1 : 0);
+    EXPECT_EQ(fresh.invalid, c.invalid ? 1 : 0);
   }
 }
 
@@ -140,32 +139,32 @@ TEST_F(ReaderTest, MalformedRequestLinesAreInvalidWithTheOffendingText) {
     Harness fresh;
     fresh.Feed(c.line + "\r\n\r\n");
     if (c.fileName.empty()) {
-      EXPECT_EQ(fresh.invalid_, 0);
+      EXPECT_EQ(fresh.invalid, 0);
     } else {
-      EXPECT_EQ(fresh.invalid_, 1);
-      EXPECT_EQ(fresh.request_.FileName(), c.fileName);
+      EXPECT_EQ(fresh.invalid, 1);
+      EXPECT_EQ(fresh.request.FileName(), c.fileName);
     }
   }
 }
 
 TEST_F(ReaderTest, BareLineFeedsNeverEndARequestLine) {
   EXPECT_EQ(Feed("GET / HTTP/1.1\n\n"), HttpReader::Outcome::kNeedMore);
-  EXPECT_TRUE(steps_.empty());
-  EXPECT_EQ(invalid_, 0);
+  EXPECT_TRUE(steps.empty());
+  EXPECT_EQ(invalid, 0);
 }
 
 TEST_F(ReaderTest, BodyArrivesInStepsAfterTheHeader) {
   Feed("POST /f HTTP/1.1\r\nContent-Length: 10\r\n\r\n");
   Feed("0123");
   Feed("456789");
-  ASSERT_EQ(steps_.size(), 3u);
-  EXPECT_EQ(steps_[0].contentIn, 0);
-  EXPECT_FALSE(steps_[0].complete);
-  EXPECT_TRUE(steps_[0].started);
-  EXPECT_EQ(steps_[1].content, "0123");
-  EXPECT_FALSE(steps_[1].started);
-  EXPECT_TRUE(steps_[2].complete);
-  EXPECT_EQ(steps_[2].contentIn, 10);
+  ASSERT_EQ(steps.size(), 3u);
+  EXPECT_EQ(steps[0].contentIn, 0);
+  EXPECT_FALSE(steps[0].complete);
+  EXPECT_TRUE(steps[0].started);
+  EXPECT_EQ(steps[1].content, "0123");
+  EXPECT_FALSE(steps[1].started);
+  EXPECT_TRUE(steps[2].complete);
+  EXPECT_EQ(steps[2].contentIn, 10);
   EXPECT_EQ(AllContent(), "0123456789");
 }
 
@@ -173,11 +172,11 @@ TEST_F(ReaderTest, BytesBeyondTheAnnouncedBodyStartTheNextRequest) {
   EXPECT_EQ(Feed("POST /a HTTP/1.1\r\nContent-Length: 3\r\n\r\nabcGET /b HTTP/1.1\r\n\r\n"),
             HttpReader::Outcome::kBusy);
   EXPECT_EQ(AllContent(), "abc");
-  EXPECT_TRUE(reader_.DataPending());
-  EXPECT_EQ(request_.FileName(), "/a");
+  EXPECT_TRUE(reader.DataPending());
+  EXPECT_EQ(request.FileName(), "/a");
   EXPECT_EQ(NextRequest(), HttpReader::Outcome::kBusy);
-  EXPECT_EQ(request_.FileName(), "/b");
-  EXPECT_EQ(request_.Method(), "GET");
+  EXPECT_EQ(request.FileName(), "/b");
+  EXPECT_EQ(request.Method(), "GET");
 }
 
 TEST_F(ReaderTest, ChunkedBodyInAnySlicing) {
@@ -190,11 +189,11 @@ TEST_F(ReaderTest, ChunkedBodyInAnySlicing) {
     Harness fresh;
     fresh.Feed(request, slice);
     EXPECT_EQ(fresh.AllContent(), "hello0123456789");
-    EXPECT_EQ(fresh.request_.ContentIn, 15);
-    EXPECT_TRUE(fresh.request_.Complete);
-    EXPECT_TRUE(fresh.steps_.back().complete);
+    EXPECT_EQ(fresh.request.contentIn, 15);
+    EXPECT_TRUE(fresh.request.complete);
+    EXPECT_TRUE(fresh.steps.back().complete);
     EXPECT_EQ(fresh.NextRequest(), HttpReader::Outcome::kBusy);
-    EXPECT_EQ(fresh.request_.FileName(), "/next");
+    EXPECT_EQ(fresh.request.FileName(), "/next");
   }
 }
 
@@ -206,13 +205,13 @@ TEST_F(ReaderTest, ChunkSizesReadOddDigitsAsZeroAndSaturate) {
   Harness huge;
   huge.Feed("POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nFFFFFFFFFFFFFFFFFFFFFFFF\r\nab");
   EXPECT_EQ(huge.AllContent(), "ab");
-  EXPECT_FALSE(huge.request_.Complete);
+  EXPECT_FALSE(huge.request.complete);
 }
 
 TEST_F(ReaderTest, ContentLengthThatIsNoNumberMeansNoBody) {
   EXPECT_EQ(Feed("POST / HTTP/1.1\r\nContent-Length: ten\r\n\r\n"), HttpReader::Outcome::kBusy);
-  EXPECT_TRUE(request_.Complete);
-  EXPECT_EQ(request_.ContentLength(), 0);
+  EXPECT_TRUE(request.complete);
+  EXPECT_EQ(request.ContentLength(), 0);
 }
 
 }  // namespace
@@ -230,7 +229,7 @@ TEST(HttpReaderLimitsTest, ChunkSizeLineIsHeldToTheLimitHoweverItIsSplit) {
       Harness reader(HttpReaderLimits{100, 16000, {}});
       reader.Feed(header + "1\r\na\r\n");
       EXPECT_EQ(reader.Feed(tail, slice), HttpReader::Outcome::kInvalid);
-      EXPECT_EQ(reader.invalid_, 1);
+      EXPECT_EQ(reader.invalid, 1);
     }
   }
 }

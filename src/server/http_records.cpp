@@ -160,7 +160,7 @@ std::string ServerRequest::URI() {
 
 void ServerRequest::ApplyFixup(const ServerRequestFixup& fixup) {
   std::string name = fileName_;
-  if (fixup.RemovePrefix && name.size() > 8) {
+  if (fixup.removePrefix && name.size() > 8) {
     size_t scheme = StartsWithIgnoreCase(name, "HTTPS://")  ? 8
                     : StartsWithIgnoreCase(name, "HTTP://") ? 7
                                                             : 0;
@@ -169,15 +169,15 @@ void ServerRequest::ApplyFixup(const ServerRequestFixup& fixup) {
       name = slash == std::string::npos ? std::string() : name.substr(slash);
     }
   }
-  if (fixup.DecodeFileName) name = PercentDecode(name);
-  if (fixup.DecodeQuery && query_) {
+  if (fixup.decodeFileName) name = PercentDecode(name);
+  if (fixup.decodeQuery && query_) {
     if (query_->Count() > 0) {
       query_->PercentDecodeAll();
     } else {
       query_->SetText(PercentDecode(query_->Text()));
     }
   }
-  if (fixup.UpperCaseFileName) name = UpperCase(name);
+  if (fixup.upperCaseFileName) name = UpperCase(name);
   if (name != fileName_) {
     fileName_ = std::move(name);
     if (filePath_) *filePath_ = SplitPath(fileName_);
@@ -193,11 +193,11 @@ void ServerRequest::Clear() {
   method_.clear();
   fileName_.clear();
   rawPath_.clear();
-  Close = false;
-  Started = false;
-  Complete = false;
-  Accepted = false;
-  ContentIn = 0;
+  close = false;
+  started = false;
+  complete = false;
+  accepted = false;
+  contentIn = 0;
 }
 
 void ServerResponse::SetHeaderText(std::string_view text) {
@@ -205,8 +205,8 @@ void ServerResponse::SetHeaderText(std::string_view text) {
     bool ended = false;
     std::string_view line = TakeLine(text, ended);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    StatusCode = 0;
-    StatusText.clear();
+    statusCode = 0;
+    statusText.clear();
     size_t first = line.find(' ');
     if (first != std::string_view::npos) {
       std::string_view rest = line.substr(first + 1);
@@ -217,8 +217,8 @@ void ServerResponse::SetHeaderText(std::string_view text) {
       bool number = !code.empty() && code.front() != '-' && error == std::errc() &&
                     stop == code.data() + code.size();
       if (number) {
-        StatusCode = value;
-        if (second != std::string_view::npos) StatusText = rest.substr(second + 1);
+        statusCode = value;
+        if (second != std::string_view::npos) statusText = rest.substr(second + 1);
       }
     }
   }
@@ -227,14 +227,14 @@ void ServerResponse::SetHeaderText(std::string_view text) {
 
 void ServerResponse::Clear() {
   ClearHeader();
-  StatusCode = 200;
-  StatusText = "OK";
-  Sending = false;
-  HeaderSent = false;
-  Done = false;
-  Sent = false;
-  SendContent = true;
-  ContentOut = 0;
+  statusCode = 200;
+  statusText = "OK";
+  sending = false;
+  headerSent = false;
+  done = false;
+  sent = false;
+  sendContent = true;
+  contentOut = 0;
 }
 
 }  // namespace vidoria

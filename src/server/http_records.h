@@ -57,10 +57,10 @@ class HttpHeader {
 
 // Optional rewriting of a request's file name and query, applied once the header is complete.
 struct ServerRequestFixup {
-  bool RemovePrefix = false;       // "http://host/x" -> "/x"
-  bool DecodeFileName = false;     // %-decode FileName; invalid escapes stay
-  bool DecodeQuery = false;        // %-decode every query name and value
-  bool UpperCaseFileName = false;  // applied last
+  bool removePrefix = false;       // "http://host/x" -> "/x"
+  bool decodeFileName = false;     // %-decode FileName; invalid escapes stay
+  bool decodeQuery = false;        // %-decode every query name and value
+  bool upperCaseFileName = false;  // applied last
 };
 
 class ServerRequest : public HttpHeader {
@@ -97,17 +97,17 @@ class ServerRequest : public HttpHeader {
   // received step; Complete once the body is in) -> a provider accepts (Accepted, at any point
   // after the header) -> the answer's last byte leaves (Started and Active fall) -> the
   // response-done step (Accepted falls) -> Clear for the next request.
-  bool Close = false;     // reader (HTTP/1.0, "Connection: close"), WriteHeader(""), handlers:
+  bool close = false;     // reader (HTTP/1.0, "Connection: close"), WriteHeader(""), handlers:
                           // the connection closes once the answer has left
-  bool Started = false;   // reader: the request line arrived, its first received step not run
-  bool Active = false;    // reader sets it with the request line; the writer and the
+  bool started = false;   // reader: the request line arrived, its first received step not run
+  bool active = false;    // reader sets it with the request line; the writer and the
                           // response-done step clear it. Clear keeps it: false while a request
                           // is dispatched means its answer has already left
-  bool Complete = false;  // reader: the whole body has arrived; no further bytes are read until
+  bool complete = false;  // reader: the whole body has arrived; no further bytes are read until
                           // the answer has left
-  bool Accepted = false;  // connection (Accept): a provider owns the request until the
+  bool accepted = false;  // connection (Accept): a provider owns the request until the
                           // response-done step
-  int64_t ContentIn = 0;  // reader: body bytes received so far
+  int64_t contentIn = 0;  // reader: body bytes received so far
 
  private:
   std::unique_ptr<Info> info_;
@@ -124,8 +124,8 @@ class ServerResponse : public HttpHeader {
   ServerResponse() : HttpHeader("SET-COOKIE") {}
 
   void Status(int code, std::string_view text) {
-    StatusCode = code;
-    StatusText = text;
+    statusCode = code;
+    statusText = text;
   }
   // A first line starting with "HTTP/" or "HTTPS/" (any case) is a status line: code and text
   // are reset, then read from it; the other lines are header lines.
@@ -134,19 +134,19 @@ class ServerResponse : public HttpHeader {
   void Clear();
 
   // Handlers set these (and the header values) before the header is written.
-  int StatusCode = 200;
-  std::string StatusText = "OK";
-  bool SendContent = true;  // false: a HEAD answer, the length announced and no body sent
+  int statusCode = 200;
+  std::string statusText = "OK";
+  bool sendContent = true;  // false: a HEAD answer, the length announced and no body sent
 
   // The answer's phase, kept by the connection's ResponseWriter; handlers only read it.
   // Legal states: Sent implies Done; HeaderSent and Sending are equal; Done without HeaderSent
   // only after Sent. All fall with Clear when the next request begins.
-  bool Sending = false;     // the header was written; the last byte has not left yet
-  bool HeaderSent = false;  // as Sending (an answer of unknown length keeps both to its end)
-  bool Done = false;        // the last body byte was written (it may still wait to leave); no
+  bool sending = false;     // the header was written; the last byte has not left yet
+  bool headerSent = false;  // as Sending (an answer of unknown length keeps both to its end)
+  bool done = false;        // the last body byte was written (it may still wait to leave); no
                             // further Write is allowed
-  bool Sent = false;        // the last byte left through the socket (answers of known length)
-  int64_t ContentOut = 0;   // body bytes written so far
+  bool sent = false;        // the last byte left through the socket (answers of known length)
+  int64_t contentOut = 0;   // body bytes written so far
 };
 
 }  // namespace vidoria

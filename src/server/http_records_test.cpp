@@ -152,8 +152,8 @@ TEST(ServerResponseTest, SetHeaderTextReadsStatusLine) {
     SCOPED_TRACE(c.text);
     ServerResponse response;
     response.SetHeaderText(c.text);
-    EXPECT_EQ(response.StatusCode, c.code);
-    EXPECT_EQ(response.StatusText, c.status);
+    EXPECT_EQ(response.statusCode, c.code);
+    EXPECT_EQ(response.statusText, c.status);
     EXPECT_EQ(response.HeaderText(), c.header);
   }
 }
@@ -161,18 +161,18 @@ TEST(ServerResponseTest, SetHeaderTextReadsStatusLine) {
 TEST(ServerResponseTest, ClearRestoresDefaults) {
   ServerResponse response;
   response.Status(206, "Partial Content");
-  response.Sending = response.HeaderSent = response.Done = response.Sent = true;
-  response.SendContent = false;
-  response.ContentOut = 77;
+  response.sending = response.headerSent = response.done = response.sent = true;
+  response.sendContent = false;
+  response.contentOut = 77;
   response.SetContentLength(77);
   response.Cookie().SetValue("session", "ID");
 
   response.Clear();
-  EXPECT_EQ(response.StatusCode, 200);
-  EXPECT_EQ(response.StatusText, "OK");
-  EXPECT_FALSE(response.Sending || response.HeaderSent || response.Done || response.Sent);
-  EXPECT_TRUE(response.SendContent);
-  EXPECT_EQ(response.ContentOut, 0);
+  EXPECT_EQ(response.statusCode, 200);
+  EXPECT_EQ(response.statusText, "OK");
+  EXPECT_FALSE(response.sending || response.headerSent || response.done || response.sent);
+  EXPECT_TRUE(response.sendContent);
+  EXPECT_EQ(response.contentOut, 0);
   EXPECT_EQ(response.HeaderText(), "");
   EXPECT_FALSE(response.HasContentLength());
 }
@@ -225,8 +225,8 @@ TEST(ServerRequestTest, ClearEmptiesEverythingButActive) {
   request.Query().SetText("a=1");
   request.Params().SetText("user=u");
   ASSERT_EQ(request.FilePath().size(), 1u);
-  request.Close = request.Started = request.Active = request.Complete = request.Accepted = true;
-  request.ContentIn = 9;
+  request.close = request.started = request.active = request.complete = request.accepted = true;
+  request.contentIn = 9;
 
   request.Clear();
   EXPECT_EQ(request.Method(), "");
@@ -237,9 +237,9 @@ TEST(ServerRequestTest, ClearEmptiesEverythingButActive) {
   EXPECT_FALSE(request.GetInfo().Has("from"));
   EXPECT_EQ(request.Params().Value("user"), "");
   EXPECT_TRUE(request.FilePath().empty());
-  EXPECT_FALSE(request.Close || request.Started || request.Complete || request.Accepted);
-  EXPECT_EQ(request.ContentIn, 0);
-  EXPECT_TRUE(request.Active);
+  EXPECT_FALSE(request.close || request.started || request.complete || request.accepted);
+  EXPECT_EQ(request.contentIn, 0);
+  EXPECT_TRUE(request.active);
 
   // The cleared request takes its next path as both FileName and raw path again.
   request.SetFileName("/next");
@@ -264,30 +264,30 @@ TEST(ServerRequestTest, ApplyFixup) {
   };
   const Case cases[] = {
       {"no flags", {}, "http://h/%61", "x=%41", "http://h/%61", "x=%41"},
-      {"prefix", {.RemovePrefix = true}, "http://host/x/y", "", "/x/y", ""},
-      {"prefix any case", {.RemovePrefix = true}, "hTTpS://host:80/p", "", "/p", ""},
-      {"prefix host only", {.RemovePrefix = true}, "https://host", "", "", ""},
-      {"prefix too short", {.RemovePrefix = true}, "http://h", "", "http://h", ""},
-      {"prefix not at start", {.RemovePrefix = true}, "/http://h/x", "", "/http://h/x", ""},
-      {"other scheme", {.RemovePrefix = true}, "ftp://host/x", "", "ftp://host/x", ""},
-      {"decode", {.DecodeFileName = true}, "/a%20b%2", "", "/a b%2", ""},
+      {"prefix", {.removePrefix = true}, "http://host/x/y", "", "/x/y", ""},
+      {"prefix any case", {.removePrefix = true}, "hTTpS://host:80/p", "", "/p", ""},
+      {"prefix host only", {.removePrefix = true}, "https://host", "", "", ""},
+      {"prefix too short", {.removePrefix = true}, "http://h", "", "http://h", ""},
+      {"prefix not at start", {.removePrefix = true}, "/http://h/x", "", "/http://h/x", ""},
+      {"other scheme", {.removePrefix = true}, "ftp://host/x", "", "ftp://host/x", ""},
+      {"decode", {.decodeFileName = true}, "/a%20b%2", "", "/a b%2", ""},
       // The prefix is looked for before decoding, so an encoded one stays.
       {"prefix before decode",
-       {.RemovePrefix = true, .DecodeFileName = true},
+       {.removePrefix = true, .decodeFileName = true},
        "http%3A%2F%2Fh%2Fx",
        "",
        "http://h/x",
        ""},
       // Upper-casing comes after decoding, so decoded letters are upper-cased too.
       {"upper after decode",
-       {.DecodeFileName = true, .UpperCaseFileName = true},
+       {.decodeFileName = true, .upperCaseFileName = true},
        "/list%26m%6fvies",
        "",
        "/LIST&MOVIES",
        ""},
-      {"query pairs", {.DecodeQuery = true}, "/", "a%20b=c%26d&e=%41", "/", "a b=c&d&e=A"},
-      {"query without pairs", {.DecodeQuery = true}, "/", "hello%20world", "/", "hello world"},
-      {"query left alone", {.DecodeFileName = true}, "/", "e=%41", "/", "e=%41"},
+      {"query pairs", {.decodeQuery = true}, "/", "a%20b=c%26d&e=%41", "/", "a b=c&d&e=A"},
+      {"query without pairs", {.decodeQuery = true}, "/", "hello%20world", "/", "hello world"},
+      {"query left alone", {.decodeFileName = true}, "/", "e=%41", "/", "e=%41"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -304,7 +304,7 @@ TEST(ServerRequestTest, FixupKeepsRawPathAndRebuildsFilePath) {
   ServerRequest request;
   request.SetFileName("http://host/a%2Fb");
   ASSERT_EQ(request.FilePath().size(), 3u);
-  request.ApplyFixup({.RemovePrefix = true, .DecodeFileName = true});
+  request.ApplyFixup({.removePrefix = true, .decodeFileName = true});
   EXPECT_EQ(request.FileName(), "/a/b");
   EXPECT_EQ(request.FilePath(), (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(request.URI(), "http://host/a%2Fb");
@@ -313,7 +313,7 @@ TEST(ServerRequestTest, FixupKeepsRawPathAndRebuildsFilePath) {
 TEST(ServerRequestTest, DecodedQueryReadsDecodedValues) {
   ServerRequest request;
   request.Query().SetText("name=Holiday%20Movie");
-  request.ApplyFixup({.DecodeQuery = true});
+  request.ApplyFixup({.decodeQuery = true});
   EXPECT_EQ(request.Query().Value("name"), "Holiday Movie");
 }
 

@@ -73,7 +73,7 @@ HttpServer::~HttpServer() {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
   }
-  if (restartTimer_) core_.notifier.timers().Stop(restartTimer_);
+  if (restartTimer_) core_.notifier.GetTimers().Stop(restartTimer_);
   auto components = components_.Items();
   for (AbsDataServerLink* component : components) component->Detach();
 }
@@ -167,7 +167,7 @@ void HttpServer::StartJob() {
   // These end the attempt without any event; the server stays as it is.
   if (state == State::kListening) return;  // "Can not start listener again. Connection in use."
   if (state == State::kStarting) return;   // "Can not start listener. Connection in use."
-  if (TrimControl(ServerPort).empty()) return;  // "Port undefined."
+  if (TrimControl(serverPort).empty()) return;  // "Port undefined."
   {
     std::lock_guard lock(mu_);
     state_ = State::kStarting;
@@ -178,19 +178,19 @@ void HttpServer::StartJob() {
   } catch (const CoreException& e) {
     // EWinSockException, and the limit errors should they come from below.
     CloseListeningSocket();
-    if (OnListenError) {
+    if (onListenError) {
       EventDepth depth(listenerEventDepth_);
-      OnListenError(*this, e);
+      onListenError(*this, e);
     }
     bool stopPending;
     {
       std::lock_guard lock(mu_);
       stopPending = stopPending_;
     }
-    if (RestartOn.ListenError && !restartPending_ && !stopPending) RequestRestart();
+    if (restartOn.listenError && !restartPending_ && !stopPending) RequestRestart();
     return;
   }
-  RunListenerEvent(OnListenStart);
+  RunListenerEvent(onListenStart);
   EventDepth depth(listenerEventDepth_);
   dispatch::ListenStart(components_, *this);
 }
@@ -204,32 +204,32 @@ void HttpServer::CreateListeningSocket() {
   }
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  const std::string host = std::string(TrimControl(ServerAddr));
+  const std::string host = std::string(TrimControl(serverAddr));
   if (host.empty()) {
     address.sin_addr.s_addr = htonl(INADDR_ANY);
   } else if (::inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
     throw SocketError(EADDRNOTAVAIL, "Bind");
   }
-  address.sin_port = htons(ResolvePort(ServerPort));
+  address.sin_port = htons(ResolvePort(serverPort));
   // Lets a restarted server take its port back while old connections linger in TIME_WAIT; a
   // port held by another listener is still refused.
   SetOption(fd, SOL_SOCKET, SO_REUSEADDR, 1);
   if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     throw SocketError(errno, "Bind");
   }
-  if (::listen(fd, ListenBacklog) != 0) throw SocketError(errno, "Listen");
+  if (::listen(fd, kListenBacklog) != 0) throw SocketError(errno, "Listen");
   SetOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
   SetOption(fd, SOL_SOCKET, SO_KEEPALIVE, 1);
-  if (TimeoutsOfAPI.ReceiveTimeout > 0) {
-    timeval tv{TimeoutsOfAPI.ReceiveTimeout, 0};
+  if (timeoutsOfApi.receiveTimeout > 0) {
+    timeval tv{timeoutsOfApi.receiveTimeout, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
   }
-  if (TimeoutsOfAPI.SendTimeout > 0) {
-    timeval tv{TimeoutsOfAPI.SendTimeout, 0};
+  if (timeoutsOfApi.sendTimeout > 0) {
+    timeval tv{timeoutsOfApi.sendTimeout, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
   }
-  SetOption(fd, SOL_SOCKET, SO_RCVBUF, SocketBufferSize);
-  SetOption(fd, SOL_SOCKET, SO_SNDBUF, SocketBufferSize);
+  SetOption(fd, SOL_SOCKET, SO_RCVBUF, kSocketBufferSize);
+  SetOption(fd, SOL_SOCKET, SO_SNDBUF, kSocketBufferSize);
   linger on{1, 0};
   ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &on, sizeof on);
 
@@ -324,14 +324,14 @@ void HttpServer::AcceptOne(int fd) {
 
 ConnectionSettings HttpServer::SettingsForConnection() const {
   return ConnectionSettings{
-      ServerAddr,     ServerPort,    multiThreaded_, Timeout,
-      MaxRequestSize, MaxHeaderSize, FixupRequest,   static_cast<const ConnectionEvents&>(*this)};
+      serverAddr,     serverPort,    multiThreaded_, timeout,
+      maxRequestSize, maxHeaderSize, fixupRequest,   static_cast<const ConnectionEvents&>(*this)};
 }
 
 bool HttpServer::CountConnection() {
   std::lock_guard lock(countLock);
-  if (totalOpen >= TotalConnectionLimit) return false;  // "Total connection limit reached."
-  if (openConnections_ >= ServerConnectionLimit)
+  if (totalOpen >= kTotalConnectionLimit) return false;  // "Total connection limit reached."
+  if (openConnections_ >= serverConnectionLimit)
     return false;  // "Server connection limit reached."
   ++totalOpen;
   ++openConnections_;
@@ -359,13 +359,13 @@ void HttpServer::ListenLostJob() {
     if (state_ != State::kListening) return;
   }
   CloseListeningSocket();
-  RunListenerEvent(OnListenLost);
+  RunListenerEvent(onListenLost);
   bool stopPending;
   {
     std::lock_guard lock(mu_);
     stopPending = stopPending_;
   }
-  if (RestartOn.ListenLost && !stopPending) RequestRestart();
+  if (restartOn.listenLost && !stopPending) RequestRestart();
 }
 
 void HttpServer::StopJob() {
@@ -382,7 +382,7 @@ void HttpServer::StopJob() {
   if (wasListening) {
     EventDepth depth(listenerEventDepth_);
     dispatch::ListenStop(components_, *this);
-    if (OnListenStop) OnListenStop(*this);
+    if (onListenStop) onListenStop(*this);
   }
   {
     std::lock_guard lock(mu_);
@@ -407,12 +407,12 @@ void HttpServer::AfterListenerEvent() {
   }
   if (!pending || destroying_) return;
   const auto delay =
-      RestartOn.Wait > 0 ? std::chrono::milliseconds(RestartOn.Wait * 1000) : RestartDelayDefault;
+      restartOn.wait > 0 ? std::chrono::milliseconds(restartOn.wait * 1000) : kRestartDelayDefault;
   ScheduleRestart(delay);
 }
 
 void HttpServer::ScheduleRestart(std::chrono::milliseconds delay) {
-  Timers& timers = core_.notifier.timers();
+  Timers& timers = core_.notifier.GetTimers();
   if (restartTimer_ && timers.Exists(restartTimer_)) return;  // one restart timer at a time
   std::weak_ptr<JobQueue> weak;
   {
@@ -443,14 +443,14 @@ void HttpServer::RestartJob() {
       }
     }
     if (!Listening() && listenFd_ >= 0) {
-      ScheduleRestart(std::chrono::seconds(std::max(RestartOn.Wait, 1)));
+      ScheduleRestart(std::chrono::seconds(std::max(restartOn.wait, 1)));
       return;
     }
     {
       std::lock_guard lock(mu_);
       restartPending_ = false;
     }
-    RunListenerEvent(OnRestart);
+    RunListenerEvent(onRestart);
     bool again;
     {
       std::lock_guard lock(mu_);
@@ -463,7 +463,7 @@ void HttpServer::RestartJob() {
       }));
     }
   } catch (const std::exception& e) {
-    if (OnException) OnException(*this, e);
+    if (onException) onException(*this, e);
   }
 }
 

@@ -29,27 +29,27 @@ class ConnectionDriver;
 // connections: the destructor stops listening and waits for them to close.
 class HttpServer : public ConnectionEvents, public ListenerEvents {
  public:
-  static constexpr int ListenBacklog = 200;
-  static constexpr int SocketBufferSize = 64240;
-  static constexpr int TotalConnectionLimit = 32000;
-  static constexpr int DefaultServerConnectionLimit = 32000;
-  static constexpr std::chrono::milliseconds RestartDelayDefault{100};
+  static constexpr int kListenBacklog = 200;
+  static constexpr int kSocketBufferSize = 64240;
+  static constexpr int kTotalConnectionLimit = 32000;
+  static constexpr int kDefaultServerConnectionLimit = 32000;
+  static constexpr std::chrono::milliseconds kRestartDelayDefault{100};
 
   explicit HttpServer(CoreRuntime& core = ProcessCore());
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
   virtual ~HttpServer();
 
-  std::string ServerAddr;  // "" binds every interface
-  std::string ServerPort;  // a number or a service name
-  vidoria::Timeout Timeout;
-  vidoria::TimeoutsOfAPI TimeoutsOfAPI;
-  RestartParam RestartOn;
-  uint32_t MaxRequestSize = 0;
-  uint32_t MaxHeaderSize = 0;
-  ServerRequestFixup FixupRequest;
-  int ServerConnectionLimit = DefaultServerConnectionLimit;
-  SessionStore* Sessions = &ProcessSessions();  // must outlive the server
+  std::string serverAddr;  // "" binds every interface
+  std::string serverPort;  // a number or a service name
+  vidoria::Timeout timeout;
+  vidoria::TimeoutsOfAPI timeoutsOfApi;
+  RestartParam restartOn;
+  uint32_t maxRequestSize = 0;
+  uint32_t maxHeaderSize = 0;
+  ServerRequestFixup fixupRequest;
+  int serverConnectionLimit = kDefaultServerConnectionLimit;
+  SessionStore* sessions = &ProcessSessions();  // must outlive the server
 
   bool MultiThreaded() const { return multiThreaded_; }
   // Throws EConnection "Can not change MultiThreaded after Listen." while listening.

@@ -26,8 +26,8 @@ using HttpServerTest = testing::ServerFixture;
 
 TEST_F(HttpServerTest, AnswersCollectedOutputWithItsComputedLength) {
   DataProvider* provider = NewProvider();
-  provider->OnCheckRequest = [](Connection& c) { c.Accept(); };
-  provider->OnDataReceived = [](Connection& c) {
+  provider->onCheckRequest = [](Connection& c) { c.Accept(); };
+  provider->onDataReceived = [](Connection& c) {
     c.Write("abc");
     c.Write("def");
   };
@@ -41,14 +41,14 @@ TEST_F(HttpServerTest, AnswersCollectedOutputWithItsComputedLength) {
 TEST_F(HttpServerTest, ConnectionEventsComeInTheirOrder) {
   for (auto [name, member] :
        std::initializer_list<std::pair<const char*, ConnectionHandler ConnectionEvents::*>>{
-           {"Connecting", &ConnectionEvents::OnConnecting},
-           {"ClientConnect", &ConnectionEvents::OnClientConnect},
-           {"Connect", &ConnectionEvents::OnConnect},
-           {"Disconnecting", &ConnectionEvents::OnDisconnecting},
-           {"Disconnect", &ConnectionEvents::OnDisconnect},
-           {"ClientDisconnect", &ConnectionEvents::OnClientDisconnect},
-           {"RequestAccepted", &ConnectionEvents::OnRequestAccepted},
-           {"ResponseDone", &ConnectionEvents::OnResponseDone}}) {
+           {"Connecting", &ConnectionEvents::onConnecting},
+           {"ClientConnect", &ConnectionEvents::onClientConnect},
+           {"Connect", &ConnectionEvents::onConnect},
+           {"Disconnecting", &ConnectionEvents::onDisconnecting},
+           {"Disconnect", &ConnectionEvents::onDisconnect},
+           {"ClientDisconnect", &ConnectionEvents::onClientDisconnect},
+           {"RequestAccepted", &ConnectionEvents::onRequestAccepted},
+           {"ResponseDone", &ConnectionEvents::onResponseDone}}) {
     std::string event = name;
     server_.get()->*member = [this, event](Connection&) { log_.Add(event); };
   }
@@ -69,8 +69,8 @@ TEST_F(HttpServerTest, ConnectionEventsComeInTheirOrder) {
 }
 
 TEST_F(HttpServerTest, SilentClientIsClosedByTheIdleTimeout) {
-  server_->Timeout.AfterConnecting = 1;
-  server_->OnClientDisconnect = [this](Connection&) { log_.Add("ClientDisconnect"); };
+  server_->timeout.afterConnecting = 1;
+  server_->onClientDisconnect = [this](Connection&) { log_.Add("ClientDisconnect"); };
   Start();
   TestClient client(port_);
   const auto start = std::chrono::steady_clock::now();
@@ -82,8 +82,8 @@ TEST_F(HttpServerTest, SilentClientIsClosedByTheIdleTimeout) {
 }
 
 TEST_F(HttpServerTest, ConnectionOverTheLimitIsClosedAtOnceWithoutEvents) {
-  server_->ServerConnectionLimit = 2;
-  server_->OnClientConnect = [this](Connection&) { log_.Add("ClientConnect"); };
+  server_->serverConnectionLimit = 2;
+  server_->onClientConnect = [this](Connection&) { log_.Add("ClientConnect"); };
   AnswerWith("ok");
   Start();
   TestClient first(port_), second(port_);
@@ -99,11 +99,11 @@ TEST_F(HttpServerTest, ConnectionOverTheLimitIsClosedAtOnceWithoutEvents) {
 TEST_F(HttpServerTest, PortInUseReportsListenErrorWithTheSocketMessage) {
   Start();
   HttpServer second(core_);
-  second.ServerAddr = "127.0.0.1";
-  second.ServerPort = port_;
+  second.serverAddr = "127.0.0.1";
+  second.serverPort = port_;
   EventLog secondLog;
-  second.OnListenStart = [&](HttpServer&) { secondLog.Add("ListenStart"); };
-  second.OnListenError = [&](HttpServer&, const std::exception& e) {
+  second.onListenStart = [&](HttpServer&) { secondLog.Add("ListenStart"); };
+  second.onListenError = [&](HttpServer&, const std::exception& e) {
     secondLog.Add(std::string(typeid(e) == typeid(EWinSockException) ? "EWinSock:" : "other:") +
                   e.what());
   };
@@ -116,21 +116,21 @@ TEST_F(HttpServerTest, PortInUseReportsListenErrorWithTheSocketMessage) {
 }
 
 TEST_F(HttpServerTest, EmptyPortGivesNoEventAndALaterListenWorks) {
-  server_->ServerPort = "  ";
+  server_->serverPort = "  ";
   server_->Listen();
   std::this_thread::sleep_for(200ms);
   EXPECT_TRUE(log_.Events().empty());
   EXPECT_FALSE(server_->Listening());
-  server_->ServerPort = "0";
+  server_->serverPort = "0";
   Start();
   EXPECT_TRUE(server_->Listening());
 }
 
 TEST_F(HttpServerTest, StopListenFiresListenStopThenClosesEveryConnection) {
-  server_->OnDisconnect = [this](Connection&) { log_.Add("Disconnect"); };
-  server_->OnConnect = [this](Connection&) { log_.Add("Connect"); };
+  server_->onDisconnect = [this](Connection&) { log_.Add("Disconnect"); };
+  server_->onConnect = [this](Connection&) { log_.Add("Connect"); };
   DataProvider* provider = NewProvider();
-  provider->OnListenStop = [this](HttpServer&) { log_.Add("ProviderListenStop"); };
+  provider->onListenStop = [this](HttpServer&) { log_.Add("ProviderListenStop"); };
   provider->SetServer(server_.get());
   Start();
   TestClient a(port_), b(port_);
@@ -151,9 +151,9 @@ TEST_F(HttpServerTest, StopListenFiresListenStopThenClosesEveryConnection) {
 }
 
 TEST_F(HttpServerTest, LostListenerIsRestarted) {
-  server_->RestartOn.ListenLost = true;
-  server_->OnListenLost = [this](HttpServer&) { log_.Add("ListenLost"); };
-  server_->OnRestart = [this](HttpServer&) { log_.Add("Restart"); };
+  server_->restartOn.listenLost = true;
+  server_->onListenLost = [this](HttpServer&) { log_.Add("ListenLost"); };
+  server_->onRestart = [this](HttpServer&) { log_.Add("Restart"); };
   AnswerWith("again");
   Start();
   ::shutdown(server_->ListenerFdForTesting(), SHUT_RDWR);

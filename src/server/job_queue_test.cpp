@@ -171,8 +171,8 @@ TEST(JobQueueTest, HundredBusyQueuesOnSixtyFourWorkersAllProgress) {
   }
   stop = true;
   EXPECT_TRUE(allProgressed(5));
-  EXPECT_LE(pool.WorkerCount(), WorkerPool::ThreadPoolMax);
-  EXPECT_LE(maxConcurrent.load(), WorkerPool::ThreadPoolMax);
+  EXPECT_LE(pool.WorkerCount(), WorkerPool::kThreadPoolMax);
+  EXPECT_LE(maxConcurrent.load(), WorkerPool::kThreadPoolMax);
   pool.Shutdown();
 }
 

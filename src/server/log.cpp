@@ -61,7 +61,7 @@ std::string WithTrailingSlash(std::string folder) {
 }
 
 std::string LogSubfolder(const std::string& parent) {
-  return WithTrailingSlash(parent) + std::string(LogFolderName) + "/";
+  return WithTrailingSlash(parent) + std::string(kLogFolderName) + "/";
 }
 
 std::string FolderOf(const std::string& file) {
@@ -180,8 +180,8 @@ void LogWriter::WriteLine(std::string_view text, std::string_view name, const st
 }
 
 LogWriter& ProcessLog() {
-  static LogWriter* const writer = new LogWriter();
-  return *writer;
+  static LogWriter* const kWriter = new LogWriter();
+  return *kWriter;
 }
 
 void StartLog() {

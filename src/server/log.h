@@ -18,7 +18,7 @@
 
 namespace vidoria {
 
-inline constexpr std::string_view LogFolderName = "LOG";
+inline constexpr std::string_view kLogFolderName = "LOG";
 
 struct LocalTime {
   int year, month, day, hour, minute, second;  // month 1-12, hour 0-23

@@ -97,7 +97,7 @@ class Notifier::Impl : public std::enable_shared_from_this<Notifier::Impl> {
     watches_.erase(it);
   }
 
-  Timers& timers() { return timers_; }
+  Timers& GetTimers() { return timers_; }
 
   void Stop(std::chrono::milliseconds wait) {
     std::unique_lock lock(mu_);
@@ -207,8 +207,8 @@ void Notifier::Modify(WatchId id, uint32_t events) {
 void Notifier::Unwatch(WatchId id) {
   impl_->Unwatch(id);
 }
-Timers& Notifier::timers() {
-  return impl_->timers();
+Timers& Notifier::GetTimers() {
+  return impl_->GetTimers();
 }
 void Notifier::Stop(std::chrono::milliseconds wait) {
   impl_->Stop(wait);

@@ -41,7 +41,7 @@ class Notifier {
   void Unwatch(WatchId id);
 
   // The timers whose ticks this thread delivers; arming one starts the thread.
-  Timers& timers();
+  Timers& GetTimers();
 
   // Ends the thread, waiting up to `wait` for it. Watches and timers stay registered but are not
   // served until Start is called again.

@@ -31,9 +31,9 @@ TEST(NotifierTest, ArmingATimerStartsTheThreadThatDeliversItsTicks) {
   Notifier notifier;
   EXPECT_FALSE(notifier.Running());
   std::promise<bool> onNotifier;
-  TimerId id = notifier.timers().Create();
-  notifier.timers().Enable(id, 20ms, true, true,
-                           [&] { onNotifier.set_value(notifier.OnNotifierThread()); });
+  TimerId id = notifier.GetTimers().Create();
+  notifier.GetTimers().Enable(id, 20ms, true, true,
+                              [&] { onNotifier.set_value(notifier.OnNotifierThread()); });
   EXPECT_TRUE(notifier.Running());
   auto fired = onNotifier.get_future();
   ASSERT_EQ(fired.wait_for(10s), std::future_status::ready);
@@ -70,8 +70,8 @@ TEST(NotifierTest, TickBecomesAJobOnItsQueue) {
   Notifier notifier;
   auto queue = pool.CreateQueue();
   std::promise<bool> ranOnWorker;
-  TimerId id = notifier.timers().Create();
-  notifier.timers().EnableJob(
+  TimerId id = notifier.GetTimers().Create();
+  notifier.GetTimers().EnableJob(
       id, 10ms, true, true,
       [&] {
         return MakeJob([&](JobQueue& q) {
@@ -88,8 +88,8 @@ TEST(NotifierTest, TickBecomesAJobOnItsQueue) {
 TEST(NotifierTest, StopsAndStartsAgainKeepingItsTimers) {
   Notifier notifier;
   std::atomic<int> fired{0};
-  TimerId id = notifier.timers().Create();
-  notifier.timers().Enable(id, 10ms, false, false, [&] { ++fired; });
+  TimerId id = notifier.GetTimers().Create();
+  notifier.GetTimers().Enable(id, 10ms, false, false, [&] { ++fired; });
   EXPECT_TRUE(WaitFor([&] { return fired > 0; }));
   notifier.Stop();
   EXPECT_FALSE(notifier.Running());

@@ -10,20 +10,20 @@ namespace vidoria {
 void ResponseWriter::Write(std::string_view text) {
   Connection& c = connection_;
   if (!c.Open()) return;
-  if (c.Response.Done) throw EConnection("Error! Answer allready sent for this request.");
-  c.idle_.Apply(c.settings_.Timeout.AfterDataSend);
+  if (c.response.done) throw EConnection("Error! Answer allready sent for this request.");
+  c.idle_.Apply(c.settings_.timeout.afterDataSend);
   auto checkLength = [&] {
-    if (c.Response.HasContentLength() &&
-        static_cast<int64_t>(text.size()) > c.Response.ContentLength() - c.Response.ContentOut) {
+    if (c.response.HasContentLength() &&
+        static_cast<int64_t>(text.size()) > c.response.ContentLength() - c.response.contentOut) {
       throw EConnection("Error! Sending more data out than specified in header.");
     }
   };
-  if (c.Response.HeaderSent) {
+  if (c.response.headerSent) {
     checkLength();
     SendBody(text);
     return;
   }
-  if (!c.Response.HasContentLength() || outputBuffering_) {
+  if (!c.response.HasContentLength() || outputBuffering_) {
     outputBuffering_ = true;
     outputBuffer_.append(text);
     return;
@@ -34,19 +34,19 @@ void ResponseWriter::Write(std::string_view text) {
 }
 
 void ResponseWriter::WriteHeader(bool sendNow) {
-  if (connection_.Response.HeaderSent) {
+  if (connection_.response.headerSent) {
     throw EConnection("Error! Sending multiple headers for one request.");
   }
-  connection_.idle_.Apply(connection_.settings_.Timeout.AfterDataSend);
+  connection_.idle_.Apply(connection_.settings_.timeout.afterDataSend);
   WriteHeaderNow(sendNow);
 }
 
 void ResponseWriter::WriteHeader(std::string_view headerText, bool sendNow) {
   if (headerText.empty()) {
-    connection_.Request.Close = true;
+    connection_.request.close = true;
     return;
   }
-  connection_.Response.SetHeaderText(headerText);
+  connection_.response.SetHeaderText(headerText);
   WriteHeader(sendNow);
 }
 
@@ -54,25 +54,25 @@ void ResponseWriter::WriteHeaderNow(bool sendNow) {
   if (headerWritten_) {
     throw EConnection("Last header intercepted with new header, before data sent out.");
   }
-  ServerResponse& response = connection_.Response;
-  std::string header = "HTTP/1.1 " + std::to_string(response.StatusCode) + " " +
-                       response.StatusText + "\r\n" + response.HeaderText();
-  if (connection_.Request.Close) header += "Connection: close\r\n";
+  ServerResponse& response = connection_.response;
+  std::string header = "HTTP/1.1 " + std::to_string(response.statusCode) + " " +
+                       response.statusText + "\r\n" + response.HeaderText();
+  if (connection_.request.close) header += "Connection: close\r\n";
   header += "\r\n";
-  response.HeaderSent = true;
-  response.Sending = true;
-  if (response.SendContent && !response.HasContentLength()) {
+  response.headerSent = true;
+  response.sending = true;
+  if (response.sendContent && !response.HasContentLength()) {
     contentToWrite_ = -1;
     bytesToDeliver_ = -1;
   } else {
-    contentToWrite_ = response.SendContent ? response.ContentLength() : 0;
+    contentToWrite_ = response.sendContent ? response.ContentLength() : 0;
     // A HEAD answer announces the length but carries no body.
-    if (!response.SendContent) response.SetValue("CONTENT-LENGTH", "");
+    if (!response.sendContent) response.SetValue("CONTENT-LENGTH", "");
     bytesToDeliver_ = static_cast<int64_t>(header.size()) + contentToWrite_;
   }
-  response.Done = contentToWrite_ == 0;
+  response.done = contentToWrite_ == 0;
   // The session lock of a request is released once its last byte has been written.
-  if (response.Done) connection_.ReleaseSessionLock();
+  if (response.done) connection_.ReleaseSessionLock();
   headerWritten_ = true;
   out_.append(header);
   // With a body to follow and no hurry, the header leaves together with its first piece.
@@ -91,10 +91,10 @@ void ResponseWriter::SendBody(std::string_view text) {
     }
     contentToWrite_ -= size;
   }
-  ServerResponse& response = connection_.Response;
-  response.Done = contentToWrite_ == 0;
-  response.ContentOut += size;
-  if (response.Done) connection_.ReleaseSessionLock();
+  ServerResponse& response = connection_.response;
+  response.done = contentToWrite_ == 0;
+  response.contentOut += size;
+  if (response.done) connection_.ReleaseSessionLock();
   out_.append(text);
   TrySend();
 }
@@ -102,9 +102,9 @@ void ResponseWriter::SendBody(std::string_view text) {
 void ResponseWriter::Flush() {
   if (!outputBuffering_) return;
   outputBuffering_ = false;
-  ServerResponse& response = connection_.Response;
-  if (response.Done) throw EConnection("Error! Answer allready sent for this request.");
-  if (!response.HeaderSent) {
+  ServerResponse& response = connection_.response;
+  if (response.done) throw EConnection("Error! Answer allready sent for this request.");
+  if (!response.headerSent) {
     if (!response.HasContentLength()) {
       response.SetContentLength(static_cast<int64_t>(outputBuffer_.size()));
     }
@@ -153,15 +153,15 @@ void ResponseWriter::TrySend() {
 }
 
 void ResponseWriter::Delivered(size_t n) {
-  ServerResponse& response = connection_.Response;
-  if (!response.HeaderSent || bytesToDeliver_ < 0) return;
+  ServerResponse& response = connection_.response;
+  if (!response.headerSent || bytesToDeliver_ < 0) return;
   bytesToDeliver_ -= static_cast<int64_t>(n);
-  response.Sent = bytesToDeliver_ <= 0;
-  if (response.Sent) {
-    connection_.Request.Started = false;
-    connection_.Request.Active = false;
-    response.Sending = false;
-    response.HeaderSent = false;
+  response.sent = bytesToDeliver_ <= 0;
+  if (response.sent) {
+    connection_.request.started = false;
+    connection_.request.active = false;
+    response.sending = false;
+    response.headerSent = false;
     headerWritten_ = false;
   }
 }

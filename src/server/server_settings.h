@@ -15,53 +15,53 @@ namespace vidoria {
 // restarts the period when it differs), 0 keeps the interval and only postpones the deadline,
 // < 0 stops the idle timer.
 struct Timeout {
-  int AfterConnecting = 0;
-  int AfterConnect = 0;
-  int AfterDataReceived = 0;
-  int AfterDataLost = 0;  // kept for completeness; never applied
-  int AfterDataSend = 0;
-  int AfterDataOut = 0;
-  int AfterDataIn = 0;
-  int AfterDataSent = 0;
+  int afterConnecting = 0;
+  int afterConnect = 0;
+  int afterDataReceived = 0;
+  int afterDataLost = 0;  // kept for completeness; never applied
+  int afterDataSend = 0;
+  int afterDataOut = 0;
+  int afterDataIn = 0;
+  int afterDataSent = 0;
 };
 
 struct TimeoutsOfAPI {
-  int ResolveTimeout = 0;
-  int ConnectTimeout = 0;
-  int SendTimeout = 0;     // seconds; SO_SNDTIMEO when positive
-  int ReceiveTimeout = 0;  // seconds; SO_RCVTIMEO when positive
-  int ResponseTimeout = 0;
+  int resolveTimeout = 0;
+  int connectTimeout = 0;
+  int sendTimeout = 0;     // seconds; SO_SNDTIMEO when positive
+  int receiveTimeout = 0;  // seconds; SO_RCVTIMEO when positive
+  int responseTimeout = 0;
 };
 
 struct RestartParam {
-  bool ListenLost = false;
-  bool ListenError = false;
-  int Wait = 0;  // seconds; 0 or less: 100 ms
+  bool listenLost = false;
+  bool listenError = false;
+  int wait = 0;  // seconds; 0 or less: 100 ms
 };
 
 // The handlers a connection receives from its listening server when it is created; handlers
 // assigned later do not reach connections that already exist.
 struct ConnectionEvents {
-  ConnectionHandler OnConnecting, OnDisconnecting, OnConnect, OnDisconnect, OnClientConnect,
-      OnClientDisconnect, OnDataOut, OnDataIn, OnRequestAccepted, OnRequestNotAccepted,
-      OnResponseDone, OnSessionOpen, OnSessionClose, OnInvalidRequest;
+  ConnectionHandler onConnecting, onDisconnecting, onConnect, onDisconnect, onClientConnect,
+      onClientDisconnect, onDataOut, onDataIn, onRequestAccepted, onRequestNotAccepted,
+      onResponseDone, onSessionOpen, onSessionClose, onInvalidRequest;
   // The connection's own steps for a request that no provider owns (the program leaves them unset).
-  ConnectionHandler OnDataSent, OnReadyToSend;
+  ConnectionHandler onDataSent, onReadyToSend;
 };
 
 struct ListenerEvents {
-  ServerHandler OnListenStart, OnListenStop, OnListenLost, OnRestart;
-  std::function<void(HttpServer&, const std::exception&)> OnListenError, OnException;
+  ServerHandler onListenStart, onListenStop, onListenLost, onRestart;
+  std::function<void(HttpServer&, const std::exception&)> onListenError, onException;
 };
 
 struct ConnectionSettings {
-  std::string ServerAddr;
-  std::string ServerPort;
-  bool MultiThreaded = false;
-  vidoria::Timeout Timeout;
-  uint32_t MaxRequestSize = 0;
-  uint32_t MaxHeaderSize = 0;
-  ServerRequestFixup FixupRequest;
+  std::string serverAddr;
+  std::string serverPort;
+  bool multiThreaded = false;
+  vidoria::Timeout timeout;
+  uint32_t maxRequestSize = 0;
+  uint32_t maxHeaderSize = 0;
+  ServerRequestFixup fixupRequest;
   ConnectionEvents events;
 };
 

@@ -37,21 +37,21 @@ SessionStore::~SessionStore() = default;
 ServerSession* SessionStore::Open(uint8_t lockMode, const std::string& peerAddr,
                                   const std::string& forwardedFor) {
   auto session = std::make_unique<ServerSession>();
-  session->LockMode = lockMode;
-  session->PeerAddr = peerAddr;
-  session->ForwardedFor = forwardedFor;
-  session->ID = NewSessionId();
-  if (session->ID.empty()) throw EConnection("Unable to initialize session");
-  session->Created = session->LastUsed = clock_();
+  session->lockMode = lockMode;
+  session->peerAddr = peerAddr;
+  session->forwardedFor = forwardedFor;
+  session->id = NewSessionId();
+  if (session->id.empty()) throw EConnection("Unable to initialize session");
+  session->created = session->lastUsed = clock_();
   std::lock_guard lock(mu_);
   ServerSession* raw = session.get();
-  inUse_.emplace(raw->ID, std::move(session));
+  inUse_.emplace(raw->id, std::move(session));
   return raw;
 }
 
 std::string SessionStore::ExpiryKey(const ServerSession& session) {
   // yyyymmddhhnnsszzz then the ID: the map keeps idle sessions in order of expiry.
-  const auto since = session.Expires.time_since_epoch();
+  const auto since = session.expires.time_since_epoch();
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(since).count();
   const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
   std::tm t{};
@@ -59,15 +59,15 @@ std::string SessionStore::ExpiryKey(const ServerSession& session) {
   char key[64];
   std::snprintf(key, sizeof key, "%04d%02d%02d%02d%02d%02d%03d", t.tm_year + 1900, t.tm_mon + 1,
                 t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, static_cast<int>(ms % 1000));
-  return key + session.ID;
+  return key + session.id;
 }
 
 void SessionStore::SetExpiry(ServerSession& session, ServerSession::Time now) {
-  session.LastUsed = now;
-  const int keepAlive = session.KeepAlive > 0 ? session.KeepAlive : SessionKeepAliveDefault;
-  session.Expires = now + std::chrono::seconds(keepAlive);
-  if (session.FinalExpiry != ServerSession::Time{} && session.FinalExpiry < session.Expires) {
-    session.Expires = session.FinalExpiry;
+  session.lastUsed = now;
+  const int keepAlive = session.keepAlive > 0 ? session.keepAlive : kSessionKeepAliveDefault;
+  session.expires = now + std::chrono::seconds(keepAlive);
+  if (session.finalExpiry != ServerSession::Time{} && session.finalExpiry < session.expires) {
+    session.expires = session.finalExpiry;
   }
 }
 
@@ -75,7 +75,7 @@ void SessionStore::PurgeExpired(ServerSession::Time now, const CloseHandler& onC
   while (!byExpiry_.empty()) {
     auto first = byExpiry_.begin();
     auto it = idle_.find(first->second);
-    if (it != idle_.end() && it->second->Expires > now) break;
+    if (it != idle_.end() && it->second->expires > now) break;
     std::unique_ptr<ServerSession> closing;
     if (it != idle_.end()) {
       closing = std::move(it->second);
@@ -90,18 +90,18 @@ void SessionStore::Release(ServerSession* session, const CloseHandler& onClose) 
   if (session == nullptr) return;
   const auto now = clock_();
   std::lock_guard lock(mu_);
-  auto it = inUse_.find(session->ID);
+  auto it = inUse_.find(session->id);
   if (it == inUse_.end() || it->second.get() != session) return;
   SetExpiry(*session, now);
   PurgeExpired(now, onClose);
   std::unique_ptr<ServerSession> released = std::move(it->second);
   inUse_.erase(it);
-  if (released->Expires <= now) {
+  if (released->expires <= now) {
     if (onClose) onClose(*released);
     return;
   }
-  byExpiry_.emplace(ExpiryKey(*released), released->ID);
-  idle_.emplace(released->ID, std::move(released));
+  byExpiry_.emplace(ExpiryKey(*released), released->id);
+  idle_.emplace(released->id, std::move(released));
 }
 
 bool SessionStore::Refresh(const std::string& id,
@@ -111,11 +111,11 @@ bool SessionStore::Refresh(const std::string& id,
   std::lock_guard lock(mu_);
   if (auto it = inUse_.find(id); it != inUse_.end()) return accept(*it->second);
   auto it = idle_.find(id);
-  if (it == idle_.end() || it->second->Expires <= now || !accept(*it->second)) return false;
+  if (it == idle_.end() || it->second->expires <= now || !accept(*it->second)) return false;
   ServerSession& session = *it->second;
   byExpiry_.erase(ExpiryKey(session));
   SetExpiry(session, now);
-  byExpiry_.emplace(ExpiryKey(session), session.ID);
+  byExpiry_.emplace(ExpiryKey(session), session.id);
   return true;
 }
 
@@ -130,8 +130,8 @@ size_t SessionStore::Idle() const {
 }
 
 SessionStore& ProcessSessions() {
-  static SessionStore* const store = new SessionStore();
-  return *store;
+  static SessionStore* const kStore = new SessionStore();
+  return *kStore;
 }
 
 }  // namespace vidoria

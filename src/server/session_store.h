@@ -17,13 +17,13 @@ class ServerSession : public Info {
  public:
   using Time = std::chrono::system_clock::time_point;
 
-  uint8_t LockMode = 0;  // as given to OpenSession; stored only
-  std::string ForwardedFor;
-  std::string ID;  // 32 lower-case hexadecimal digits
-  std::string PeerAddr;
-  Time Created{}, LastUsed{}, Expires{};
-  Time FinalExpiry{};  // the epoch: none
-  int KeepAlive = 0;   // seconds; 0 = SessionKeepAliveDefault
+  uint8_t lockMode = 0;  // as given to OpenSession; stored only
+  std::string forwardedFor;
+  std::string id;  // 32 lower-case hexadecimal digits
+  std::string peerAddr;
+  Time created{}, lastUsed{}, expires{};
+  Time finalExpiry{};  // the epoch: none
+  int keepAlive = 0;   // seconds; 0 = SessionKeepAliveDefault
 };
 
 // The process-wide store. A session is in use from Open until its connection releases it, then
@@ -32,7 +32,7 @@ class ServerSession : public Info {
 // must not open or release sessions.
 class SessionStore {
  public:
-  static constexpr int SessionKeepAliveDefault = 60;
+  static constexpr int kSessionKeepAliveDefault = 60;
   using Clock = std::function<ServerSession::Time()>;
   using CloseHandler = std::function<void(ServerSession& closing)>;
 

@@ -18,12 +18,12 @@ class SessionStoreTest : public ::testing::Test {
   ServerSession::Time now_ = ServerSession::Time{} + 1000h;
   SessionStore store_{[this] { return now_; }};
   std::vector<std::string> closed_;
-  SessionStore::CloseHandler onClose_ = [this](ServerSession& s) { closed_.push_back(s.ID); };
+  SessionStore::CloseHandler onClose_ = [this](ServerSession& s) { closed_.push_back(s.id); };
 
   ServerSession* OpenLogin(int keepAlive = 240) {
     ServerSession* session = store_.Open(2, "192.0.2.7", "");
     session->SetBooleanField("login", true);
-    session->KeepAlive = keepAlive;
+    session->keepAlive = keepAlive;
     return session;
   }
   bool Refresh(const std::string& id) {
@@ -44,9 +44,9 @@ TEST_F(SessionStoreTest, IdentifiersAreUniqueLowerCaseHex) {
 
 TEST_F(SessionStoreTest, ReleasedSessionLivesForItsKeepAliveThenIsPurgedAtTheNextRelease) {
   ServerSession* first = OpenLogin();
-  EXPECT_EQ(first->PeerAddr, "192.0.2.7");
-  EXPECT_EQ(first->LockMode, 2);
-  const std::string id = first->ID;
+  EXPECT_EQ(first->peerAddr, "192.0.2.7");
+  EXPECT_EQ(first->lockMode, 2);
+  const std::string id = first->id;
   store_.Release(first, onClose_);
   EXPECT_EQ(store_.InUse(), 0u);
   EXPECT_EQ(store_.Idle(), 1u);
@@ -67,18 +67,18 @@ TEST_F(SessionStoreTest, ReleasedSessionLivesForItsKeepAliveThenIsPurgedAtTheNex
 
 TEST_F(SessionStoreTest, OnlyLiveSessionsThatPassTheTestOpenTheGate) {
   ServerSession* plain = store_.Open(2, "", "");
-  const std::string plainId = plain->ID;
+  const std::string plainId = plain->id;
   store_.Release(plain, onClose_);
   EXPECT_FALSE(Refresh(plainId)) << "a session without the login mark";
   EXPECT_FALSE(Refresh("0123456789abcdef0123456789abcdef"));
   EXPECT_FALSE(Refresh(""));
   ServerSession* inUse = OpenLogin();
-  EXPECT_TRUE(Refresh(inUse->ID));
+  EXPECT_TRUE(Refresh(inUse->id));
 }
 
 TEST_F(SessionStoreTest, DefaultAndFinalExpiry) {
   ServerSession* defaults = OpenLogin(0);
-  const std::string defaultId = defaults->ID;
+  const std::string defaultId = defaults->id;
   store_.Release(defaults, onClose_);
   now_ += 59s;
   EXPECT_TRUE(Refresh(defaultId));
@@ -86,8 +86,8 @@ TEST_F(SessionStoreTest, DefaultAndFinalExpiry) {
   EXPECT_FALSE(Refresh(defaultId));
 
   ServerSession* capped = OpenLogin();
-  capped->FinalExpiry = now_ + 10s;
-  const std::string cappedId = capped->ID;
+  capped->finalExpiry = now_ + 10s;
+  const std::string cappedId = capped->id;
   store_.Release(capped, onClose_);
   now_ += 11s;
   EXPECT_FALSE(Refresh(cappedId));

@@ -55,15 +55,15 @@ class ServerFixture : public ::testing::Test {
  protected:
   ServerFixture() {
     server_ = std::make_unique<HttpServer>(core_);
-    server_->ServerAddr = "127.0.0.1";
-    server_->ServerPort = "0";
+    server_->serverAddr = "127.0.0.1";
+    server_->serverPort = "0";
     server_->SetMultiThreaded(true);
-    server_->MaxRequestSize = 128000;
-    server_->MaxHeaderSize = 16000;
-    server_->Timeout.AfterConnecting = 60;
-    server_->OnListenStart = [this](HttpServer&) { log_.Add("ListenStart"); };
-    server_->OnListenStop = [this](HttpServer&) { log_.Add("ListenStop"); };
-    server_->OnListenError = [this](HttpServer&, const std::exception& e) {
+    server_->maxRequestSize = 128000;
+    server_->maxHeaderSize = 16000;
+    server_->timeout.afterConnecting = 60;
+    server_->onListenStart = [this](HttpServer&) { log_.Add("ListenStart"); };
+    server_->onListenStop = [this](HttpServer&) { log_.Add("ListenStop"); };
+    server_->onListenError = [this](HttpServer&, const std::exception& e) {
       log_.Add(std::string("ListenError:") + e.what());
     };
   }
@@ -86,9 +86,9 @@ class ServerFixture : public ::testing::Test {
   void AnswerWith(const std::string& body, int order = 10) {
     DataProvider* provider = NewProvider();
     provider->SetCheckOrder(order);
-    provider->OnCheckRequest = [](Connection& c) { c.Accept(); };
-    provider->OnDataReceived = [body](Connection& c) {
-      if (c.Request.Complete) c.Write(body);
+    provider->onCheckRequest = [](Connection& c) { c.Accept(); };
+    provider->onDataReceived = [body](Connection& c) {
+      if (c.request.complete) c.Write(body);
     };
     provider->SetServer(server_.get());
   }

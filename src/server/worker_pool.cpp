@@ -14,7 +14,7 @@ namespace vidoria {
 namespace detail {
 
 namespace {
-thread_local JobQueue* current_queue = nullptr;
+thread_local JobQueue* currentQueue = nullptr;
 }
 
 struct Worker {
@@ -191,7 +191,7 @@ void PoolCore::WorkerMain(Worker* self) {
       if (!waiting_.empty()) {
         queue = TakeNextWaiting();
         queue->runner_ = std::this_thread::get_id();
-      } else if (static_cast<int>(idle_.size()) < WorkerPool::ThreadPoolIdleMax) {
+      } else if (static_cast<int>(idle_.size()) < WorkerPool::kThreadPoolIdleMax) {
         idle_.push_back(self);
       } else {
         // Too many idle workers: this one ends and nobody will join it.
@@ -219,14 +219,14 @@ void PoolCore::RunOneJob(std::shared_ptr<JobQueue> queue, Lock& lock) {
       finished = true;
     } else {
       lock.unlock();
-      JobQueue* outer = current_queue;
-      current_queue = queue.get();
+      JobQueue* outer = currentQueue;
+      currentQueue = queue.get();
       try {
         finished = queue->Work(*job);
       } catch (...) {
         finished = true;  // a failing job ends its own queue and nothing else
       }
-      current_queue = outer;
+      currentQueue = outer;
       job.reset();
       lock.lock();
     }
@@ -358,7 +358,7 @@ std::thread::id JobQueue::Runner() const {
 }
 
 JobQueue* JobQueue::Current() {
-  return detail::current_queue;
+  return detail::currentQueue;
 }
 
 }  // namespace vidoria

@@ -21,14 +21,14 @@ class PoolCore;
 // of its workers.
 class WorkerPool {
  public:
-  static constexpr int ThreadPoolMax = 64;
-  static constexpr int ThreadPoolSpare = 3;
-  static constexpr int ThreadPoolIdleMax = 2048;
+  static constexpr int kThreadPoolMax = 64;
+  static constexpr int kThreadPoolSpare = 3;
+  static constexpr int kThreadPoolIdleMax = 2048;
   static constexpr std::chrono::milliseconds kShutdownWait{10000};
 
   struct Options {
-    int maxWorkers = ThreadPoolMax;
-    int spareWorkers = ThreadPoolSpare;
+    int maxWorkers = kThreadPoolMax;
+    int spareWorkers = kThreadPoolSpare;
     // Starts a worker thread; tests replace it to make thread creation fail.
     std::function<std::thread(std::function<void()>)> startThread;
   };

@@ -8,24 +8,24 @@ namespace vidoria {
 
 DataServer::DataServer(WebContext context, CoreRuntime& core, SessionStore* sessions)
     : context_(std::move(context)), server_(core) {
-  if (sessions) server_.Sessions = sessions;
+  if (sessions) server_.sessions = sessions;
   server_.SetMultiThreaded(true);
-  server_.Timeout.AfterConnecting = 60;
-  server_.ServerPort = "80";
-  server_.RestartOn.ListenLost = true;
-  server_.MaxRequestSize = 128000;
-  server_.MaxHeaderSize = 16000;
-  server_.OnConnecting = [this](Connection& c) { ServerConnecting(c); };
-  server_.OnDisconnecting = [this](Connection& c) { ServerDisconnecting(c); };
-  server_.OnDisconnect = [this](Connection& c) { ServerDisconnect(c); };
-  server_.OnListenStart = [this](HttpServer& s) { ServerListenStart(s); };
-  server_.OnListenStop = [this](HttpServer& s) { ServerListenStop(s); };
-  server_.OnListenError = [this](HttpServer& s, const std::exception& e) {
+  server_.timeout.afterConnecting = 60;
+  server_.serverPort = "80";
+  server_.restartOn.listenLost = true;
+  server_.maxRequestSize = 128000;
+  server_.maxHeaderSize = 16000;
+  server_.onConnecting = [this](Connection& c) { ServerConnecting(c); };
+  server_.onDisconnecting = [this](Connection& c) { ServerDisconnecting(c); };
+  server_.onDisconnect = [this](Connection& c) { ServerDisconnect(c); };
+  server_.onListenStart = [this](HttpServer& s) { ServerListenStart(s); };
+  server_.onListenStop = [this](HttpServer& s) { ServerListenStop(s); };
+  server_.onListenError = [this](HttpServer& s, const std::exception& e) {
     ServerListenError(s, e);
   };
-  server_.OnRequestNotAccepted = [this](Connection& c) { ServerRequestNotAccepted(c); };
-  server_.OnInvalidRequest = [this](Connection& c) { ServerInvalidRequest(c); };
-  server_.OnDataOut = [this](Connection& c) { ServerDataOut(c); };
+  server_.onRequestNotAccepted = [this](Connection& c) { ServerRequestNotAccepted(c); };
+  server_.onInvalidRequest = [this](Connection& c) { ServerInvalidRequest(c); };
+  server_.onDataOut = [this](Connection& c) { ServerDataOut(c); };
 }
 
 void DataServer::SetEvents(DataServerEvents events) {
@@ -52,7 +52,7 @@ void DataServer::StartServer(const std::vector<std::string>& contentTypeLines, i
   files.ClearContentTypes();
   for (const std::string& line : contentTypeLines) files.AddContentType(line);
   providers.Link().SetServer(&server_);
-  server_.ServerPort = std::to_string(port);
+  server_.serverPort = std::to_string(port);
   server_.SetMultiThreaded(true);
   server_.Listen();
 }
@@ -102,10 +102,10 @@ void DataServer::ServerDisconnecting(Connection& c) {
 }
 
 void DataServer::ServerDisconnect(Connection& c) {
-  if (c.Request.ContentLength() > c.Request.ContentIn) {
+  if (c.request.ContentLength() > c.request.contentIn) {
     Log("ERR! " + RequestPart(c) + " 0 " + ClientPart(c) +
-        " > DISCONNECTED while receiving a Request (" + std::to_string(c.Request.ContentIn) +
-        " of " + std::to_string(c.Request.ContentLength()) + " bytes received).");
+        " > DISCONNECTED while receiving a Request (" + std::to_string(c.request.contentIn) +
+        " of " + std::to_string(c.request.ContentLength()) + " bytes received).");
   }
 }
 
@@ -115,9 +115,9 @@ void DataServer::ServerDataOut(Connection& c) {
 }
 
 void DataServer::ServerRequestNotAccepted(Connection& c) {
-  Log("BAD! " + c.PeerAddr() + " > " + MethodAndName(c) + " > Method \"" + c.Request.Method() +
+  Log("BAD! " + c.PeerAddr() + " > " + MethodAndName(c) + " > Method \"" + c.request.Method() +
       "\" not supported.");
-  c.Response.Status(400, "Bad Request");
+  c.response.Status(400, "Bad Request");
   c.Write("Status 400: Bad Request");
   c.Disconnect();
 }
@@ -125,7 +125,7 @@ void DataServer::ServerRequestNotAccepted(Connection& c) {
 void DataServer::ServerInvalidRequest(Connection& c) {
   Log("ERR! " + c.PeerAddr() + " > " + MethodAndName(c) +
       " > Invalid Request: Header size limit exceeded.");
-  c.Response.Status(400, "Bad Request");
+  c.response.Status(400, "Bad Request");
   c.Write("Status 400: Bad Request");
 }
 

@@ -8,10 +8,10 @@
 namespace vidoria {
 
 ListFileProvider::ListFileProvider(const WebContext& context) : context_(context) {
-  OnCheckRequest = ClaimWhen(
+  onCheckRequest = ClaimWhen(
       [](const std::string& name) { return name.find("LIST.TXT&") != std::string::npos; });
-  OnDataReceived = [this](Connection& c) {
-    if (c.Request.Complete) Answer(c);
+  onDataReceived = [this](Connection& c) {
+    if (c.request.complete) Answer(c);
   };
 }
 

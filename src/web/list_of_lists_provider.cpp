@@ -6,10 +6,10 @@
 namespace vidoria {
 
 ListOfListsProvider::ListOfListsProvider(const WebContext& context) {
-  OnCheckRequest = ClaimWhen(
+  onCheckRequest = ClaimWhen(
       [](const std::string& name) { return name.find("KAVRA_LIST.TXT") != std::string::npos; });
-  OnDataReceived = [&context](Connection& c) {
-    if (c.Request.Complete) WritePage(context, c, page::kListList);
+  onDataReceived = [&context](Connection& c) {
+    if (c.request.complete) WritePage(context, c, page::kListList);
   };
 }
 

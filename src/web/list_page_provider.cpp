@@ -8,10 +8,10 @@
 namespace vidoria {
 
 ListPageProvider::ListPageProvider(const WebContext& context) : context_(context) {
-  OnCheckRequest =
+  onCheckRequest =
       ClaimWhen([](const std::string& name) { return name.find("LIST&") != std::string::npos; });
-  OnDataReceived = [this](Connection& c) {
-    if (!c.Request.Complete) return;
+  onDataReceived = [this](Connection& c) {
+    if (!c.request.complete) return;
     if (GatePasses(context_, c)) {
       Answer(c);
     } else {

@@ -3,16 +3,16 @@
 namespace vidoria {
 
 std::string RequestPart(Connection& c) {
-  return c.PeerAddr() + " > " + c.Request.Host() + " \"" + c.Request.Method() + " " +
-         c.Request.URI() + "\"";
+  return c.PeerAddr() + " > " + c.request.Host() + " \"" + c.request.Method() + " " +
+         c.request.URI() + "\"";
 }
 
 std::string ClientPart(Connection& c) {
-  return "REF \"" + c.Request.Referer() + "\" AGENT \"" + c.Request.Agent() + "\"";
+  return "REF \"" + c.request.Referer() + "\" AGENT \"" + c.request.Agent() + "\"";
 }
 
 std::string MethodAndName(Connection& c) {
-  return "\"" + c.Request.Method() + " " + c.Request.FileName() + "\"";
+  return "\"" + c.request.Method() + " " + c.request.FileName() + "\"";
 }
 
 }  // namespace vidoria

@@ -109,8 +109,8 @@ void Record(std::string& out, ServerRequest& request, std::string_view content) 
   Field(out, request.RawPath());
   Field(out, request.URI());
   Field(out, request.HeaderText());
-  Field(out, request.Close ? "close" : "keep");
-  Field(out, std::to_string(request.ContentIn));
+  Field(out, request.close ? "close" : "keep");
+  Field(out, std::to_string(request.contentIn));
   Field(out, content);
   out += '\n';
 }
@@ -164,14 +164,14 @@ void CheckComplete(ServerRequest& request, std::string_view content, const Plan&
   }
   CheckHeaderText(request, plan.limits.maxHeaderSize);
 
-  FUZZ_EXPECT(static_cast<int64_t>(content.size()) == request.ContentIn);
+  FUZZ_EXPECT(static_cast<int64_t>(content.size()) == request.contentIn);
   int64_t length = 0;
   try {
     length = request.ContentLength();  // the reader stores the number it used
   } catch (const std::exception&) {
     Broken("ContentLength() readable", __LINE__);
   }
-  if (plan.lengthsTrusted) FUZZ_EXPECT(request.ContentIn == std::max<int64_t>(0, length));
+  if (plan.lengthsTrusted) FUZZ_EXPECT(request.contentIn == std::max<int64_t>(0, length));
   Browse(request, content);
 }
 
@@ -191,13 +191,13 @@ std::string Run(std::string_view stream, const Plan& plan, const std::vector<siz
   HttpReader::Callbacks callbacks;
   callbacks.received = [&] {
     FUZZ_EXPECT(invalid == 0);
-    FUZZ_EXPECT(request.Active);  // only a request whose line was accepted is handed on
-    FUZZ_EXPECT(request.ContentIn >= lastContentIn);
-    lastContentIn = request.ContentIn;
+    FUZZ_EXPECT(request.active);  // only a request whose line was accepted is handed on
+    FUZZ_EXPECT(request.contentIn >= lastContentIn);
+    lastContentIn = request.contentIn;
     headerIn = true;
     ++received;
     if (plan.takeEvery > 0 && received % plan.takeEvery == 0) content += reader.TakeContent();
-    FUZZ_EXPECT(static_cast<int64_t>(content.size()) <= request.ContentIn);
+    FUZZ_EXPECT(static_cast<int64_t>(content.size()) <= request.contentIn);
   };
   callbacks.invalid = [&] { ++invalid; };
 
@@ -213,21 +213,21 @@ std::string Run(std::string_view stream, const Plan& plan, const std::vector<siz
     FUZZ_EXPECT(++calls <= maxCalls);
     const size_t before = reader.Buffered();
     const int invalidBefore = invalid;
-    const bool wasComplete = request.Complete;
+    const bool wasComplete = request.complete;
     reader.SetDataPending(false);  // as the connection does before each read
     const HttpReader::Outcome outcome = reader.Process(request, response, callbacks);
     FUZZ_EXPECT(reader.Buffered() <= before);
-    FUZZ_EXPECT(request.ContentIn >= 0);
-    FUZZ_EXPECT(static_cast<size_t>(request.ContentIn) <= appended);
+    FUZZ_EXPECT(request.contentIn >= 0);
+    FUZZ_EXPECT(static_cast<size_t>(request.contentIn) <= appended);
     FUZZ_EXPECT(invalid - invalidBefore == (outcome == HttpReader::Outcome::kInvalid ? 1 : 0));
     switch (outcome) {
       case HttpReader::Outcome::kBusy:
-        FUZZ_EXPECT(request.Complete);
+        FUZZ_EXPECT(request.complete);
         FUZZ_EXPECT(wasComplete ? reader.Buffered() == before : reader.Buffered() < before);
         FUZZ_EXPECT(reader.DataPending() == (reader.Buffered() > 0));
         break;
       case HttpReader::Outcome::kNeedMore:
-        FUZZ_EXPECT(!request.Complete);
+        FUZZ_EXPECT(!request.complete);
         FUZZ_EXPECT(!reader.DataPending());
         if (bounded) FUZZ_EXPECT(reader.Buffered() <= bound);
         break;
@@ -239,9 +239,9 @@ std::string Run(std::string_view stream, const Plan& plan, const std::vector<siz
   // The response has left: what the connection does once the last byte is sent.
   auto answer = [&] {
     content += reader.TakeContent();
-    FUZZ_EXPECT(static_cast<int64_t>(content.size()) == request.ContentIn);
+    FUZZ_EXPECT(static_cast<int64_t>(content.size()) == request.contentIn);
     request.Clear();
-    request.Active = false;
+    request.active = false;
     response.Clear();
     reader.RequestDone();
     content.clear();
@@ -285,7 +285,7 @@ std::string Run(std::string_view stream, const Plan& plan, const std::vector<siz
 
   // All bytes are in, so the unfinished request too must look the same however they came.
   content += reader.TakeContent();
-  FUZZ_EXPECT(static_cast<int64_t>(content.size()) == request.ContentIn);
+  FUZZ_EXPECT(static_cast<int64_t>(content.size()) == request.contentIn);
   transcript += "unfinished ";
   Field(transcript, std::to_string(reader.Buffered()));
   Record(transcript, request, content);
@@ -329,10 +329,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Plan small;
   small.limits.maxRequestSize = data[0];
   small.limits.maxHeaderSize = 2u * data[1];
-  small.limits.fixup.RemovePrefix = (data[2] & 1) != 0;
-  small.limits.fixup.DecodeFileName = (data[2] & 2) != 0;
-  small.limits.fixup.DecodeQuery = (data[2] & 4) != 0;
-  small.limits.fixup.UpperCaseFileName = (data[2] & 8) != 0;
+  small.limits.fixup.removePrefix = (data[2] & 1) != 0;
+  small.limits.fixup.decodeFileName = (data[2] & 2) != 0;
+  small.limits.fixup.decodeQuery = (data[2] & 4) != 0;
+  small.limits.fixup.upperCaseFileName = (data[2] & 8) != 0;
   small.takeEvery = (data[2] >> 4) & 3;
   small.answerEarly = (data[2] & 64) != 0;
   small.lengthsTrusted = !ContainsIgnoreCase(stream, "transfer-encoding");

@@ -31,9 +31,9 @@ constexpr uint64_t kMaxMoovSize = uint64_t(512) << 20;
 // movie box, which is written from `moov_bytes`. An empty order means "copy the whole input".
 struct Plan {
   std::vector<BoxHeader> order;
-  std::optional<size_t> moov_position;
-  std::vector<uint8_t> moov_bytes;
-  size_t widened_tables = 0;
+  std::optional<size_t> moovPosition;
+  std::vector<uint8_t> moovBytes;
+  size_t widenedTables = 0;
 };
 
 Result<Box> LoadBox(int fd, const BoxHeader& header) {
@@ -42,9 +42,9 @@ Result<Box> LoadBox(int fd, const BoxHeader& header) {
     return Failure{name + " is too large (" + std::to_string(header.size) + " bytes)"};
   }
   std::vector<uint8_t> bytes(header.size);
-  if (Status read = ReadAt(fd, header.offset, bytes); !read) return Failure{read.reason()};
+  if (Status read = ReadAt(fd, header.offset, bytes); !read) return Failure{read.Reason()};
   Result<Box> box = ParseBox(bytes, header.offset);
-  if (!box) return Failure{"damaged " + name + ": " + box.reason()};
+  if (!box) return Failure{"damaged " + name + ": " + box.Reason()};
   return box;
 }
 
@@ -70,7 +70,7 @@ Status CheckMovable(const std::vector<BoxHeader>& boxes, const Box& moov, int fd
     }
     if (header.type == kMeta) {
       Result<Box> meta = LoadBox(fd, header);
-      if (!meta) return Failure{meta.reason()};
+      if (!meta) return Failure{meta.Reason()};
       if (Contains(*meta, MakeFourCC("iloc"))) {
         return Failure{"a meta box holds item locations (iloc), which are not supported"};
       }
@@ -79,36 +79,36 @@ Status CheckMovable(const std::vector<BoxHeader>& boxes, const Box& moov, int fd
   return Ok();
 }
 
-Result<Plan> PlanMove(int fd, const std::vector<BoxHeader>& boxes, size_t moov_index) {
-  Result<Box> moov = LoadBox(fd, boxes[moov_index]);
-  if (!moov) return Failure{moov.reason()};
-  if (Status movable = CheckMovable(boxes, *moov, fd); !movable) return Failure{movable.reason()};
+Result<Plan> PlanMove(int fd, const std::vector<BoxHeader>& boxes, size_t moovIndex) {
+  Result<Box> moov = LoadBox(fd, boxes[moovIndex]);
+  if (!moov) return Failure{moov.Reason()};
+  if (Status movable = CheckMovable(boxes, *moov, fd); !movable) return Failure{movable.Reason()};
 
-  Layout layout(boxes, moov_index);
+  Layout layout(boxes, moovIndex);
   Result<size_t> widened = RelocateChunkOffsets(*moov, layout);
-  if (!widened) return Failure{widened.reason()};
+  if (!widened) return Failure{widened.Reason()};
 
   Plan plan;
-  plan.widened_tables = *widened;
-  for (size_t i : layout.order()) {
+  plan.widenedTables = *widened;
+  for (size_t i : layout.Order()) {
     // Boxes are copied with their headers as they are, so one whose size says "to the end of
     // the file" must stay last. Only an 'ftyp' could be moved away from the end; the movie box
     // gets a new header anyway.
-    if (i != moov_index && boxes[i].to_end && i != layout.order().back()) {
+    if (i != moovIndex && boxes[i].toEnd && i != layout.Order().back()) {
       return Failure{"box '" + FourCCName(boxes[i].type) +
                      "' runs to the end of the file and cannot be moved"};
     }
-    if (i == moov_index) plan.moov_position = plan.order.size();
+    if (i == moovIndex) plan.moovPosition = plan.order.size();
     plan.order.push_back(boxes[i]);
   }
-  moov->AppendTo(plan.moov_bytes);
+  moov->AppendTo(plan.moovBytes);
   return plan;
 }
 
 // Decides what to write. Fails for inputs that are no complete MP4.
-Result<Plan> MakePlan(int fd, uint64_t file_size) {
-  Result<std::vector<BoxHeader>> boxes = ScanTopLevel(fd, file_size);
-  if (!boxes) return Failure{boxes.reason()};
+Result<Plan> MakePlan(int fd, uint64_t fileSize) {
+  Result<std::vector<BoxHeader>> boxes = ScanTopLevel(fd, fileSize);
+  if (!boxes) return Failure{boxes.Reason()};
 
   std::optional<size_t> moov;
   bool ftyp = false, mdat = false;
@@ -123,11 +123,11 @@ Result<Plan> MakePlan(int fd, uint64_t file_size) {
   if (!moov && !ftyp && !mdat) return Failure{"not an MP4 file (no ftyp, moov or mdat box)"};
   if (!moov) return Failure{"no moov box (the file is incomplete or was never finished)"};
 
-  const uint64_t moov_offset = (*boxes)[*moov].offset;
-  const bool fast_start = std::none_of(boxes->begin(), boxes->end(), [&](const BoxHeader& b) {
-    return b.type == kMdat && b.offset < moov_offset;
+  const uint64_t moovOffset = (*boxes)[*moov].offset;
+  const bool fastStart = std::none_of(boxes->begin(), boxes->end(), [&](const BoxHeader& b) {
+    return b.type == kMdat && b.offset < moovOffset;
   });
-  if (fast_start) return Plan{};
+  if (fastStart) return Plan{};
   return PlanMove(fd, *boxes, *moov);
 }
 
@@ -156,18 +156,18 @@ std::string WriteFailure(const WriteError& error, const std::string& output) {
   return error.Text();
 }
 
-Status WritePlan(const Plan& plan, int in, uint64_t file_size, int out, uint64_t output_size) {
+Status WritePlan(const Plan& plan, int in, uint64_t fileSize, int out, uint64_t outputSize) {
   RangeCopier copier;
   if (plan.order.empty()) {
-    if (Status copied = copier.Copy(in, 0, file_size, out); !copied) return copied;
+    if (Status copied = copier.Copy(in, 0, fileSize, out); !copied) return copied;
   }
   for (size_t i = 0; i < plan.order.size(); ++i) {
-    Status written = plan.moov_position == i
-                         ? WriteAll(out, plan.moov_bytes)
+    Status written = plan.moovPosition == i
+                         ? WriteAll(out, plan.moovBytes)
                          : copier.Copy(in, plan.order[i].offset, plan.order[i].size, out);
     if (!written) return written;
   }
-  if (::lseek(out, 0, SEEK_CUR) != off_t(output_size)) {
+  if (::lseek(out, 0, SEEK_CUR) != off_t(outputSize)) {
     return Failure{"the output came out the wrong size (was the input changed while copying?)"};
   }
   return Ok();
@@ -180,48 +180,47 @@ Result<Outcome> MakeFastStart(const std::string& input, const std::string& outpu
   // O_NONBLOCK only so that a FIFO is refused below instead of waiting for a writer; it does
   // not change reads from regular files.
   UniqueFd in(::open(input.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (!in.valid()) return Failure{"cannot open: " + ErrnoText(errno)};
-  struct stat in_stat;
-  if (::fstat(in.get(), &in_stat) != 0) return Failure{"cannot read: " + ErrnoText(errno)};
-  if (!S_ISREG(in_stat.st_mode)) return Failure{"not a regular file"};
+  if (!in.Valid()) return Failure{"cannot open: " + ErrnoText(errno)};
+  struct stat inStat;
+  if (::fstat(in.Get(), &inStat) != 0) return Failure{"cannot read: " + ErrnoText(errno)};
+  if (!S_ISREG(inStat.st_mode)) return Failure{"not a regular file"};
 
-  struct stat out_stat;
-  if (::stat(output.c_str(), &out_stat) == 0) {
-    if (out_stat.st_dev == in_stat.st_dev && out_stat.st_ino == in_stat.st_ino) {
+  struct stat outStat;
+  if (::stat(output.c_str(), &outStat) == 0) {
+    if (outStat.st_dev == inStat.st_dev && outStat.st_ino == inStat.st_ino) {
       return Failure{"input and output are the same file"};
     }
-    if (S_ISDIR(out_stat.st_mode)) return Failure{"the output " + output + " is a folder"};
+    if (S_ISDIR(outStat.st_mode)) return Failure{"the output " + output + " is a folder"};
   }
 
-  const uint64_t file_size = uint64_t(in_stat.st_size);
-  Result<Plan> plan = MakePlan(in.get(), file_size);
-  if (!plan) return Failure{plan.reason()};
+  const uint64_t fileSize = uint64_t(inStat.st_size);
+  Result<Plan> plan = MakePlan(in.Get(), fileSize);
+  if (!plan) return Failure{plan.Reason()};
 
   Outcome outcome;
   outcome.moved = !plan->order.empty();
-  outcome.widened_tables = plan->widened_tables;
-  outcome.moov_size = plan->moov_bytes.size();
-  outcome.output_size = file_size + plan->moov_bytes.size();
-  if (plan->moov_position) outcome.output_size -= plan->order[*plan->moov_position].size;
+  outcome.widenedTables = plan->widenedTables;
+  outcome.moovSize = plan->moovBytes.size();
+  outcome.outputSize = fileSize + plan->moovBytes.size();
+  if (plan->moovPosition) outcome.outputSize -= plan->order[*plan->moovPosition].size;
 
-  AtomicWriteOptions write_options;
+  AtomicWriteOptions writeOptions;
   // The rewritten file stands in for the input, so it gets the input's permissions.
-  write_options.mode = in_stat.st_mode & 0777;
-  write_options.tempFileChanged = options.temp_file_changed;
+  writeOptions.mode = inStat.st_mode & 0777;
+  writeOptions.tempFileChanged = options.tempFileChanged;
   auto write = [&](int out) -> OsStatus {
-    if (Status written = WritePlan(*plan, in.get(), file_size, out, outcome.output_size);
-        !written) {
-      return OsError{written.reason()};
+    if (Status written = WritePlan(*plan, in.Get(), fileSize, out, outcome.outputSize); !written) {
+      return OsError{written.Reason()};
     }
     // The copier skips holes; the size keeps a trailing one.
-    if (::ftruncate(out, off_t(outcome.output_size)) != 0) {
+    if (::ftruncate(out, off_t(outcome.outputSize)) != 0) {
       return OsError{"cannot write the output", errno};
     }
     return OsOk();
   };
   // Its final folder sync makes the new name durable too; the caller may delete the original next.
-  if (auto written = WriteFileAtomicallyWith(output, write, write_options); !written) {
-    return Failure{WriteFailure(written.error(), output)};
+  if (auto written = WriteFileAtomicallyWith(output, write, writeOptions); !written) {
+    return Failure{WriteFailure(written.Error(), output)};
   }
   return outcome;
 }

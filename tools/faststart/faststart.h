@@ -19,16 +19,16 @@
 namespace vidoria::faststart {
 
 struct Outcome {
-  bool moved = false;         // false: the input was already fast-start and was copied unchanged
-  uint64_t moov_size = 0;     // as written; 0 when copied unchanged
-  size_t widened_tables = 0;  // 'stco' tables turned into 'co64'
-  uint64_t output_size = 0;
+  bool moved = false;        // false: the input was already fast-start and was copied unchanged
+  uint64_t moovSize = 0;     // as written; 0 when copied unchanged
+  size_t widenedTables = 0;  // 'stco' tables turned into 'co64'
+  uint64_t outputSize = 0;
 };
 
 struct Options {
   // Called with the temporary file's path right after it is created, and with an empty string
   // once it has been renamed or removed, so a signal handler can remove a half-written one.
-  std::function<void(const std::string& temp_path)> temp_file_changed;
+  std::function<void(const std::string& tempPath)> tempFileChanged;
 };
 
 // Reads `input` and writes the rearranged copy to `output`. Failure reasons are one line,

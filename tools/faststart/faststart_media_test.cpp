@@ -17,7 +17,7 @@ namespace {
 using namespace test_support;
 
 struct Command {
-  int exit_code = -1;
+  int exitCode = -1;
   std::string output;  // stdout and stderr together
 };
 
@@ -28,12 +28,12 @@ Command RunCommand(const std::string& command) {
   char buffer[4096];
   for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.output.append(buffer, n);
   int status = ::pclose(pipe);
-  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
 }
 
 bool OnPath(const std::string& tool) {
-  return RunCommand("command -v " + tool + " >/dev/null").exit_code == 0;
+  return RunCommand("command -v " + tool + " >/dev/null").exitCode == 0;
 }
 
 std::string Quote(const std::string& path) {
@@ -50,7 +50,7 @@ class FastStartMediaTest : public ::testing::Test {
   // The sample files are made once; encoding is the slow part.
   static void SetUpTestSuite() {
     if (!OnPath("ffmpeg") || !OnPath("ffprobe")) return;
-    folder_ = new TempFolder;
+    folder = new TempFolder;
     const bool x264 =
         RunCommand("ffmpeg -hide_banner -encoders").output.find(" libx264 ") != std::string::npos;
     const std::string encode =
@@ -58,42 +58,42 @@ class FastStartMediaTest : public ::testing::Test {
         " -f lavfi -i sine=duration=3 -c:v " +
         std::string(x264 ? "libx264 -preset veryfast" : "mpeg4") + " -c:a aac -y ";
     for (const char* file : {"end.mp4", "end.mov"}) {
-      Command made = RunCommand(encode + Quote(*folder_ / file));
-      ASSERT_EQ(made.exit_code, 0) << made.output;
+      Command made = RunCommand(encode + Quote(*folder / file));
+      ASSERT_EQ(made.exitCode, 0) << made.output;
     }
-    Command made = RunCommand(encode + "-movflags +faststart " + Quote(*folder_ / "front.mp4"));
-    ASSERT_EQ(made.exit_code, 0) << made.output;
+    Command made = RunCommand(encode + "-movflags +faststart " + Quote(*folder / "front.mp4"));
+    ASSERT_EQ(made.exitCode, 0) << made.output;
   }
   static void TearDownTestSuite() {
-    delete folder_;
-    folder_ = nullptr;
+    delete folder;
+    folder = nullptr;
   }
   void SetUp() override {
-    if (folder_ == nullptr) GTEST_SKIP() << "ffmpeg and ffprobe are not on PATH";
+    if (folder == nullptr) GTEST_SKIP() << "ffmpeg and ffprobe are not on PATH";
   }
 
-  static std::string Sample(const std::string& name) { return *folder_ / name; }
+  static std::string Sample(const std::string& name) { return *folder / name; }
 
   static Command FastStart(const std::string& input, const std::string& output) {
     return RunCommand(Quote(FASTSTART_BINARY) + " " + Quote(input) + " " + Quote(output));
   }
 
-  static TempFolder* folder_;
+  static TempFolder* folder;
 };
 
-TempFolder* FastStartMediaTest::folder_ = nullptr;
+TempFolder* FastStartMediaTest::folder = nullptr;
 
 class FastStartMovedMediaTest : public FastStartMediaTest,
                                 public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(FastStartMovedMediaTest, IndexComesFirstAndEveryPacketIsUnchanged) {
   const std::string input = Sample(GetParam());
-  const std::string output = *folder_ / (std::string("fast-") + GetParam());
+  const std::string output = *folder / (std::string("fast-") + GetParam());
   std::vector<std::string> before = TypesOf(TopLevelBoxes(input));
   ASSERT_GT(IndexOf(before, "moov"), IndexOf(before, "mdat")) << "ffmpeg put the index first";
 
   Command run = FastStart(input, output);
-  ASSERT_EQ(run.exit_code, 0) << run.output;
+  ASSERT_EQ(run.exitCode, 0) << run.output;
   EXPECT_EQ(run.output, "");
 
   std::vector<std::string> after = TypesOf(TopLevelBoxes(output));
@@ -107,11 +107,11 @@ TEST_P(FastStartMovedMediaTest, IndexComesFirstAndEveryPacketIsUnchanged) {
   const std::string probe =
       "ffprobe -v error -show_entries format=duration,nb_streams:stream=codec_name,nb_frames"
       " -of compact ";
-  Command probed_in = RunCommand(probe + Quote(input));
-  Command probed_out = RunCommand(probe + Quote(output));
-  ASSERT_EQ(probed_out.exit_code, 0) << probed_out.output;
-  EXPECT_EQ(probed_out.output, probed_in.output);
-  EXPECT_NE(probed_out.output.find("nb_streams=2"), std::string::npos) << probed_out.output;
+  Command probedIn = RunCommand(probe + Quote(input));
+  Command probedOut = RunCommand(probe + Quote(output));
+  ASSERT_EQ(probedOut.exitCode, 0) << probedOut.output;
+  EXPECT_EQ(probedOut.output, probedIn.output);
+  EXPECT_NE(probedOut.output.find("nb_streams=2"), std::string::npos) << probedOut.output;
 
   const std::string hash = "ffmpeg -v error -i %s -map 0 -c copy -f framemd5 -";
   auto packets = [&](const std::string& file) {
@@ -119,11 +119,11 @@ TEST_P(FastStartMovedMediaTest, IndexComesFirstAndEveryPacketIsUnchanged) {
     command.replace(command.find("%s"), 2, Quote(file));
     return RunCommand(command);
   };
-  Command hashed_in = packets(input);
-  Command hashed_out = packets(output);
-  ASSERT_EQ(hashed_out.exit_code, 0) << hashed_out.output;
-  EXPECT_GT(std::count(hashed_in.output.begin(), hashed_in.output.end(), '\n'), 100);
-  EXPECT_EQ(hashed_out.output, hashed_in.output);
+  Command hashedIn = packets(input);
+  Command hashedOut = packets(output);
+  ASSERT_EQ(hashedOut.exitCode, 0) << hashedOut.output;
+  EXPECT_GT(std::count(hashedIn.output.begin(), hashedIn.output.end(), '\n'), 100);
+  EXPECT_EQ(hashedOut.output, hashedIn.output);
 }
 
 INSTANTIATE_TEST_SUITE_P(Containers, FastStartMovedMediaTest,
@@ -137,9 +137,9 @@ TEST_F(FastStartMediaTest, FileAlreadyFastStartIsCopiedUnchanged) {
   std::vector<std::string> types = TypesOf(TopLevelBoxes(input));
   ASSERT_LT(IndexOf(types, "moov"), IndexOf(types, "mdat"));
 
-  const std::string output = *folder_ / "front-copy.mp4";
+  const std::string output = *folder / "front-copy.mp4";
   Command run = FastStart(input, output);
-  ASSERT_EQ(run.exit_code, 0) << run.output;
+  ASSERT_EQ(run.exitCode, 0) << run.output;
   EXPECT_EQ(ReadFile(output), ReadFile(input));
 }
 

@@ -41,7 +41,7 @@ struct Sample {
   std::string bytes;
   std::vector<std::vector<std::string>> markers;  // by track, then chunk: what each offset leads to
   std::vector<std::vector<uint64_t>> offsets;     // the same, as chunk offsets in `bytes`
-  uint64_t moov_size = 0;
+  uint64_t moovSize = 0;
 };
 
 std::string MakeSampleMoov(const std::vector<std::vector<uint64_t>>& offsets, bool large) {
@@ -63,26 +63,26 @@ Sample BuildFile(const std::vector<Piece>& pieces) {
   Sample sample;
   sample.markers.resize(kTracks);
   sample.offsets.resize(kTracks);
-  bool large_moov = false;
-  int total_chunks = 0;
+  bool largeMoov = false;
+  int totalChunks = 0;
   for (const Piece& piece : pieces) {
-    total_chunks += piece.chunks;
-    large_moov = large_moov || piece.type == "moov64";
+    totalChunks += piece.chunks;
+    largeMoov = largeMoov || piece.type == "moov64";
   }
   // The movie box's size depends only on how many chunks there are, so size it first.
   std::vector<std::vector<uint64_t>> placeholder(kTracks);
-  for (int c = 0; c < total_chunks; ++c) placeholder[c % kTracks].push_back(0);
-  sample.moov_size = MakeSampleMoov(placeholder, large_moov).size();
+  for (int c = 0; c < totalChunks; ++c) placeholder[c % kTracks].push_back(0);
+  sample.moovSize = MakeSampleMoov(placeholder, largeMoov).size();
 
   std::vector<std::string> parts;
-  size_t moov_part = 0;
+  size_t moovPart = 0;
   uint64_t pos = 0;
   int chunk = 0;
   for (const Piece& piece : pieces) {
     std::string part;
     if (piece.type.starts_with("moov")) {
-      moov_part = parts.size();
-      pos += sample.moov_size;
+      moovPart = parts.size();
+      pos += sample.moovSize;
       parts.emplace_back();
       continue;
     }
@@ -102,7 +102,7 @@ Sample BuildFile(const std::vector<Piece>& pieces) {
     pos += part.size();
     parts.push_back(part);
   }
-  parts[moov_part] = MakeSampleMoov(sample.offsets, large_moov);
+  parts[moovPart] = MakeSampleMoov(sample.offsets, largeMoov);
   for (const std::string& part : parts) sample.bytes += part;
   return sample;
 }
@@ -129,18 +129,18 @@ TEST(FastStartTest, MovesMoovAndShiftsEveryOffsetByItsSize) {
   WriteFile(folder / "in.mp4", sample.bytes);
 
   Result<Outcome> outcome = MakeFastStart(folder / "in.mp4", folder / "out.mp4");
-  ASSERT_TRUE(outcome.ok()) << outcome.reason();
+  ASSERT_TRUE(outcome.Ok()) << outcome.Reason();
   EXPECT_TRUE(outcome->moved);
-  EXPECT_EQ(outcome->widened_tables, 0u);
+  EXPECT_EQ(outcome->widenedTables, 0u);
 
   // Exactly: the same ftyp, the movie box with each offset moved by its size, the same mdat.
   std::vector<std::vector<uint64_t>> shifted = sample.offsets;
   for (auto& track : shifted) {
-    for (uint64_t& offset : track) offset += sample.moov_size;
+    for (uint64_t& offset : track) offset += sample.moovSize;
   }
   const std::string ftyp = MakeFtyp();
   const std::string mdat =
-      sample.bytes.substr(ftyp.size(), sample.bytes.size() - ftyp.size() - sample.moov_size);
+      sample.bytes.substr(ftyp.size(), sample.bytes.size() - ftyp.size() - sample.moovSize);
   EXPECT_EQ(ReadFile(folder / "out.mp4"), ftyp + MakeSampleMoov(shifted, false) + mdat);
   EXPECT_EQ(ReadFile(folder / "in.mp4"), sample.bytes);
 }
@@ -148,7 +148,7 @@ TEST(FastStartTest, MovesMoovAndShiftsEveryOffsetByItsSize) {
 struct LayoutCase {
   const char* name;
   std::vector<Piece> input;
-  std::vector<std::string> output_types;
+  std::vector<std::string> outputTypes;
 };
 
 void PrintTo(const LayoutCase& c, std::ostream* os) {
@@ -164,10 +164,10 @@ TEST_P(FastStartLayoutTest, PutsFtypAndMoovFirstAndKeepsEveryChunkReachable) {
   WriteFile(folder / "in.mp4", sample.bytes);
 
   Result<Outcome> outcome = MakeFastStart(folder / "in.mp4", folder / "out.mp4");
-  ASSERT_TRUE(outcome.ok()) << outcome.reason();
+  ASSERT_TRUE(outcome.Ok()) << outcome.Reason();
   EXPECT_TRUE(outcome->moved);
-  EXPECT_EQ(TypesOf(TopLevelBoxes(folder / "out.mp4")), c.output_types);
-  EXPECT_EQ(outcome->output_size, sample.bytes.size());
+  EXPECT_EQ(TypesOf(TopLevelBoxes(folder / "out.mp4")), c.outputTypes);
+  EXPECT_EQ(outcome->outputSize, sample.bytes.size());
   EXPECT_EQ(fs::file_size(folder / "out.mp4"), sample.bytes.size());
   ExpectChunksFound(folder / "out.mp4", sample);
   EXPECT_EQ(folder.Names(), (std::set<std::string>{"in.mp4", "out.mp4"}));
@@ -203,12 +203,12 @@ TEST(FastStartTest, KeepsA64BitMoovHeader) {
   TempFolder folder;
   Sample sample = BuildFile({{"ftyp"}, {"mdat", 2}, {"moov64"}});
   WriteFile(folder / "in.mp4", sample.bytes);
-  ASSERT_TRUE(MakeFastStart(folder / "in.mp4", folder / "out.mp4").ok());
+  ASSERT_TRUE(MakeFastStart(folder / "in.mp4", folder / "out.mp4").Ok());
 
   std::vector<TestBox> boxes = TopLevelBoxes(folder / "out.mp4");
   ASSERT_EQ(boxes.at(1).type, "moov");
   EXPECT_EQ(boxes[1].header, 16u);
-  EXPECT_EQ(boxes[1].size, sample.moov_size);
+  EXPECT_EQ(boxes[1].size, sample.moovSize);
 }
 
 // --- Offsets beyond 4 GiB (sparse files, so nothing near that size is written) -----------------
@@ -233,12 +233,12 @@ TEST(FastStartTest, WidensOverflowingTablesUntilTheLayoutIsStable) {
   const uint64_t k4G = uint64_t(1) << 32;
   const std::string ftyp = MakeFtyp();
   const uint64_t data = ftyp.size() + 16;
-  const uint64_t moov_offset = k4G + 4096;
-  const uint64_t moov_size = MakeMoov({MakeChunkTable("stco", {0, 0}), MakeChunkTable("stco", {0}),
-                                       MakeChunkTable("stco", {0})})
-                                 .size();
+  const uint64_t moovOffset = k4G + 4096;
+  const uint64_t moovSize = MakeMoov({MakeChunkTable("stco", {0, 0}), MakeChunkTable("stco", {0}),
+                                      MakeChunkTable("stco", {0})})
+                                .size();
   std::vector<std::vector<uint64_t>> offsets = {
-      {data, k4G - 1 - moov_size}, {k4G - 64}, {data + kChunkSize}};
+      {data, k4G - 1 - moovSize}, {k4G - 64}, {data + kChunkSize}};
   std::vector<std::vector<std::string>> markers = {
       {Marker(0), Marker(1)}, {Marker(2)}, {Marker(3)}};
 
@@ -247,21 +247,21 @@ TEST(FastStartTest, WidensOverflowingTablesUntilTheLayoutIsStable) {
   {
     SparseFile file(in);
     file.Put(0, ftyp);
-    file.Put(ftyp.size(), BE32(1) + "mdat" + BE64(moov_offset - ftyp.size()));
+    file.Put(ftyp.size(), BE32(1) + "mdat" + BE64(moovOffset - ftyp.size()));
     for (size_t t = 0; t < offsets.size(); ++t) {
       for (size_t c = 0; c < offsets[t].size(); ++c) file.Put(offsets[t][c], markers[t][c]);
     }
     std::vector<std::string> tables;
     for (const auto& track : offsets) tables.push_back(MakeChunkTable("stco", track));
-    file.Put(moov_offset, MakeMoov(tables));
+    file.Put(moovOffset, MakeMoov(tables));
   }
 
   Result<Outcome> outcome = MakeFastStart(in, folder / "out.mp4");
-  ASSERT_TRUE(outcome.ok()) << outcome.reason();
-  EXPECT_EQ(outcome->widened_tables, 2u);
+  ASSERT_TRUE(outcome.Ok()) << outcome.Reason();
+  EXPECT_EQ(outcome->widenedTables, 2u);
   const uint64_t grown = 4 * 3;  // three entries went from 4 to 8 bytes
-  EXPECT_EQ(outcome->moov_size, moov_size + grown);
-  EXPECT_EQ(fs::file_size(folder / "out.mp4"), moov_offset + moov_size + grown);
+  EXPECT_EQ(outcome->moovSize, moovSize + grown);
+  EXPECT_EQ(fs::file_size(folder / "out.mp4"), moovOffset + moovSize + grown);
 
   ChunkTables tables = ChunkTablesOf(folder / "out.mp4");
   ASSERT_EQ(tables.problem, "");  // every parent's size grew with its table
@@ -269,7 +269,7 @@ TEST(FastStartTest, WidensOverflowingTablesUntilTheLayoutIsStable) {
   for (size_t t = 0; t < offsets.size(); ++t) {
     ASSERT_EQ(tables.offsets.at(t).size(), offsets[t].size());
     for (size_t c = 0; c < offsets[t].size(); ++c) {
-      EXPECT_EQ(tables.offsets[t][c], offsets[t][c] + moov_size + grown);
+      EXPECT_EQ(tables.offsets[t][c], offsets[t][c] + moovSize + grown);
       EXPECT_EQ(ReadRange(folder / "out.mp4", tables.offsets[t][c], kMarkerSize), markers[t][c]);
     }
   }
@@ -280,10 +280,10 @@ TEST(FastStartTest, WidensOverflowingTablesUntilTheLayoutIsStable) {
 TEST(FastStartTest, AlreadyFastStartIsCopiedByteForByte) {
   const std::string ftyp = MakeFtyp();
   const std::string moov = MakeMoov({MakeChunkTable("stco", {ftyp.size() + 300})});
-  const std::string mdat_to_end = BE32(0) + "mdat" + std::string(500, 'm');
+  const std::string mdatToEnd = BE32(0) + "mdat" + std::string(500, 'm');
   const std::vector<std::string> inputs = {
       ftyp + moov + MakeBox("mdat", std::string(500, 'm')),
-      ftyp + moov + MakeBox("free", "") + mdat_to_end,
+      ftyp + moov + MakeBox("free", "") + mdatToEnd,
       moov + MakeBox("wide", "") + MakeBox("mdat", std::string(500, 'm')),
       ftyp + MakeBox("free", "12345678") + moov,  // nothing to index yet
   };
@@ -291,7 +291,7 @@ TEST(FastStartTest, AlreadyFastStartIsCopiedByteForByte) {
     TempFolder folder;
     WriteFile(folder / "in.mp4", input);
     Result<Outcome> outcome = MakeFastStart(folder / "in.mp4", folder / "out.mp4");
-    ASSERT_TRUE(outcome.ok()) << outcome.reason();
+    ASSERT_TRUE(outcome.Ok()) << outcome.Reason();
     EXPECT_FALSE(outcome->moved);
     EXPECT_EQ(ReadFile(folder / "out.mp4"), input);
   }
@@ -310,7 +310,7 @@ std::vector<BadInput> BadInputs() {
   const std::string mdat = MakeBox("mdat", std::string(200, 'm'));
   const uint64_t data = ftyp.size() + 8;
   const std::string moov = MakeMoov({MakeChunkTable("stco", {data})});
-  auto moov_with = [&](const std::string& extra) {
+  auto moovWith = [&](const std::string& extra) {
     return MakeBox("moov", MakeMoovPayload({MakeChunkTable("stco", {data})}) + extra);
   };
   return {
@@ -337,8 +337,8 @@ std::vector<BadInput> BadInputs() {
        ftyp + mdat + MakeMoov({MakeChunkTable("stco", {ftyp.size() + mdat.size() + 8})}),
        "points outside the media data"},
       {"TwoMoovs", ftyp + mdat + moov + moov, "more than one moov box"},
-      {"CompressedMoov", ftyp + mdat + moov_with(MakeBox("cmov", "zlib")), "compressed (cmov)"},
-      {"ItemLocations", ftyp + mdat + moov_with(MakeFullBox("meta", 0, MakeFullBox("iloc", 0, ""))),
+      {"CompressedMoov", ftyp + mdat + moovWith(MakeBox("cmov", "zlib")), "compressed (cmov)"},
+      {"ItemLocations", ftyp + mdat + moovWith(MakeFullBox("meta", 0, MakeFullBox("iloc", 0, ""))),
        "item locations (iloc), which are not supported"},
       {"TopLevelItemLocations",
        ftyp + MakeFullBox("meta", 0, MakeFullBox("iloc", 0, "")) + mdat + moov,
@@ -359,9 +359,9 @@ TEST_P(FastStartBadInputTest, FailsAndLeavesNoOutput) {
   WriteFile(folder / "in.mp4", c.bytes);
 
   Result<Outcome> outcome = MakeFastStart(folder / "in.mp4", folder / "out.mp4");
-  ASSERT_FALSE(outcome.ok());
-  EXPECT_NE(outcome.reason().find(c.reason), std::string::npos) << outcome.reason();
-  EXPECT_EQ(outcome.reason().find('\n'), std::string::npos);
+  ASSERT_FALSE(outcome.Ok());
+  EXPECT_NE(outcome.Reason().find(c.reason), std::string::npos) << outcome.Reason();
+  EXPECT_EQ(outcome.Reason().find('\n'), std::string::npos);
   EXPECT_EQ(folder.Names(), std::set<std::string>{"in.mp4"});
   EXPECT_EQ(ReadFile(folder / "in.mp4"), c.bytes);
 }
@@ -395,12 +395,12 @@ TEST(FastStartTest, RefusesPathsItCannotUse) {
   };
   for (const Case& c : cases) {
     Result<Outcome> outcome = MakeFastStart(c.input, c.output);
-    ASSERT_FALSE(outcome.ok()) << c.name;
-    EXPECT_NE(outcome.reason().find(c.reason), std::string::npos)
-        << c.name << ": " << outcome.reason();
+    ASSERT_FALSE(outcome.Ok()) << c.name;
+    EXPECT_NE(outcome.Reason().find(c.reason), std::string::npos)
+        << c.name << ": " << outcome.Reason();
   }
   EXPECT_EQ(folder.Names(), (std::set<std::string>{"fifo", "in.mp4", "link.mp4", "sub"}));
-  EXPECT_TRUE(fs::is_empty(folder.path() / "sub"));
+  EXPECT_TRUE(fs::is_empty(folder.Path() / "sub"));
   EXPECT_EQ(ReadFile(folder / "in.mp4"), good);
 }
 
@@ -408,12 +408,12 @@ TEST(FastStartTest, ExistingOutputIsReplacedOnSuccessAndKeptOnFailure) {
   TempFolder folder;
   WriteFile(folder / "out.mp4", "older file");
   WriteFile(folder / "junk.mp4", "junk");
-  EXPECT_FALSE(MakeFastStart(folder / "junk.mp4", folder / "out.mp4").ok());
+  EXPECT_FALSE(MakeFastStart(folder / "junk.mp4", folder / "out.mp4").Ok());
   EXPECT_EQ(ReadFile(folder / "out.mp4"), "older file");
 
   Sample sample = BuildFile({{"ftyp"}, {"mdat", 2}, {"moov"}});
   WriteFile(folder / "in.mp4", sample.bytes);
-  ASSERT_TRUE(MakeFastStart(folder / "in.mp4", folder / "out.mp4").ok());
+  ASSERT_TRUE(MakeFastStart(folder / "in.mp4", folder / "out.mp4").Ok());
   ExpectChunksFound(folder / "out.mp4", sample);
 }
 
@@ -424,16 +424,16 @@ TEST(FastStartTest, OutputTakesTheInputsPermissionsAndPassesThroughATempFile) {
                   fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   std::vector<std::string> reports;
   Options options;
-  options.temp_file_changed = [&](const std::string& path) {
+  options.tempFileChanged = [&](const std::string& path) {
     reports.push_back(path);
     if (!path.empty()) {
       EXPECT_TRUE(fs::exists(path));
     }
   };
 
-  ASSERT_TRUE(MakeFastStart(folder / "in.mp4", folder / "out.mp4", options).ok());
+  ASSERT_TRUE(MakeFastStart(folder / "in.mp4", folder / "out.mp4", options).Ok());
   ASSERT_EQ(reports.size(), 2u);
-  EXPECT_EQ(fs::path(reports[0]).parent_path(), folder.path());
+  EXPECT_EQ(fs::path(reports[0]).parent_path(), folder.Path());
   EXPECT_EQ(reports[1], "");
   EXPECT_EQ(fs::status(folder / "out.mp4").permissions(),
             fs::status(folder / "in.mp4").permissions());
@@ -443,7 +443,7 @@ TEST(FastStartTest, OutputTakesTheInputsPermissionsAndPassesThroughATempFile) {
 // --- The command line ---------------------------------------------------------------------------
 
 struct ToolRun {
-  int exit_code = -1;
+  int exitCode = -1;
   std::string out, err;
 };
 
@@ -457,7 +457,7 @@ ToolRun RunTool(const TempFolder& folder, const std::vector<std::string>& args) 
   command += " >" + Quote(folder / "stdout.txt") + " 2>" + Quote(folder / "stderr.txt");
   int status = std::system(command.c_str());
   ToolRun run;
-  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   run.out = ReadFile(folder / "stdout.txt");
   run.err = ReadFile(folder / "stderr.txt");
   fs::remove(folder / "stdout.txt");
@@ -470,11 +470,11 @@ TEST(FastStartCommandTest, WrongArgumentsPrintUsageAndExitTwo) {
   const std::vector<std::vector<std::string>> bad = {{}, {"a.mp4"}, {"a", "b", "c"}, {"", "b"}};
   for (const auto& args : bad) {
     ToolRun run = RunTool(folder, args);
-    EXPECT_EQ(run.exit_code, 2) << args.size() << " arguments";
+    EXPECT_EQ(run.exitCode, 2) << args.size() << " arguments";
     EXPECT_TRUE(run.err.starts_with("usage: faststart INPUT OUTPUT\n")) << run.err;
   }
   ToolRun help = RunTool(folder, {"--help"});
-  EXPECT_EQ(help.exit_code, 0);
+  EXPECT_EQ(help.exitCode, 0);
   EXPECT_TRUE(help.out.starts_with("usage: faststart INPUT OUTPUT\n"));
 }
 
@@ -482,13 +482,13 @@ TEST(FastStartCommandTest, SucceedsQuietlyAndFailsWithOneLine) {
   TempFolder folder;
   WriteFile(folder / "in.mp4", BuildFile({{"ftyp"}, {"mdat", 2}, {"moov"}}).bytes);
   ToolRun ok = RunTool(folder, {folder / "in.mp4", folder / "out.mp4"});
-  EXPECT_EQ(ok.exit_code, 0);
+  EXPECT_EQ(ok.exitCode, 0);
   EXPECT_EQ(ok.out + ok.err, "");
   EXPECT_TRUE(fs::exists(folder / "out.mp4"));
 
   WriteFile(folder / "text.mp4", "no movie here, just words");
   ToolRun failed = RunTool(folder, {folder / "text.mp4", folder / "out2.mp4"});
-  EXPECT_EQ(failed.exit_code, 1);
+  EXPECT_EQ(failed.exitCode, 1);
   EXPECT_EQ(failed.err,
             "faststart: " + folder / "text.mp4" + ": not an MP4 file (no box structure)\n");
   EXPECT_FALSE(fs::exists(folder / "out2.mp4"));

@@ -61,33 +61,33 @@ Status RangeCopier::Copy(int in, uint64_t offset, uint64_t length, int out) {
       // ENXIO: nothing but hole from here on. Anything else: no hole support, treat all as data.
       data = errno == ENXIO ? off_t(end) : off_t(pos);
     }
-    uint64_t data_start = std::min<uint64_t>(uint64_t(data), end);
-    if (data_start > pos) {
-      if (::lseek(out, off_t(data_start - pos), SEEK_CUR) < 0) return WriteError(errno);
-      pos = data_start;
+    uint64_t dataStart = std::min<uint64_t>(uint64_t(data), end);
+    if (dataStart > pos) {
+      if (::lseek(out, off_t(dataStart - pos), SEEK_CUR) < 0) return WriteError(errno);
+      pos = dataStart;
       continue;
     }
     off_t hole = ::lseek(in, off_t(pos), SEEK_HOLE);
-    uint64_t data_end = hole < 0 ? end : std::min<uint64_t>(uint64_t(hole), end);
-    if (data_end <= pos) data_end = end;  // a file changing under us; just copy the rest
-    if (Status s = CopyData(in, pos, data_end - pos, out); !s) return s;
-    pos = data_end;
+    uint64_t dataEnd = hole < 0 ? end : std::min<uint64_t>(uint64_t(hole), end);
+    if (dataEnd <= pos) dataEnd = end;  // a file changing under us; just copy the rest
+    if (Status s = CopyData(in, pos, dataEnd - pos, out); !s) return s;
+    pos = dataEnd;
   }
   return Ok();
 }
 
 Status RangeCopier::CopyData(int in, uint64_t offset, uint64_t length, int out) {
-  while (length > 0 && kernel_copy_) {
-    loff_t in_offset = loff_t(offset);
+  while (length > 0 && kernelCopy_) {
+    loff_t inOffset = loff_t(offset);
     size_t chunk = size_t(std::min<uint64_t>(length, kWritebackStep));
-    ssize_t n = ::copy_file_range(in, &in_offset, out, nullptr, chunk, 0);
+    ssize_t n = ::copy_file_range(in, &inOffset, out, nullptr, chunk, 0);
     if (n < 0) {
       if (errno == EINTR) continue;
       // Refusals that only mean "not between these files" (other file system, old kernel, a
       // file system without support); the buffer copy below works for all of them.
       if (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL ||
           errno == EBADF || errno == ETXTBSY || errno == EPERM) {
-        kernel_copy_ = false;
+        kernelCopy_ = false;
         break;
       }
       return Failure{"cannot copy the media data: " + ErrnoText(errno)};
@@ -117,11 +117,11 @@ Status RangeCopier::CopyThroughBuffer(int in, uint64_t offset, uint64_t length, 
 
 void RangeCopier::StartWriteback(int out) {
   off_t end = ::lseek(out, 0, SEEK_CUR);
-  if (end < 0 || uint64_t(end) - writeback_start_ < kWritebackStep) return;
+  if (end < 0 || uint64_t(end) - writebackStart_ < kWritebackStep) return;
   // Only a hint: failures show up again, and are reported, at the caller's fsync.
-  ::sync_file_range(out, off_t(writeback_start_), end - off_t(writeback_start_),
+  ::sync_file_range(out, off_t(writebackStart_), end - off_t(writebackStart_),
                     SYNC_FILE_RANGE_WRITE);
-  writeback_start_ = uint64_t(end);
+  writebackStart_ = uint64_t(end);
 }
 
 }  // namespace vidoria::faststart

@@ -40,8 +40,8 @@ class RangeCopier {
 
   void StartWriteback(int out);
 
-  bool kernel_copy_ = true;       // cleared for good once the kernel refuses these two files
-  uint64_t writeback_start_ = 0;  // output offset up to which writeback was started
+  bool kernelCopy_ = true;       // cleared for good once the kernel refuses these two files
+  uint64_t writebackStart_ = 0;  // output offset up to which writeback was started
   std::vector<uint8_t> buffer_;
 };
 

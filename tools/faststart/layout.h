@@ -15,23 +15,23 @@ namespace vidoria::faststart {
 // in file order. Holds a reference to `boxes`, which must outlive it and tile the file.
 class Layout {
  public:
-  Layout(const std::vector<BoxHeader>& boxes, size_t moov_index);
+  Layout(const std::vector<BoxHeader>& boxes, size_t moovIndex);
 
   // Indices into the boxes, in output order.
-  const std::vector<size_t>& order() const { return order_; }
+  const std::vector<size_t>& Order() const { return order_; }
 
   // Computes every box's new offset for a movie box of `moov_size` bytes.
-  void Place(uint64_t moov_size);
+  void Place(uint64_t moovSize);
 
   // The new file offset of the byte at `old_offset`; fails for offsets in the movie box or
   // outside the file. Valid after Place().
-  Result<uint64_t> Map(uint64_t old_offset) const;
+  Result<uint64_t> Map(uint64_t oldOffset) const;
 
  private:
   const std::vector<BoxHeader>& boxes_;
   size_t moov_;
   std::vector<size_t> order_;
-  std::vector<uint64_t> new_offsets_;  // by box index
+  std::vector<uint64_t> newOffsets_;  // by box index
 };
 
 // Points every chunk offset in `moov` at its data's new place and places the layout for the

@@ -23,22 +23,22 @@ constexpr char kUsage[] =
 
 // A signal must not leave a half-written temporary file behind; the handler can only use what
 // was stored before, in plain memory.
-char temp_path[4096];
-volatile sig_atomic_t temp_path_valid = 0;
+char tempPath[4096];
+volatile sig_atomic_t tempPathValid = 0;
 
 void RememberTempFile(const std::string& path) {
-  temp_path_valid = 0;
+  tempPathValid = 0;
   std::atomic_signal_fence(std::memory_order_seq_cst);
-  if (path.empty() || path.size() >= sizeof temp_path) return;
-  std::memcpy(temp_path, path.c_str(), path.size() + 1);
+  if (path.empty() || path.size() >= sizeof tempPath) return;
+  std::memcpy(tempPath, path.c_str(), path.size() + 1);
   std::atomic_signal_fence(std::memory_order_seq_cst);
-  temp_path_valid = 1;
+  tempPathValid = 1;
 }
 
-void RemoveTempFileAndDie(int signal_number) {
-  if (temp_path_valid) ::unlink(temp_path);
+void RemoveTempFileAndDie(int signalNumber) {
+  if (tempPathValid) ::unlink(tempPath);
   // SA_RESETHAND restored the default action: die of the same signal, as the caller expects.
-  ::raise(signal_number);
+  ::raise(signalNumber);
 }
 
 void InstallSignalHandlers() {
@@ -46,7 +46,7 @@ void InstallSignalHandlers() {
   action.sa_handler = RemoveTempFileAndDie;
   action.sa_flags = SA_RESETHAND;
   sigemptyset(&action.sa_mask);
-  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal_number, &action, nullptr);
+  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) sigaction(signalNumber, &action, nullptr);
 }
 
 }  // namespace
@@ -63,10 +63,10 @@ int main(int argc, char** argv) {
   InstallSignalHandlers();
 
   vidoria::faststart::Options options;
-  options.temp_file_changed = RememberTempFile;
+  options.tempFileChanged = RememberTempFile;
   auto result = vidoria::faststart::MakeFastStart(argv[1], argv[2], options);
   if (!result) {
-    std::fprintf(stderr, "faststart: %s: %s\n", argv[1], result.reason().c_str());
+    std::fprintf(stderr, "faststart: %s: %s\n", argv[1], result.Reason().c_str());
     return 1;
   }
   return 0;

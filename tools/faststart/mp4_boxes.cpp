@@ -59,9 +59,9 @@ Status ParseChildren(std::span<const uint8_t> content, uint64_t offset, Box& box
   while (content.size() - pos >= 8) {
     auto rest = content.subspan(pos);
     Result<BoxHeader> header = ParseBoxHeader(rest, offset + pos, rest.size());
-    if (!header) return Failure{header.reason() + " inside '" + FourCCName(box.type) + "'"};
+    if (!header) return Failure{header.Reason() + " inside '" + FourCCName(box.type) + "'"};
     Result<Box> child = ParseAt(rest.first(header->size), *header, offset + pos, depth + 1);
-    if (!child) return Failure{child.reason()};
+    if (!child) return Failure{child.Reason()};
     box.children.push_back(std::move(*child));
     pos += header->size;
   }
@@ -73,12 +73,12 @@ Result<Box> ParseAt(std::span<const uint8_t> bytes, const BoxHeader& header, uin
                     int depth) {
   Box box;
   box.type = header.type;
-  box.large_size = header.large_size;
+  box.largeSize = header.largeSize;
   if (header.type == kUuid) {
-    std::copy_n(bytes.begin() + header.header_size - 16, 16, box.user_type.begin());
+    std::copy_n(bytes.begin() + header.headerSize - 16, 16, box.userType.begin());
   }
-  auto content = bytes.subspan(header.header_size);
-  const uint64_t content_offset = offset + header.header_size;
+  auto content = bytes.subspan(header.headerSize);
+  const uint64_t contentOffset = offset + header.headerSize;
 
   Kind kind = KindOf(header.type);
   if (kind == Kind::kLeaf) {
@@ -99,15 +99,15 @@ Result<Box> ParseAt(std::span<const uint8_t> bytes, const BoxHeader& header, uin
   if (content.size() >= prefix) {
     box.container = true;
     box.payload.assign(content.begin(), content.begin() + prefix);
-    Status children = ParseChildren(content.subspan(prefix), content_offset + prefix, box, depth);
+    Status children = ParseChildren(content.subspan(prefix), contentOffset + prefix, box, depth);
     if (children) return box;
-    if (kind == Kind::kStrict) return Failure{children.reason()};
+    if (kind == Kind::kStrict) return Failure{children.Reason()};
   }
 
   Box opaque;
   opaque.type = box.type;
-  opaque.large_size = box.large_size;
-  opaque.user_type = box.user_type;
+  opaque.largeSize = box.largeSize;
+  opaque.userType = box.userType;
   opaque.payload.assign(content.begin(), content.end());
   return opaque;
 }
@@ -154,36 +154,36 @@ void AppendBE64(std::vector<uint8_t>& out, uint64_t value) {
 }
 
 Result<BoxHeader> ParseBoxHeader(std::span<const uint8_t> head, uint64_t offset, uint64_t room) {
-  auto cut_off = [&] {
+  auto cutOff = [&] {
     return Failure{"box header" + At(offset) + " is cut off (" + std::to_string(room) +
                    " bytes left)"};
   };
   const size_t have = size_t(std::min<uint64_t>({head.size(), room, kMaxHeaderSize}));
-  if (have < 8) return cut_off();
+  if (have < 8) return cutOff();
 
   BoxHeader header;
   header.offset = offset;
   header.type = ReadBE32(head.data() + 4);
   const uint32_t size32 = ReadBE32(head.data());
-  header.header_size = 8;
+  header.headerSize = 8;
   if (size32 == 1) {
-    if (have < 16) return cut_off();
-    header.large_size = true;
-    header.header_size = 16;
+    if (have < 16) return cutOff();
+    header.largeSize = true;
+    header.headerSize = 16;
     header.size = ReadBE64(head.data() + 8);
   } else if (size32 == 0) {
-    header.to_end = true;
+    header.toEnd = true;
     header.size = room;
   } else {
     header.size = size32;
   }
   if (header.type == kUuid) {
-    header.header_size += 16;
-    if (have < header.header_size) return cut_off();
+    header.headerSize += 16;
+    if (have < header.headerSize) return cutOff();
   }
 
   const std::string name = "box '" + FourCCName(header.type) + "'" + At(offset);
-  if (header.size < header.header_size) {
+  if (header.size < header.headerSize) {
     return Failure{name + " has an impossible size of " + std::to_string(header.size)};
   }
   if (header.size > room) {
@@ -193,22 +193,22 @@ Result<BoxHeader> ParseBoxHeader(std::span<const uint8_t> head, uint64_t offset,
   return header;
 }
 
-Result<std::vector<BoxHeader>> ScanTopLevel(int fd, uint64_t file_size) {
-  const std::string not_mp4 = "not an MP4 file (no box structure)";
-  if (file_size == 0) return Failure{"not an MP4 file (it is empty)"};
+Result<std::vector<BoxHeader>> ScanTopLevel(int fd, uint64_t fileSize) {
+  const std::string notMp4 = "not an MP4 file (no box structure)";
+  if (fileSize == 0) return Failure{"not an MP4 file (it is empty)"};
 
   std::vector<BoxHeader> boxes;
   uint64_t offset = 0;
-  while (offset < file_size) {
+  while (offset < fileSize) {
     uint8_t head[kMaxHeaderSize];
-    const uint64_t room = file_size - offset;
+    const uint64_t room = fileSize - offset;
     const size_t want = size_t(std::min<uint64_t>(room, sizeof head));
-    if (Status read = ReadAt(fd, offset, {head, want}); !read) return Failure{read.reason()};
+    if (Status read = ReadAt(fd, offset, {head, want}); !read) return Failure{read.Reason()};
 
     Result<BoxHeader> header = ParseBoxHeader({head, want}, offset, room);
     const bool readable = header && IsPrintableFourCC(header->type);
-    if (!readable && boxes.empty()) return Failure{not_mp4};
-    if (!header) return Failure{"truncated or damaged file: " + header.reason()};
+    if (!readable && boxes.empty()) return Failure{notMp4};
+    if (!header) return Failure{"truncated or damaged file: " + header.Reason()};
     if (!readable) return Failure{"damaged file: no valid box" + At(offset)};
     if (boxes.size() == kMaxTopLevelBoxes) {
       return Failure{"damaged file: more than " + std::to_string(kMaxTopLevelBoxes) +
@@ -223,17 +223,17 @@ Result<std::vector<BoxHeader>> ScanTopLevel(int fd, uint64_t file_size) {
 uint64_t Box::SerializedSize() const {
   uint64_t size = 8 + (type == kUuid ? 16 : 0) + payload.size() + trailer.size();
   for (const Box& child : children) size += child.SerializedSize();
-  if (large_size || size > std::numeric_limits<uint32_t>::max()) size += 8;
+  if (largeSize || size > std::numeric_limits<uint32_t>::max()) size += 8;
   return size;
 }
 
 void Box::AppendTo(std::vector<uint8_t>& out) const {
   const uint64_t size = SerializedSize();
-  const bool large = large_size || size > std::numeric_limits<uint32_t>::max();
+  const bool large = largeSize || size > std::numeric_limits<uint32_t>::max();
   AppendBE32(out, large ? 1 : uint32_t(size));
   AppendBE32(out, type);
   if (large) AppendBE64(out, size);
-  if (type == kUuid) out.insert(out.end(), user_type.begin(), user_type.end());
+  if (type == kUuid) out.insert(out.end(), userType.begin(), userType.end());
   out.insert(out.end(), payload.begin(), payload.end());
   for (const Box& child : children) child.AppendTo(out);
   out.insert(out.end(), trailer.begin(), trailer.end());
@@ -241,7 +241,7 @@ void Box::AppendTo(std::vector<uint8_t>& out) const {
 
 Result<Box> ParseBox(std::span<const uint8_t> bytes, uint64_t offset) {
   Result<BoxHeader> header = ParseBoxHeader(bytes, offset, bytes.size());
-  if (!header) return Failure{header.reason()};
+  if (!header) return Failure{header.Reason()};
   return ParseAt(bytes.first(header->size), *header, offset, 0);
 }
 
@@ -278,8 +278,8 @@ Result<std::vector<uint64_t>> ReadChunkOffsets(const Box& table) {
 void WriteChunkOffsets(Box& table, const std::vector<uint64_t>& offsets, bool wide) {
   assert(table.type == kStco || table.type == kCo64);
   assert(table.payload.size() >= 8);
-  const size_t old_width = table.type == kCo64 ? 8 : 4;
-  const size_t old_end = 8 + size_t(ReadBE32(table.payload.data() + 4)) * old_width;
+  const size_t oldWidth = table.type == kCo64 ? 8 : 4;
+  const size_t oldEnd = 8 + size_t(ReadBE32(table.payload.data() + 4)) * oldWidth;
   assert(old_end <= table.payload.size());
   wide = wide || table.type == kCo64;
 
@@ -296,7 +296,7 @@ void WriteChunkOffsets(Box& table, const std::vector<uint64_t>& offsets, bool wi
     }
   }
   // Whatever follows the entries (some writers pad) stays.
-  payload.insert(payload.end(), table.payload.begin() + old_end, table.payload.end());
+  payload.insert(payload.end(), table.payload.begin() + oldEnd, table.payload.end());
   table.payload = std::move(payload);
   table.type = wide ? kCo64 : kStco;
 }

@@ -43,11 +43,11 @@ inline constexpr size_t kMaxHeaderSize = 32;
 
 struct BoxHeader {
   FourCC type = 0;
-  uint64_t offset = 0;       // of the first header byte, from the start of the enclosing data
-  uint64_t size = 0;         // whole box, header included; resolved when the size field was 0
-  uint32_t header_size = 0;  // 8, or 16 with a 64-bit size, plus 16 for a 'uuid' user type
-  bool large_size = false;   // the size was stored in the 64-bit field
-  bool to_end = false;       // the size field was 0: the box runs to the end of its container
+  uint64_t offset = 0;      // of the first header byte, from the start of the enclosing data
+  uint64_t size = 0;        // whole box, header included; resolved when the size field was 0
+  uint32_t headerSize = 0;  // 8, or 16 with a 64-bit size, plus 16 for a 'uuid' user type
+  bool largeSize = false;   // the size was stored in the 64-bit field
+  bool toEnd = false;       // the size field was 0: the box runs to the end of its container
 };
 
 // Decodes the header of a box that starts `offset` bytes into its container, where `room` bytes
@@ -60,14 +60,14 @@ Result<BoxHeader> ParseBoxHeader(std::span<const uint8_t> head, uint64_t offset,
 // They tile the file exactly: a trailing fragment or a box reaching past the end fails. The
 // reason distinguishes data that is no box structure at all (the first box is unreadable) from a
 // damaged or truncated file.
-Result<std::vector<BoxHeader>> ScanTopLevel(int fd, uint64_t file_size);
+Result<std::vector<BoxHeader>> ScanTopLevel(int fd, uint64_t fileSize);
 
 // One parsed box. Containers keep the bytes before their first child in `payload` (a full box's
 // version and flags, e.g. of an ISO 'meta'), leaves keep their whole payload there.
 struct Box {
   FourCC type = 0;
-  bool large_size = false;  // written back with a 64-bit size even when 32 bits would do
-  std::array<uint8_t, 16> user_type{};  // only for 'uuid'
+  bool largeSize = false;              // written back with a 64-bit size even when 32 bits would do
+  std::array<uint8_t, 16> userType{};  // only for 'uuid'
   bool container = false;
   std::vector<uint8_t> payload;
   std::vector<Box> children;

@@ -43,7 +43,7 @@ std::string IsoUdta() {
 struct RoundTripCase {
   const char* name;
   std::string moov;
-  const char* inner_type;  // a box found only if the parser descended into its containers
+  const char* innerType;  // a box found only if the parser descended into its containers
 };
 
 void PrintTo(const RoundTripCase& c, std::ostream* os) {
@@ -56,10 +56,10 @@ TEST_P(FastStartRoundTripTest, ParsedTreeWritesBackTheSameBytes) {
   const RoundTripCase& c = GetParam();
   std::vector<uint8_t> bytes = Bytes(c.moov);
   Result<Box> box = ParseBox(bytes);
-  ASSERT_TRUE(box.ok()) << box.reason();
+  ASSERT_TRUE(box.Ok()) << box.Reason();
   EXPECT_EQ(Serialize(*box), c.moov);
-  FourCC inner = ReadBE32(reinterpret_cast<const uint8_t*>(c.inner_type));
-  EXPECT_TRUE(Contains(*box, inner)) << c.inner_type << " not reached";
+  FourCC inner = ReadBE32(reinterpret_cast<const uint8_t*>(c.innerType));
+  EXPECT_TRUE(Contains(*box, inner)) << c.innerType << " not reached";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(FastStartParseBoxTest, WidenedTableGrowsEveryAncestor) {
   std::vector<uint8_t> bytes = Bytes(MakeMoov({MakeChunkTable("stco", {8, 9}), "", ""}));
   Result<Box> moov = ParseBox(bytes);
-  ASSERT_TRUE(moov.ok()) << moov.reason();
+  ASSERT_TRUE(moov.Ok()) << moov.Reason();
   Box* stco = FindAll(*moov, kStco).at(0);
   WriteChunkOffsets(*stco, {uint64_t(1) << 33, 9}, /*wide=*/true);
 
@@ -133,8 +133,8 @@ TEST(FastStartParseBoxTest, DamageOnTheWayToTheTablesFailsNamingTheFileOffset) {
   for (const Case& c : cases) {
     std::vector<uint8_t> bytes = Bytes(c.moov);
     Result<Box> box = ParseBox(bytes, 1000);
-    ASSERT_FALSE(box.ok()) << c.name;
-    EXPECT_NE(box.reason().find(c.reason), std::string::npos) << c.name << ": " << box.reason();
+    ASSERT_FALSE(box.Ok()) << c.name;
+    EXPECT_NE(box.Reason().find(c.reason), std::string::npos) << c.name << ": " << box.Reason();
   }
 }
 
@@ -144,8 +144,8 @@ TEST(FastStartBoxHeaderTest, DecodesEveryHeaderForm) {
     std::string head;
     uint64_t room;
     uint64_t size;
-    uint32_t header_size;
-    bool large, to_end;
+    uint32_t headerSize;
+    bool large, toEnd;
   } cases[] = {
       {"32-bit", BE32(20) + "free", 100, 20, 8, false, false},
       {"64-bit", BE32(1) + "mdat" + BE64(uint64_t(5) << 32), uint64_t(6) << 32, uint64_t(5) << 32,
@@ -157,11 +157,11 @@ TEST(FastStartBoxHeaderTest, DecodesEveryHeaderForm) {
   for (const Case& c : cases) {
     std::vector<uint8_t> head = Bytes(c.head);
     Result<BoxHeader> header = ParseBoxHeader(head, 0, c.room);
-    ASSERT_TRUE(header.ok()) << c.name << ": " << header.reason();
+    ASSERT_TRUE(header.Ok()) << c.name << ": " << header.Reason();
     EXPECT_EQ(header->size, c.size) << c.name;
-    EXPECT_EQ(header->header_size, c.header_size) << c.name;
-    EXPECT_EQ(header->large_size, c.large) << c.name;
-    EXPECT_EQ(header->to_end, c.to_end) << c.name;
+    EXPECT_EQ(header->headerSize, c.headerSize) << c.name;
+    EXPECT_EQ(header->largeSize, c.large) << c.name;
+    EXPECT_EQ(header->toEnd, c.toEnd) << c.name;
   }
 }
 
@@ -182,10 +182,10 @@ TEST(FastStartBoxHeaderTest, RejectsHeadersThatDoNotFit) {
   for (const Case& c : cases) {
     std::vector<uint8_t> head = Bytes(c.head);
     Result<BoxHeader> header = ParseBoxHeader(head, 64, c.room);
-    ASSERT_FALSE(header.ok()) << c.name;
-    EXPECT_NE(header.reason().find(c.reason), std::string::npos)
-        << c.name << ": " << header.reason();
-    EXPECT_NE(header.reason().find("offset 64"), std::string::npos) << c.name;
+    ASSERT_FALSE(header.Ok()) << c.name;
+    EXPECT_NE(header.Reason().find(c.reason), std::string::npos)
+        << c.name << ": " << header.Reason();
+    EXPECT_NE(header.Reason().find("offset 64"), std::string::npos) << c.name;
   }
 }
 
@@ -193,13 +193,13 @@ TEST(FastStartChunkOffsetsTest, WideningKeepsFlagsAndTrailingBytes) {
   std::vector<uint8_t> bytes =
       Bytes(MakeFullBox("stco", 0x00000007, BE32(2) + BE32(10) + BE32(20) + "pad"));
   Result<Box> table = ParseBox(bytes);
-  ASSERT_TRUE(table.ok());
+  ASSERT_TRUE(table.Ok());
 
   WriteChunkOffsets(*table, {uint64_t(1) << 32, 20}, /*wide=*/true);
   EXPECT_EQ(Serialize(*table),
             MakeFullBox("co64", 0x00000007, BE32(2) + BE64(uint64_t(1) << 32) + BE64(20) + "pad"));
   Result<std::vector<uint64_t>> offsets = ReadChunkOffsets(*table);
-  ASSERT_TRUE(offsets.ok());
+  ASSERT_TRUE(offsets.Ok());
   EXPECT_EQ(*offsets, (std::vector<uint64_t>{uint64_t(1) << 32, 20}));
 
   // Once 64-bit, a table stays 64-bit even when every offset would fit 32 bits again.
@@ -212,8 +212,8 @@ TEST(FastStartChunkOffsetsTest, TableShorterThanItsCountFails) {
                           MakeFullBox("co64", 0, BE32(1) + BE32(1)), MakeBox("stco", "abc")}) {
     std::vector<uint8_t> bytes = Bytes(box);
     Result<Box> table = ParseBox(bytes);
-    ASSERT_TRUE(table.ok());
-    EXPECT_FALSE(ReadChunkOffsets(*table).ok());
+    ASSERT_TRUE(table.Ok());
+    EXPECT_FALSE(ReadChunkOffsets(*table).Ok());
   }
 }
 

@@ -19,24 +19,24 @@ class Result {
   Result(T value) : value_(std::move(value)) {}
   Result(Failure failure) : reason_(std::move(failure.reason)) {}
 
-  bool ok() const { return value_.has_value(); }
-  explicit operator bool() const { return ok(); }
+  bool Ok() const { return value_.has_value(); }
+  explicit operator bool() const { return Ok(); }
 
-  T& value() {
-    assert(ok());
+  T& Value() {
+    assert(Ok());
     return *value_;
   }
-  const T& value() const {
-    assert(ok());
+  const T& Value() const {
+    assert(Ok());
     return *value_;
   }
-  T& operator*() { return value(); }
-  const T& operator*() const { return value(); }
-  T* operator->() { return &value(); }
-  const T* operator->() const { return &value(); }
+  T& operator*() { return Value(); }
+  const T& operator*() const { return Value(); }
+  T* operator->() { return &Value(); }
+  const T* operator->() const { return &Value(); }
 
   // Empty when ok().
-  const std::string& reason() const { return reason_; }
+  const std::string& Reason() const { return reason_; }
 
  private:
   std::optional<T> value_;

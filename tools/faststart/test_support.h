@@ -35,7 +35,7 @@ class TempFolder {
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
 
-  const fs::path& path() const { return path_; }
+  const fs::path& Path() const { return path_; }
   std::string operator/(std::string_view name) const { return (path_ / name).string(); }
 
   std::set<std::string> Names() const {
@@ -90,9 +90,9 @@ inline std::string MakeBox(std::string_view type, std::string_view payload) {
 inline std::string MakeLargeBox(std::string_view type, std::string_view payload) {
   return BE32(1) + std::string(type) + BE64(16 + payload.size()) + std::string(payload);
 }
-inline std::string MakeFullBox(std::string_view type, uint32_t version_flags,
+inline std::string MakeFullBox(std::string_view type, uint32_t versionFlags,
                                std::string_view payload) {
-  return MakeBox(type, BE32(version_flags) + std::string(payload));
+  return MakeBox(type, BE32(versionFlags) + std::string(payload));
 }
 
 inline std::string MakeFtyp() {
@@ -164,10 +164,10 @@ inline bool ParseTestHeader(std::string_view head, uint64_t room, TestBox& box) 
 // The top-level boxes of a file, read header by header.
 inline std::vector<TestBox> TopLevelBoxes(const std::string& path) {
   std::vector<TestBox> boxes;
-  const uint64_t file_size = fs::file_size(path);
-  for (uint64_t pos = 0; pos < file_size;) {
+  const uint64_t fileSize = fs::file_size(path);
+  for (uint64_t pos = 0; pos < fileSize;) {
     TestBox box;
-    if (!ParseTestHeader(ReadRange(path, pos, 16), file_size - pos, box)) {
+    if (!ParseTestHeader(ReadRange(path, pos, 16), fileSize - pos, box)) {
       ADD_FAILURE() << "no valid top-level box at " << pos << " of " << path;
       break;
     }
