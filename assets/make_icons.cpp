@@ -45,7 +45,7 @@ void ListLines(Canvas& c, double x, double y, double length) {
 }
 
 const std::vector<std::pair<std::string, std::function<void(Canvas&)>>>& Icons() {
-  static const std::vector<std::pair<std::string, std::function<void(Canvas&)>>> icons = {
+  static const std::vector<std::pair<std::string, std::function<void(Canvas&)>>> kIcons = {
       {"library.png",
        [](Canvas& c) {
          c.RoundRect(5, 6, 12, 27, 1.2, kBookRed);
@@ -103,7 +103,7 @@ const std::vector<std::pair<std::string, std::function<void(Canvas&)>>>& Icons()
          c.RoundRect(5.5, 10.5, 28.5, 23.5, 1.8, kScreen);
        }},
   };
-  return icons;
+  return kIcons;
 }
 
 // The cover shown for a video without a picture of its own: a calm neutral grey, 4:3.

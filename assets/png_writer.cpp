@@ -44,7 +44,7 @@ std::vector<uint8_t> StoredZlib(const std::vector<uint8_t>& raw) {
 }  // namespace
 
 uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc) {
-  static const std::array<uint32_t, 256> table = [] {
+  static const std::array<uint32_t, 256> kTable = [] {
     std::array<uint32_t, 256> t{};
     for (uint32_t n = 0; n < 256; ++n) {
       uint32_t c = n;
@@ -54,7 +54,7 @@ uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc) {
     return t;
   }();
   crc = ~crc;
-  for (size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+  for (size_t i = 0; i < size; ++i) crc = kTable[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
   return ~crc;
 }
 
