@@ -38,14 +38,14 @@ Engine::Engine(EngineOptions options)
       options_.programFolder.empty() ? vidoria::ProgramFolder() : options_.programFolder;
   contentTypes_ = DefaultContentTypeLines();
   CoreRuntime& core = options_.core ? *options_.core : ProcessCore();
-  WebContext context;
-  context.programFolder = programFolder_;
-  context.activity = &activity_;
-  context.library = &library_;
-  context.pages = &pages_;
-  context.access = &access_;
-  context.generateLogin = [this](const std::string& message) { GenerateLogin(message, pages_); };
-  server_ = std::make_unique<DataServer>(context, core, options_.sessions);
+  WebContext context{
+      .programFolder = programFolder_,
+      .activity = &activity_,
+      .library = &library_,
+      .pages = &pages_,
+      .access = &access_,
+      .generateLogin = [this](const std::string& message) { GenerateLogin(message, pages_); }};
+  server_ = std::make_unique<DataServer>(std::move(context), core, options_.sessions);
   DataServerEvents events;
   events.listenStart = [this](HttpServer&) {
     Notify([this] {

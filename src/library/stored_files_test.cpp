@@ -22,14 +22,7 @@ namespace fs = std::filesystem;
 
 class StoredFilesTest : public ::testing::Test {
  protected:
-  // Every name in the folder, so a test sees stray temporary or .bad files.
-  std::set<std::string> Names() const {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_.Path())) {
-      names.insert(entry.path().filename().string());
-    }
-    return names;
-  }
+  std::set<std::string> Names() const { return dir_.Names(); }
 
   TempFolder dir_;
 };

@@ -6,28 +6,22 @@
 #include <gtest/gtest.h>
 
 #include "library/library_error.h"
+#include "platform/env_for_tests.h"
 #include "platform/temp_folder_for_tests.h"
 
 namespace vidoria {
 namespace {
 
-EnvLookup Env(std::map<std::string, std::string> vars) {
-  return [vars = std::move(vars)](const char* name) {
-    const auto it = vars.find(name);
-    return it == vars.end() ? std::string() : it->second;
-  };
-}
-
 TEST(MyFoldersTest, AreTheUserFoldersWhenThereIsAHome) {
   TempFolder home;
   home.Write(".config/user-dirs.dirs", "XDG_VIDEOS_DIR=\"$HOME/Filme\"\n");
-  const EnvLookup env = Env({{"HOME", home.Path().substr(0, home.Path().size() - 1)}});
+  const EnvLookup env = EnvFrom({{"HOME", home.Path().substr(0, home.Path().size() - 1)}});
   EXPECT_EQ(MyDocumentsFolder(env), home.Path("Documents/"));
   EXPECT_EQ(MyVideoFolder(env), home.Path("Filme/"));
 }
 
 TEST(MyFoldersTest, NoHomeIsTheProgramsDocumentsError) {
-  for (const EnvLookup& env : {Env({}), Env({{"HOME", ""}})}) {
+  for (const EnvLookup& env : {EnvFrom({}), EnvFrom({{"HOME", ""}})}) {
     try {
       MyDocumentsFolder(env);
       ADD_FAILURE() << "no error";

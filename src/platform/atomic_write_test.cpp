@@ -21,14 +21,7 @@ namespace fs = std::filesystem;
 
 class AtomicWriteTest : public ::testing::Test {
  protected:
-  // Every name in the folder, so a test sees stray temporary files.
-  std::set<std::string> Names() const {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_.Path())) {
-      names.insert(entry.path().filename().string());
-    }
-    return names;
-  }
+  std::set<std::string> Names() const { return dir_.Names(); }
   static mode_t Mode(const std::string& path) {
     struct stat st {};
     EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;

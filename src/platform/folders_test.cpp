@@ -6,18 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/env_for_tests.h"
 #include "platform/temp_folder_for_tests.h"
 
 namespace vidoria {
 namespace {
-
-// An environment of the test's own; unset names read as "".
-EnvLookup Env(std::map<std::string, std::string> vars) {
-  return [vars = std::move(vars)](const char* name) {
-    const auto it = vars.find(name);
-    return it == vars.end() ? std::string() : it->second;
-  };
-}
 
 TEST(ProgramFolderTest, IsTheFolderOfThisExecutable) {
   const std::string folder = ProgramFolder();
@@ -28,11 +21,11 @@ TEST(ProgramFolderTest, IsTheFolderOfThisExecutable) {
 }
 
 TEST(DataHomeTest, PrefersAnAbsoluteXdgDataHome) {
-  EXPECT_EQ(DataHome(Env({{"XDG_DATA_HOME", "/x/data"}, {"HOME", "/home/u"}})), "/x/data/");
-  EXPECT_EQ(DataHome(Env({{"XDG_DATA_HOME", "relative"}, {"HOME", "/home/u"}})),
+  EXPECT_EQ(DataHome(EnvFrom({{"XDG_DATA_HOME", "/x/data"}, {"HOME", "/home/u"}})), "/x/data/");
+  EXPECT_EQ(DataHome(EnvFrom({{"XDG_DATA_HOME", "relative"}, {"HOME", "/home/u"}})),
             "/home/u/.local/share/");
-  EXPECT_EQ(DataHome(Env({{"HOME", "/home/u/"}})), "/home/u/.local/share/");
-  EXPECT_EQ(DataHome(Env({})), ProgramFolder());
+  EXPECT_EQ(DataHome(EnvFrom({{"HOME", "/home/u/"}})), "/home/u/.local/share/");
+  EXPECT_EQ(DataHome(EnvFrom({})), ProgramFolder());
 }
 
 TEST(FindDataFolderTest, PrefersKelvane3ElseKelvane4) {
@@ -77,7 +70,7 @@ TEST(CreateDataSubfoldersTest, CreatesWhatIsMissingAndKeepsWhatExists) {
 class UserFoldersTest : public ::testing::Test {
  protected:
   std::string Home() const { return home_.Path().substr(0, home_.Path().size() - 1); }
-  EnvLookup HomeEnv() const { return Env({{"HOME", Home()}}); }
+  EnvLookup HomeEnv() const { return EnvFrom({{"HOME", Home()}}); }
   void WriteUserDirs(const std::string& text) const { home_.Write(".config/user-dirs.dirs", text); }
 
   TempFolder home_;
@@ -110,14 +103,15 @@ TEST_F(UserFoldersTest, UnusableEntriesFallBackToTheUsualNames) {
 TEST_F(UserFoldersTest, XdgConfigHomeIsWhereUserDirsLive) {
   home_.Write("elsewhere/user-dirs.dirs", "XDG_VIDEOS_DIR=\"$HOME/Filme\"\r\n");
   WriteUserDirs("XDG_VIDEOS_DIR=\"$HOME/Ignored\"\n");
-  EXPECT_EQ(UserVideosFolder(Env({{"HOME", Home()}, {"XDG_CONFIG_HOME", home_.Path("elsewhere")}})),
-            home_.Path("Filme/"));
+  EXPECT_EQ(
+      UserVideosFolder(EnvFrom({{"HOME", Home()}, {"XDG_CONFIG_HOME", home_.Path("elsewhere")}})),
+      home_.Path("Filme/"));
 }
 
 TEST_F(UserFoldersTest, NoHomeMeansNoDocumentsFolder) {
   home_.Write("cfg/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"/data/docs\"\n");
   for (const EnvLookup& env :
-       {Env({}), Env({{"HOME", ""}}), Env({{"XDG_CONFIG_HOME", home_.Path("cfg")}})}) {
+       {EnvFrom({}), EnvFrom({{"HOME", ""}}), EnvFrom({{"XDG_CONFIG_HOME", home_.Path("cfg")}})}) {
     EXPECT_EQ(UserDocumentsFolder(env), std::nullopt);
     EXPECT_EQ(UserVideosFolder(env), std::nullopt);
   }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "server/connection_events_for_tests.h"
 #include "server/connection_harness.h"
 
 namespace vidoria {
@@ -16,19 +17,8 @@ namespace {
 using ConnectionTest = testing::ConnectionHarness;
 
 TEST_F(ConnectionTest, EventsComeInTheirOrderForEachWayOfEnding) {
-  for (auto [name, member] :
-       std::initializer_list<std::pair<const char*, ConnectionHandler ConnectionEvents::*>>{
-           {"Connecting", &ConnectionEvents::onConnecting},
-           {"ClientConnect", &ConnectionEvents::onClientConnect},
-           {"Connect", &ConnectionEvents::onConnect},
-           {"Disconnecting", &ConnectionEvents::onDisconnecting},
-           {"Disconnect", &ConnectionEvents::onDisconnect},
-           {"ClientDisconnect", &ConnectionEvents::onClientDisconnect},
-           {"RequestAccepted", &ConnectionEvents::onRequestAccepted},
-           {"ResponseDone", &ConnectionEvents::onResponseDone}}) {
-    std::string event = name;
-    server_.get()->*member = [this, event](Connection&) { events_.push_back(event); };
-  }
+  testing::RecordConnectionEvents(*server_,
+                                  [this](const std::string& event) { events_.push_back(event); });
   DataProvider* provider = AnswerWith([](Connection& c) {
     if (c.request.FileName() != "/never") c.Write("hi");
   });

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "server/connection_events_for_tests.h"
 #include "server/exceptions.h"
 #include "server/http_server.h"
 #include "server/test_client.h"
@@ -39,19 +40,7 @@ TEST_F(HttpServerTest, AnswersCollectedOutputWithItsComputedLength) {
 }
 
 TEST_F(HttpServerTest, ConnectionEventsComeInTheirOrder) {
-  for (auto [name, member] :
-       std::initializer_list<std::pair<const char*, ConnectionHandler ConnectionEvents::*>>{
-           {"Connecting", &ConnectionEvents::onConnecting},
-           {"ClientConnect", &ConnectionEvents::onClientConnect},
-           {"Connect", &ConnectionEvents::onConnect},
-           {"Disconnecting", &ConnectionEvents::onDisconnecting},
-           {"Disconnect", &ConnectionEvents::onDisconnect},
-           {"ClientDisconnect", &ConnectionEvents::onClientDisconnect},
-           {"RequestAccepted", &ConnectionEvents::onRequestAccepted},
-           {"ResponseDone", &ConnectionEvents::onResponseDone}}) {
-    std::string event = name;
-    server_.get()->*member = [this, event](Connection&) { log_.Add(event); };
-  }
+  testing::RecordConnectionEvents(*server_, [this](const std::string& event) { log_.Add(event); });
   AnswerWith("hi");
   Start();
   {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "library/library_rows_for_tests.h"
+#include "library/table_layouts.h"
 #include "web/library_lookup.h"
 
 namespace vidoria {
@@ -13,15 +15,7 @@ namespace {
 class LibraryLookupTest : public ::testing::Test {
  protected:
   void Row(const std::string& path, const std::string& name) {
-    Table& grid = view_.libraryTable;
-    int row = grid.RowCount() - 1;
-    if (!grid.Cell(LibraryColumn::kPath, row).empty()) {
-      grid.AddRow();
-      ++row;
-    }
-    grid.SetCell(LibraryColumn::kClass, row, "MOVIE");
-    grid.SetCell(LibraryColumn::kPath, row, path);
-    grid.SetCell(LibraryColumn::kName, row, name);
+    AddLibraryRow(view_.libraryTable, path, name);
   }
   void Playlist(const std::string& name, const std::string& firstItem) {
     Table& lists = view_.playlistTable;

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "library/activity_log.h"
+#include "library/library_rows_for_tests.h"
 #include "library/table_layouts.h"
 #include "server/log.h"
 #include "server/session_store.h"
@@ -109,13 +110,12 @@ class WebFixture : public ::testing::Test {
 
   // What the providers read, all owned by the fixture.
   WebContext Context() {
-    WebContext context;
-    context.programFolder = programFolder_;
-    context.activity = &activity_;
-    context.library = &library_;
-    context.pages = &pages_;
-    context.access = &access_;
-    return context;
+    return WebContext{.programFolder = programFolder_,
+                      .activity = &activity_,
+                      .library = &library_,
+                      .pages = &pages_,
+                      .access = &access_,
+                      .generateLogin = {}};
   }
 
   static void WriteFile(const std::string& path, const std::string& bytes) {
@@ -126,16 +126,8 @@ class WebFixture : public ::testing::Test {
   // Writes the file and adds its library row, then publishes the library.
   void AddToLibrary(const std::string& path, const std::string& bytes) {
     WriteFile(path, bytes);
-    Table& grid = view_.libraryTable;
-    int row = grid.RowCount() - 1;
-    if (!grid.Cell(LibraryColumn::kPath, row).empty()) {
-      grid.AddRow();
-      ++row;
-    }
-    grid.SetCell(LibraryColumn::kClass, row, "MOVIE");
-    grid.SetCell(LibraryColumn::kPath, row, path);
-    grid.SetCell(LibraryColumn::kName, row, std::filesystem::path(path).filename().string());
-    grid.SetCell(LibraryColumn::kDuration, row, "1:01:40");
+    AddLibraryRow(view_.libraryTable, path, std::filesystem::path(path).filename().string(),
+                  "MOVIE", "1:01:40");
     library_.Publish(view_);
   }
 
