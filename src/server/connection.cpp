@@ -150,8 +150,9 @@ bool Connection::ReadStep() {
   if (got.status == Socket::Status::kDone) {
     OnReceived(got.bytes);
     reader_.Append(std::string_view(buffer, got.bytes));
-    // A full receive may have left more behind, and edge-triggered readiness will not repeat.
-    if (got.bytes == sizeof buffer) PostRead();
+    // A full receive may have left more behind, and a client's end that came with its last bytes
+    // is reported only once: edge-triggered readiness will not repeat either, so read on.
+    if (got.bytes == sizeof buffer || queue_.peerEnded_) PostRead();
   }
   if (reader_.Process(request, response, readerCallbacks_) == HttpReader::Outcome::kInvalid) {
     Disconnect();

@@ -56,6 +56,7 @@ void ConnectionQueue::Notify(uint32_t events) {
     PostMessage(ConnectionMessage::kClose, /*atHead=*/true);
     return;
   }
+  if (events & EPOLLRDHUP) peerEnded_ = true;
   if ((events & (EPOLLIN | EPOLLRDHUP)) && !readQueued_.exchange(true)) {
     PostMessage(ConnectionMessage::kRead, false);
   }

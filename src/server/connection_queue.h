@@ -38,6 +38,9 @@ class ConnectionQueue : public JobQueue {
   Connection connection_;
   std::atomic<bool> readQueued_{false};
   std::atomic<bool> writeQueued_{false};
+  // The client has ended its side (notifier thread sets, the connection's jobs read): with
+  // edge-triggered readiness its end is reported once, together with its last bytes.
+  std::atomic<bool> peerEnded_{false};
 };
 
 }  // namespace vidoria

@@ -62,6 +62,32 @@ TEST_F(ConnectionTest, EventsComeInTheirOrderForEachWayOfEnding) {
   }
 }
 
+// The bytes and the end arrive before the connection reads: one readiness report for both, and
+// still the end is seen without waiting for the idle timeout.
+TEST_F(ConnectionTest, ClientLeavingRightAfterItsLastBytesIsNoticedAtOnce) {
+  AnswerWith([](Connection& c) { c.Write("hi"); });
+  struct Case {
+    const char* name;
+    const char* bytes;
+    const char* answer;
+  };
+  const Case cases[] = {
+      {"a whole request", "GET / HTTP/1.1\r\n\r\n",
+       "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 2\r\n\r\nhi"},
+      {"half a request", "GET / HT", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto& client = Connect();
+    client.peer->Send(c.bytes);
+    client.peer->Close();
+    Run();
+    EXPECT_EQ(client.peer->Received(), c.answer);
+    EXPECT_TRUE(client.peer->ClosedByServer());
+    EXPECT_EQ(server_->OpenConnections(), 0);
+  }
+}
+
 TEST_F(ConnectionTest, ThrowingClosingEventStillReleasesTheCountWhenFreed) {
   server_->onDisconnecting = [](Connection&) { throw std::runtime_error("closing failed"); };
   server_->onClientDisconnect = [this](Connection&) { events_.push_back("ClientDisconnect"); };
