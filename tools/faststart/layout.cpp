@@ -21,7 +21,7 @@ struct Table {
 
 Layout::Layout(const std::vector<BoxHeader>& boxes, size_t moovIndex)
     : boxes_(boxes), moov_(moovIndex), newOffsets_(boxes.size(), 0) {
-  assert(moov_index < boxes.size());
+  assert(moovIndex < boxes.size());
   auto ftyp = std::find_if(boxes.begin(), boxes.end(),
                            [](const BoxHeader& box) { return box.type == kFtyp; });
   const size_t ftypIndex = ftyp == boxes.end() ? boxes.size() : size_t(ftyp - boxes.begin());

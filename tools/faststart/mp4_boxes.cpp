@@ -280,7 +280,7 @@ void WriteChunkOffsets(Box& table, const std::vector<uint64_t>& offsets, bool wi
   assert(table.payload.size() >= 8);
   const size_t oldWidth = table.type == kCo64 ? 8 : 4;
   const size_t oldEnd = 8 + size_t(ReadBE32(table.payload.data() + 4)) * oldWidth;
-  assert(old_end <= table.payload.size());
+  assert(oldEnd <= table.payload.size());
   wide = wide || table.type == kCo64;
 
   std::vector<uint8_t> payload(table.payload.begin(), table.payload.begin() + 4);
