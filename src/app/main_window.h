@@ -122,7 +122,8 @@ class MainWindow : public QMainWindow {
   void HoldActions();
   void ReleaseActions();
   void SetActionsEnabled(bool enabled);
-  // The paths a drop or a dialog handed over that were not queued, in one error dialog.
+  // The paths a drop or a dialog handed over that were not queued, in one error dialog shown
+  // from the event loop.
   void ShowRefusals(const std::vector<std::string>& refusals);
   void ShowSelectionCount(const CheckList* list, const char* what);
   void Help();

@@ -83,9 +83,10 @@ void MainWindow::AddFolder() {
 }
 
 void MainWindow::ShowRefusals(const std::vector<std::string>& refusals) {
-  QStringList lines;
-  for (const std::string& refusal : refusals) lines << QString::fromStdString(refusal);
-  if (!lines.isEmpty()) dialogs_.ShowError(lines.join(QLatin1Char('\n')));
+  std::string text;
+  for (const std::string& refusal : refusals) text += (text.empty() ? "" : "\n") + refusal;
+  // From the event loop: a box opened inside the drop would hold the program it came from.
+  if (!text.empty()) QueueError(text);
 }
 
 void MainWindow::RemoveFromLibrary() {
