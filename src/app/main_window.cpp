@@ -184,7 +184,9 @@ void MainWindow::QueueError(const std::string& message) {
 void MainWindow::ShowPendingErrors() {
   if (showingErrors_) return;
   showingErrors_ = true;
-  while (!pendingErrors_.isEmpty()) dialogs_.ShowError(pendingErrors_.takeFirst());
+  // Once the window is closed (by the user, or by SIGTERM dismissing the open box) no further
+  // box opens: the program ends without waiting for an answer nobody will give.
+  while (!pendingErrors_.isEmpty() && !closed_) dialogs_.ShowError(pendingErrors_.takeFirst());
   showingErrors_ = false;
 }
 

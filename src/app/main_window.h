@@ -93,6 +93,7 @@ class MainWindow : public QMainWindow {
   void QueueError(const std::string& message);
   void ShowPendingErrors();
   void ShowSettings();
+  void WarnAboutEmptyPassword();
   void ShowWatchedFolders();
   void ShowUsers();
 
@@ -116,7 +117,14 @@ class MainWindow : public QMainWindow {
   void PlayFromLibrary();
   void PlayFromPlaylist();
   void EnableStreaming(bool fromPlaylist);
+  // A scan pass and a fast start each hold the buttons that would disturb them (adding,
+  // removing, another fast start); they come back when the last holder releases them.
+  void HoldActions();
+  void ReleaseActions();
   void SetActionsEnabled(bool enabled);
+  // The paths a drop or a dialog handed over that were not queued, in one error dialog shown
+  // from the event loop.
+  void ShowRefusals(const std::vector<std::string>& refusals);
   void ShowSelectionCount(const CheckList* list, const char* what);
   void Help();
 
@@ -145,6 +153,7 @@ class MainWindow : public QMainWindow {
   bool closeRequested_ = false;
   QStringList pendingErrors_;
   bool showingErrors_ = false;
+  int actionsHeld_ = 0;
   QString lastFolder_;  // where the file and folder dialogs start
 };
 

@@ -110,14 +110,32 @@ class MainWindowActionsTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!Running(pids[1]), kWaitMs);
   }
 
-  void PlayerThatCannotStartIsReported() {
+  void PlayerThatCannotStartOrPlayIsReported_data() {
+    QTest::addColumn<QByteArray>("player");  // empty: none in the data folder
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing") << QByteArray() << "Cannot start";
+    QTest::newRow("exits at once")
+        << QByteArray("#!/bin/sh\nprintf 'Failed to open %s.\\n' \"$2\"\n")
+        << "The player ended without playing /v/a.mp4.\nFailed to open /v/a.mp4.";
+  }
+  void PlayerThatCannotStartOrPlayIsReported() {
+    QFETCH(QByteArray, player);
+    QFETCH(QString, message);
     WindowRig rig;
     WriteLibrary(rig.home, {"a.mp4"});
+    if (!player.isEmpty()) {
+      TestHome::Write(rig.home.Data() + "mplayer", player, /*executable=*/true);
+    }
     MainWindow& window = rig.Make();
     window.GetLibraryPane()->play->click();
-    QCOMPARE(rig.Shown(ScriptedDialogs::Kind::kError).size(), size_t(1));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Shown(ScriptedDialogs::Kind::kError).size(), size_t(1), kWaitMs);
+    QVERIFY2(rig.Shown(ScriptedDialogs::Kind::kError)[0].text.startsWith(message),
+             qPrintable(rig.Shown(ScriptedDialogs::Kind::kError)[0].text));
     QVERIFY(!window.Player().Busy());
     QVERIFY(!window.GetLibraryPane()->stop->isEnabled());
+    // The window stays usable: the next play starts again.
+    window.GetLibraryPane()->play->click();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Shown(ScriptedDialogs::Kind::kError).size(), size_t(2), kWaitMs);
   }
 
   void EnableStreamingWalksTheChosenMp4Files_data() {

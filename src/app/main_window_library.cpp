@@ -32,7 +32,7 @@ void MainWindow::ConnectLibrary() {
           [this] { ShowSelectionCount(library_->list, " items selected"); });
   connect(playlist_->list, &QListWidget::itemClicked, this,
           [this] { ShowSelectionCount(playlist_->list, " items selected"); });
-  engine_->SetScanHooks([this] { SetActionsEnabled(false); }, [this] { SetActionsEnabled(true); });
+  engine_->SetScanHooks([this] { HoldActions(); }, [this] { ReleaseActions(); });
 }
 
 void MainWindow::UpdateLibraryList(bool store) {
@@ -58,15 +58,19 @@ void MainWindow::ShowSelectionCount(const CheckList* list, const char* what) {
 }
 
 void MainWindow::QueuePaths(const std::vector<std::string>& paths) {
-  engine_->QueueDropped(paths);
+  ShowRefusals(engine_->QueueDropped(paths));
   RefreshStatus();
 }
 
 void MainWindow::AddFiles() {
   const QStringList files = dialogs_.ChooseFiles(QStringLiteral("Select File(s)"), lastFolder_,
                                                  QStringLiteral("MP4|*.mp4"));
-  for (const QString& file : files) engine_->QueueFile(file.toStdString());
+  std::vector<std::string> refusals;
+  for (const QString& file : files) {
+    if (auto refusal = engine_->QueueFile(file.toStdString())) refusals.push_back(*refusal);
+  }
   if (!files.isEmpty()) lastFolder_ = QFileInfo(files.first()).absolutePath();
+  ShowRefusals(refusals);
 }
 
 void MainWindow::AddFolder() {
@@ -74,8 +78,15 @@ void MainWindow::AddFolder() {
       dialogs_.ChooseFolder(QStringLiteral("Select folder containing video files"), lastFolder_);
   if (folder.isEmpty()) return;
   lastFolder_ = folder;
-  engine_->AddWatchedFolder(folder.toStdString());
+  if (auto refusal = engine_->AddWatchedFolder(folder.toStdString())) ShowRefusals({*refusal});
   ShowWatchedFolders();
+}
+
+void MainWindow::ShowRefusals(const std::vector<std::string>& refusals) {
+  std::string text;
+  for (const std::string& refusal : refusals) text += (text.empty() ? "" : "\n") + refusal;
+  // From the event loop: a box opened inside the drop would hold the program it came from.
+  if (!text.empty()) QueueError(text);
 }
 
 void MainWindow::RemoveFromLibrary() {
@@ -109,16 +120,25 @@ void MainWindow::PlayFromPlaylist() {
 void MainWindow::EnableStreaming(bool fromPlaylist) {
   const CheckList* list = fromPlaylist ? playlist_->list : library_->list;
   const std::vector<std::string> names = list->CheckedOrSelected();
-  // The tool runs while the window keeps serving: the buttons stay off until every file is done.
-  SetActionsEnabled(false);
+  // The tool runs while the window keeps serving: the buttons that would change the library or
+  // start another rewrite stay off until every file is done.
+  HoldActions();
   const auto pump = [] { QApplication::processEvents(QEventLoop::AllEvents, 50); };
   if (fromPlaylist) {
     engine_->EnableStreamingBottomUp(names, pump);
   } else {
     engine_->EnableStreamingTopDown(names, pump);
   }
-  SetActionsEnabled(true);
+  ReleaseActions();
   RefreshStatus();
+}
+
+void MainWindow::HoldActions() {
+  if (actionsHeld_++ == 0) SetActionsEnabled(false);
+}
+
+void MainWindow::ReleaseActions() {
+  if (--actionsHeld_ == 0) SetActionsEnabled(true);
 }
 
 void MainWindow::SetActionsEnabled(bool enabled) {

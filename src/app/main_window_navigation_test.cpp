@@ -215,6 +215,42 @@ class MainWindowNavigationTest : public QObject {
     QVERIFY(rig.dialogs.AllAnswersUsed());
   }
 
+  void RenameRefusalsAreShownAndChangeNothing_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty") << ""
+                           << "A playlist needs a name.";
+    QTest::newRow("taken") << "Streaming"
+                           << "Another playlist is already named \"Streaming\".";
+    QTest::newRow("LF") << "Two\nLines"
+                        << "A playlist name cannot contain a line break.";
+    QTest::newRow("CR") << "Two\rLines"
+                        << "A playlist name cannot contain a line break.";
+  }
+  void RenameRefusalsAreShownAndChangeNothing() {
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    WindowRig rig;
+    WriteLibraryAndPlaylists(rig.home);
+    MainWindow& window = rig.Make();
+    QTreeWidgetItem* mine = window.Tree()->FindPlaylist("Mine");
+    window.Tree()->setCurrentItem(mine);
+    rig.dialogs.QueueText(typed);
+    emit window.Tree()->itemDoubleClicked(mine, 0);
+    const auto errors = rig.Shown(ScriptedDialogs::Kind::kError);
+    QCOMPARE(errors.size(), size_t(1));
+    QCOMPARE(errors[0].text, message);
+    QCOMPARE(mine->text(0), QStringLiteral("Mine"));
+    QCOMPARE(window.GetPlaylistPane()->title->text(), QStringLiteral("Mine"));
+    QCOMPARE(window.GetEngine().PlaylistListing("Mine").items,
+             (std::vector<std::string>{"a.mp4", "b.mp4"}));
+    // The stored playlists keep the old name and stay writable.
+    rig.CloseAndDestroy();
+    const QByteArray stored = TestHome::Read(rig.home.Data() + "PLAYLISTS.kavra");
+    QVERIFY(stored.contains("\r\nMine\r\n"));
+    QVERIFY(!stored.contains("Lines"));
+  }
+
   void DroppedFilesAreQueuedAndScanned_data() {
     QTest::addColumn<bool>("onTree");
     QTest::newRow("on the window") << false;

@@ -23,6 +23,16 @@ qint64 Fetch(const QString& url) {
   return curl.readAllStandardOutput().toLongLong();
 }
 
+// Posts the login form; true when the server let the visitor in (a session cookie came back).
+bool LogsIn(int port, const QString& user, const QString& password) {
+  QProcess curl;
+  curl.start(QStringLiteral("curl"), {"-s", "-o", "/dev/null", "-D", "-", "--data-urlencode",
+                                      "user=" + user, "--data-urlencode", "pass=" + password,
+                                      QStringLiteral("http://127.0.0.1:%1/login.html").arg(port)});
+  if (!curl.waitForFinished(kWaitMs)) return false;
+  return curl.readAllStandardOutput().toLower().contains("set-cookie: session=");
+}
+
 }  // namespace
 
 class MainWindowServerTest : public QObject {
@@ -198,6 +208,39 @@ class MainWindowServerTest : public QObject {
     }
     QCOMPARE(rig.Shown(ScriptedDialogs::Kind::kError).size(), size_t(1));
     QVERIFY(!rig.Shown(ScriptedDialogs::Kind::kError)[0].text.isEmpty());
+  }
+
+  void CredentialsTakeEffectAsTheyAreEdited() {
+    if (QStandardPaths::findExecutable("curl").isEmpty()) QSKIP("curl is not installed");
+    WindowRig rig;
+    const int port = TestHome::FreePort();
+    TestHome::Write(rig.home.Data() + "settings.kavra", TestHome::Settings(port));
+    MainWindow& window = rig.Make();
+    StreamingPane* view = window.GetStreamingPane();
+    view->login->click();
+    window.statusBar()->startStreaming->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.statusBar()->startStreaming->isEnabled(), kWaitMs);
+    QVERIFY(LogsIn(port, "qorvu", "qorvu"));
+
+    view->username->setText("ann");
+    emit view->username->textEdited("ann");
+    view->password->setText("pw2");
+    emit view->password->textEdited("pw2");
+    QVERIFY(LogsIn(port, "ann", "pw2"));
+    QVERIFY(!LogsIn(port, "qorvu", "qorvu"));
+
+    // An empty password is taken as typed (the field is empty on the way to a new one), with a
+    // warning of what it means.
+    view->password->setText("");
+    emit view->password->textEdited("");
+    QVERIFY2(rig.StatusText().contains("password is empty"), qPrintable(rig.StatusText()));
+    QVERIFY(rig.Shown(ScriptedDialogs::Kind::kError).empty());
+    QVERIFY(LogsIn(port, "ann", ""));
+    rig.CloseAndDestroy();
+    const QList<QByteArray> lines = TestHome::Read(rig.home.Data() + "settings.kavra").split('\n');
+    QCOMPARE(lines.value(4), QByteArray("ann\r"));
+    QCOMPARE(lines.value(5), QByteArray("\r"));
+    QCOMPARE(lines.value(6), QByteArray("login ON\r"));
   }
 
   void AcceptedSettingsTakeEffectAsEdited() {

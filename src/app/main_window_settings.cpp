@@ -42,11 +42,15 @@ void MainWindow::ConnectSettings() {
   connect(streaming_->login, &QCheckBox::clicked, this, [this](bool checked) {
     engine_->SetLoginRequired(checked);
     ShowSettings();
+    WarnAboutEmptyPassword();
   });
   const auto credentials = [this] {
     const auto refusal = engine_->SetCredentials(streaming_->username->text().toStdString(),
                                                  streaming_->password->text().toStdString());
-    if (!refusal) return;
+    if (!refusal) {
+      WarnAboutEmptyPassword();
+      return;
+    }
     ShowSettings();  // back to what the login accepts
     dialogs_.ShowError(QString::fromStdString(*refusal));
   };
@@ -85,6 +89,16 @@ void MainWindow::ConnectAccounts() {
   });
   connect(accounts_->users, &QListWidget::itemClicked, this,
           [this] { ShowSelectionCount(accounts_->users, " users selected"); });
+}
+
+// An empty password is stored and accepted as it is (the field is empty on the way to a new
+// one), but the user should know what it means while the login is required.
+void MainWindow::WarnAboutEmptyPassword() {
+  const Settings& settings = engine_->CurrentSettings();
+  if (!settings.login || !settings.password.empty()) return;
+  engine_->Status().Show(
+      "The password is empty: the web login lets in anyone who knows the user name.");
+  RefreshStatus();
 }
 
 void MainWindow::ShowSettings() {

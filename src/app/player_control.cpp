@@ -16,6 +16,7 @@ void PlayerControl::Play(std::vector<std::string> paths) {
 
 void PlayerControl::Stop() {
   waiting_.clear();
+  stopped_ = true;
   if (runner_.Busy()) runner_.Stop();
 }
 
@@ -25,6 +26,9 @@ void PlayerControl::PlayNext() {
   waiting_.pop_front();
   status_.Start();
   starting_ = true;
+  stopped_ = false;
+  playing_ = path;
+  lastLine_.clear();
   const bool started =
       runner_.Play(QString::fromStdString(engine_.DataFolder()), QString::fromStdString(path));
   starting_ = false;
@@ -36,6 +40,7 @@ void PlayerControl::PlayNext() {
 
 void PlayerControl::Line(const QString& line) {
   for (QToolButton* button : stopButtons_) button->setEnabled(true);
+  if (!line.trimmed().isEmpty()) lastLine_ = line.trimmed().toStdString();
   engine_.Status().Show(status_.Take(line.toStdString()));
   emit StatusChanged();
 }
@@ -44,7 +49,16 @@ void PlayerControl::Ended() {
   for (QToolButton* button : stopButtons_) button->setEnabled(false);
   engine_.Status().Clear();
   emit StatusChanged();
-  if (!starting_) PlayNext();
+  if (starting_) return;  // ended to make way for the next file
+  if (!stopped_ && !status_.SawPosition()) {
+    QString text = QStringLiteral("The player ended without playing %1.")
+                       .arg(QString::fromStdString(playing_));
+    if (!lastLine_.empty()) text += QStringLiteral("\n") + QString::fromStdString(lastLine_);
+    // From the event loop, not from inside the process's end.
+    QMetaObject::invokeMethod(
+        this, [this, text] { dialogs_.ShowError(text); }, Qt::QueuedConnection);
+  }
+  PlayNext();
 }
 
 }  // namespace vidoria

@@ -25,6 +25,8 @@ class PlayerControl : public QObject {
 
   // Plays `paths` in turn; a player that still runs is ended first. The Stop buttons turn on
   // with the player's first line and off at its end; each line shows (and logs) the status.
+  // A player that ends by itself before it showed a playback position (it could not open the
+  // file, or is no player) is reported in an error dialog with its last line of output.
   void Play(std::vector<std::string> paths);
   // Ends the running player and drops the files still waiting.
   void Stop();
@@ -45,6 +47,9 @@ class PlayerControl : public QObject {
   PlayerRunner runner_;
   PlayerStatus status_;
   std::deque<std::string> waiting_;
+  std::string playing_;    // the file of the running player
+  std::string lastLine_;   // its last output line that was not blank
+  bool stopped_ = false;   // ended by Stop, not by itself
   bool starting_ = false;  // the end of the previous player arrives inside the next start
 };
 

@@ -55,8 +55,10 @@ std::string PlayerStatus::Take(std::string_view line) {
     title_ = Trim(WithoutFirst(line, "name:"));
   } else if (const size_t layer = line.find("Layer"); layer != std::string_view::npos) {
     position = Trim(line.substr(0, layer));
+    sawPosition_ = true;
   } else if (const size_t video = line.find("V:"); video != std::string_view::npos) {
     position = PlaybackPosition(line.substr(0, video));
+    sawPosition_ = true;
   }
   return Trim(title_ + " " + position);
 }

@@ -11,7 +11,10 @@ namespace vidoria {
 class PlayerStatus {
  public:
   // A new run: the title is emptied.
-  void Start() { title_.clear(); }
+  void Start() {
+    title_.clear();
+    sawPosition_ = false;
+  }
 
   // Reads one output line and returns the status text for it: the title, a blank and the
   // position, trimmed. Only the first matching rule applies (exact, case-sensitive tests):
@@ -27,9 +30,12 @@ class PlayerStatus {
   std::string Take(std::string_view line);
 
   const std::string& Title() const { return title_; }
+  // A line of this run matched the "Layer" or "V:" rule: the player got as far as playing.
+  bool SawPosition() const { return sawPosition_; }
 
  private:
   std::string title_;
+  bool sawPosition_ = false;
 };
 
 }  // namespace vidoria

@@ -93,7 +93,14 @@ void ServerControls::ListenFailed(const std::string& className, const std::strin
   const QString text = QStringLiteral("Error starting WebServer!\r\n") +
                        QString::fromStdString(className + ">" + message);
   QMetaObject::invokeMethod(
-      this, [this, text] { dialogs_.ShowMessage(text); }, Qt::QueuedConnection);
+      this,
+      [this, text] {
+        // Closed meanwhile (SIGTERM included): the program is ending, and a box now would hold
+        // it until someone answers.
+        if (bar_.window()->isHidden()) return;
+        dialogs_.ShowMessage(text);
+      },
+      Qt::QueuedConnection);
 }
 
 }  // namespace vidoria

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "engine/scan_input.h"
 #include "library/stored_files.h"
 #include "platform/autostart.h"
 #include "playlists/playlist_prune.h"
@@ -31,9 +32,11 @@ std::string RunningProgram() {
 
 Engine::Engine(EngineOptions options)
     : options_(std::move(options)),
-      scanner_(
-          libraryTable_, status_,
-          Scanner::Hooks{[this] { return helper_.Busy(); }, [this] { GenerateLibrary(); }, {}}) {
+      scanner_(libraryTable_, status_,
+               Scanner::Hooks{[this] { return helper_.Busy(); }, [this] { GenerateLibrary(); },
+                              [this](const std::string& folder) {
+                                return WithoutLineBreaks(ListFilesRecursive(folder), activity_);
+                              }}) {
   programFolder_ =
       options_.programFolder.empty() ? vidoria::ProgramFolder() : options_.programFolder;
   contentTypes_ = DefaultContentTypeLines();
@@ -182,9 +185,13 @@ void Engine::Tick(Clock::time_point now) {
     nextScanTick_ = now + kScanTick;
   } else if (now >= nextScanTick_) {
     nextScanTick_ = now + kScanTick;
-    if (beforeScan_) beforeScan_();
-    scanner_.ScanPass();
-    if (afterScan_) afterScan_();
+    // A tick during a fast start waits for a later one, and so do the hooks: the window's
+    // buttons stay as the fast start set them.
+    if (!scanner_.Scanning() && !helper_.Busy()) {
+      if (beforeScan_) beforeScan_();
+      scanner_.ScanPass();
+      if (afterScan_) afterScan_();
+    }
   }
   if (folderTimerEnabled_ && now >= nextFolderTick_) {
     nextFolderTick_ = now + folderInterval_;

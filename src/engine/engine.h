@@ -151,10 +151,11 @@ class Engine {
   // Regenerates the library pages, stores the library and publishes it (the end of a scan pass).
   void GenerateLibrary();
 
-  // ---- Scanning.
-  void QueueDropped(const std::vector<std::string>& paths);
-  void QueueFile(std::string path);
-  void AddWatchedFolder(std::string path);
+  // ---- Scanning. What the user hands over is checked where it enters (ScanInputProblem): a
+  // refused path is logged, not queued, and its message returned for the window to show.
+  std::vector<std::string> QueueDropped(const std::vector<std::string>& paths);
+  std::optional<std::string> QueueFile(std::string path);
+  std::optional<std::string> AddWatchedFolder(std::string path);
   void RemoveWatchedFolders(const std::vector<std::string>& folders);
   std::vector<std::string> WatchedFolders() const { return scanner_.SortedFolders(); }
   bool Scanning() const { return scanner_.Scanning(); }
@@ -164,7 +165,8 @@ class Engine {
 
   // ---- Fast start ("Enable streaming for PC"). Each named mp4 file of the library is rewritten
   // in turn, waiting for the tool with `pump` serving the window. Library view: top down;
-  // playlist view: bottom up. A failure is reported and the next file goes on.
+  // playlist view: bottom up. A failure is reported and the next file goes on. A close during
+  // the wait ends the tool (the file gets its own name back) and starts no further file.
   void EnableStreamingTopDown(const std::vector<std::string>& names,
                               const std::function<void()>& pump);
   void EnableStreamingBottomUp(const std::vector<std::string>& names,

@@ -1,5 +1,6 @@
 // The engine's library: the desktop lists, removing, scanning, fast start and generation.
 #include "engine/engine.h"
+#include "engine/scan_input.h"
 #include "library/stored_files.h"
 #include "library/streaming.h"
 #include "library/table_layouts.h"
@@ -53,16 +54,37 @@ void Engine::GenerateLibrary() {
   if (options_.rebuildLibraryList) options_.rebuildLibraryList();
 }
 
-void Engine::QueueDropped(const std::vector<std::string>& paths) {
-  scanner_.QueueDropped(paths);
+std::vector<std::string> Engine::QueueDropped(const std::vector<std::string>& paths) {
+  std::vector<std::string> accepted;
+  std::vector<std::string> refusals;
+  for (const std::string& path : paths) {
+    if (auto problem = ScanInputProblem(path)) {
+      activity_.Add(*problem);
+      refusals.push_back(std::move(*problem));
+    } else {
+      accepted.push_back(path);
+    }
+  }
+  scanner_.QueueDropped(accepted);
+  return refusals;
 }
 
-void Engine::QueueFile(std::string path) {
+std::optional<std::string> Engine::QueueFile(std::string path) {
+  if (auto problem = ScanInputProblem(path)) {
+    activity_.Add(*problem);
+    return problem;
+  }
   scanner_.Queue(std::move(path));
+  return std::nullopt;
 }
 
-void Engine::AddWatchedFolder(std::string path) {
+std::optional<std::string> Engine::AddWatchedFolder(std::string path) {
+  if (auto problem = ScanInputProblem(path)) {
+    activity_.Add(*problem);
+    return problem;
+  }
   scanner_.AddWatchedFolder(std::move(path));
+  return std::nullopt;
 }
 
 void Engine::RemoveWatchedFolders(const std::vector<std::string>& folders) {
@@ -76,12 +98,17 @@ void Engine::SetScanHooks(std::function<void()> before, std::function<void()> af
 
 void Engine::EnableStreamingTopDown(const std::vector<std::string>& names,
                                     const std::function<void()>& pump) {
-  for (const std::string& name : names) EnableStreamingFor(name, pump);
+  for (const std::string& name : names) {
+    if (closing_) return;
+    EnableStreamingFor(name, pump);
+  }
 }
 
 void Engine::EnableStreamingBottomUp(const std::vector<std::string>& names,
                                      const std::function<void()>& pump) {
-  for (auto it = names.rbegin(); it != names.rend(); ++it) EnableStreamingFor(*it, pump);
+  for (auto it = names.rbegin(); it != names.rend() && !closing_; ++it) {
+    EnableStreamingFor(*it, pump);
+  }
 }
 
 void Engine::EnableStreamingFor(const std::string& name, const std::function<void()>& pump) {
@@ -91,6 +118,8 @@ void Engine::EnableStreamingFor(const std::string& name, const std::function<voi
   const Table rows = libraryTable_;
   for (int row = 0; row < rows.RowCount(); ++row) {
     if (rows.Cell(LibraryColumn::kName, row) != name) continue;
+    // Closed while the previous file's tool ran: the tables are saved, nothing more starts.
+    if (closing_) return;
     try {
       EnableStreaming(rows.Cell(LibraryColumn::kPath, row), tool, helper_, status_, pump);
     } catch (const StreamingError& e) {
