@@ -1,12 +1,28 @@
 #include "web/login_provider.h"
 
 #include <algorithm>
+#include <string>
+#include <string_view>
 
 #include "server/connection.h"
+#include "server/http_values.h"
 #include "server/session_store.h"
 #include "web/provider_answers.h"
 
 namespace vidoria {
+
+namespace {
+
+// A field of a form as a browser posts it (application/x-www-form-urlencoded): '+' for a space,
+// %XX for every other byte that is not plain. Compared raw, a password with a space, '&' or a
+// letter beyond ASCII could never be typed into the login page.
+std::string FormField(std::string_view raw) {
+  std::string spaced(raw);
+  std::replace(spaced.begin(), spaced.end(), '+', ' ');
+  return PercentDecode(spaced);
+}
+
+}  // namespace
 
 LoginProvider::LoginProvider(const WebContext& context) : context_(context) {
   onCheckRequest = ClaimWhen([](const std::string& name) { return name == "/LOGIN.HTML"; });
@@ -27,15 +43,15 @@ void LoginProvider::DataReceived(Connection& c) const {
   c.request.Params().AddText(c.Read());
   if (!c.request.complete) return;
   const auto [username, password] = context_.access->Credentials();
-  if (c.request.Params().Value("user") != username ||
-      c.request.Params().Value("pass") != password) {
+  const std::string user = FormField(c.request.Params().Value("user"));
+  if (user != username || FormField(c.request.Params().Value("pass")) != password) {
     if (context_.generateLogin) context_.generateLogin("Login failed, wrong username/password.");
     WritePage(context_, c, page::kLogin);
     return;
   }
   context_.access->loggedIn = true;
   ServerSession* session = c.OpenSession(2);
-  session->SetTextField("name", c.request.Params().Value("user"));
+  session->SetTextField("name", user);
   session->SetBooleanField("login", true);
   session->keepAlive = 240;
   c.response.Cookie().SetValue("session", session->id);

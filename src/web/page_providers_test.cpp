@@ -128,6 +128,19 @@ TEST_F(PageProvidersTest, GatedPagesOpenOnlyToTheClientThatLoggedIn) {
       << "idle past 240 s";
 }
 
+// Browsers send form fields encoded: '+' for a space, %XX for '&', '%', '+' and UTF-8 bytes.
+TEST_F(PageProvidersTest, LoginFieldsAreReadAsTheBrowserEncodedThem) {
+  access_.loginRequired = true;
+  access_.SetCredentials("kim o'neil", "p&ss w%rd+\xC3\xA9");
+  Start();
+  const std::string body = "user=kim+o%27neil&pass=p%26ss+w%25rd%2B%C3%A9";
+  const HttpAnswer right =
+      Request("POST /login.html HTTP/1.1\r\nContent-Length: " + std::to_string(body.size()) +
+              "\r\n\r\n" + body);
+  EXPECT_EQ(right.Header("Location"), "index.html");
+  EXPECT_TRUE(access_.loggedIn);
+}
+
 TEST_F(PageProvidersTest, HugeLoginPostIsRefused) {
   Start();
   testing::TestClient client(port_);
