@@ -13,16 +13,7 @@ AccountsPane::AccountsPane(QWidget* parent) : QWidget(parent) {
   add = ActionButton(QStringLiteral("Add file to library"), QStyle::SP_FileIcon, this);
   remove = ActionButton(QStringLiteral("Remove from library."), QStyle::SP_TrashIcon, this);
 
-  auto* bar = new QHBoxLayout;
-  bar->addWidget(add);
-  bar->addWidget(remove);
-  bar->addStretch();
-
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(title);
-  layout->addWidget(users, 1);
-  layout->addLayout(bar);
+  LayOutListView(this, title, users, {add, remove}, {});
 }
 
 }  // namespace vidoria

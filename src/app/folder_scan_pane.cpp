@@ -21,20 +21,8 @@ FolderScanPane::FolderScanPane(QWidget* parent) : QWidget(parent) {
   minutes->setValue(5);
   help = ActionButton(QStringLiteral("Help"), QStyle::SP_DialogHelpButton, this);
 
-  auto* bar = new QHBoxLayout;
-  bar->addWidget(addFolder);
-  bar->addWidget(remove);
-  bar->addStretch();
-  bar->addWidget(autoscan);
-  bar->addWidget(minutes);
-  bar->addWidget(new QLabel(QStringLiteral(" minutes "), this));
-  bar->addWidget(help);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(title);
-  layout->addWidget(folders, 1);
-  layout->addLayout(bar);
+  LayOutListView(this, title, folders, {addFolder, remove},
+                 {autoscan, minutes, new QLabel(QStringLiteral(" minutes "), this), help});
 }
 
 }  // namespace vidoria

@@ -24,22 +24,9 @@ LibraryPane::LibraryPane(QWidget* parent) : QWidget(parent) {
   play = ActionButton(QStringLiteral("Play"), QStyle::SP_MediaPlay, this);
   help = ActionButton(QStringLiteral("Help"), QStyle::SP_DialogHelpButton, this);
 
-  auto* bar = new QHBoxLayout;
-  for (QWidget* widget : {static_cast<QWidget*>(createPlaylist), static_cast<QWidget*>(addFile),
-                          static_cast<QWidget*>(addFolder), static_cast<QWidget*>(remove),
-                          static_cast<QWidget*>(enableStreaming), static_cast<QWidget*>(search)}) {
-    bar->addWidget(widget);
-  }
-  bar->addStretch();
-  bar->addWidget(stop);
-  bar->addWidget(play);
-  bar->addWidget(help);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(title);
-  layout->addWidget(list, 1);
-  layout->addLayout(bar);
+  LayOutListView(this, title, list,
+                 {createPlaylist, addFile, addFolder, remove, enableStreaming, search},
+                 {stop, play, help});
 }
 
 }  // namespace vidoria

@@ -19,20 +19,7 @@ PlaylistPane::PlaylistPane(QWidget* parent) : QWidget(parent) {
   play = ActionButton(QStringLiteral("Play"), QStyle::SP_MediaPlay, this);
   help = ActionButton(QStringLiteral("Help"), QStyle::SP_DialogHelpButton, this);
 
-  auto* bar = new QHBoxLayout;
-  bar->addWidget(createPlaylist);
-  bar->addWidget(remove);
-  bar->addWidget(enableStreaming);
-  bar->addStretch();
-  bar->addWidget(stop);
-  bar->addWidget(play);
-  bar->addWidget(help);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(title);
-  layout->addWidget(list, 1);
-  layout->addLayout(bar);
+  LayOutListView(this, title, list, {createPlaylist, remove, enableStreaming}, {stop, play, help});
 }
 
 }  // namespace vidoria

@@ -1,5 +1,9 @@
 #include "app/view_parts.h"
 
+#include <QVBoxLayout>
+
+#include <QHBoxLayout>
+
 #include <QMouseEvent>
 
 namespace vidoria {
@@ -85,6 +89,19 @@ QToolButton* ActionButton(const QString& tooltip, QStyle::StandardPixmap icon, Q
   button->setToolButtonStyle(Qt::ToolButtonIconOnly);
   button->setAutoRaise(true);
   return button;
+}
+
+void LayOutListView(QWidget* view, TitleBar* title, QWidget* list,
+                    std::initializer_list<QWidget*> left, std::initializer_list<QWidget*> right) {
+  auto* bar = new QHBoxLayout;
+  for (QWidget* widget : left) bar->addWidget(widget);
+  bar->addStretch();
+  for (QWidget* widget : right) bar->addWidget(widget);
+  auto* layout = new QVBoxLayout(view);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(title);
+  layout->addWidget(list, 1);
+  layout->addLayout(bar);
 }
 
 std::string ToStd(const QString& text) {

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QStyle>
 #include <QToolButton>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,11 @@ class CheckList : public QListWidget {
 
 // A button of a view's bottom bar: an icon, with its text as the tooltip.
 QToolButton* ActionButton(const QString& tooltip, QStyle::StandardPixmap icon, QWidget* parent);
+
+// The frame of a list view: its title bar on top, the list filling the middle, and a bottom bar
+// with `left` at its start and `right` at its end.
+void LayOutListView(QWidget* view, TitleBar* title, QWidget* list,
+                    std::initializer_list<QWidget*> left, std::initializer_list<QWidget*> right);
 
 std::string ToStd(const QString& text);
 QString ToQt(const std::string& text);
