@@ -2,10 +2,6 @@
 // files written as the program writes them, and a program folder with stand-in tools.
 #pragma once
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -14,6 +10,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/program_home_for_tests.h"
 #include "library/cipher.h"
 
 namespace vidoria::testing {
@@ -67,27 +64,9 @@ class TestHome {
     return QByteArray::fromStdString(text);
   }
   static QByteArray Settings(int port, const std::string& autorun = "Autorun OFF") {
-    std::string text;
-    for (const std::string& line :
-         {autorun, std::string("Autostart OFF"), std::string("Autoscan OFF"), std::string("5"),
-          std::string("qorvu"), EncodeText(kCypherKey, "qorvu"), std::string("login OFF"),
-          std::to_string(port)}) {
-      text += line + "\r\n";
-    }
-    return QByteArray::fromStdString(text);
+    return QByteArray::fromStdString(StoredSettingsText(port, autorun));
   }
-  // A port nobody listens on right now.
-  static int FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-  }
+  static int FreePort() { return FreeLoopbackPort(); }
 
  private:
   QTemporaryDir dir_;

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/engine.h"
+#include "engine/program_home_for_tests.h"
 #include "library/cipher.h"
 
 namespace vidoria::testing {
@@ -60,27 +61,9 @@ class EngineTest : public ::testing::Test {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
-  // A port nobody listens on right now.
-  static int FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-  }
+  static int FreePort() { return FreeLoopbackPort(); }
   static std::string SettingsText(int port, const std::string& autorun = "Autorun OFF") {
-    std::string text;
-    for (const std::string& line :
-         {autorun, std::string("Autostart OFF"), std::string("Autoscan OFF"), std::string("5"),
-          std::string("qorvu"), EncodeText(kCypherKey, "qorvu"), std::string("login OFF"),
-          std::to_string(port)}) {
-      text += line + "\r\n";
-    }
-    return text;
+    return StoredSettingsText(port, autorun);
   }
 
   inline static int counter = 0;
