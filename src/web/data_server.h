@@ -25,8 +25,7 @@ struct DataServerEvents {
 };
 
 // Owns the server and the provider module. The owner (the engine, or a test) calls everything
-// here from one thread of its own; the events run on request threads. Events are set while the
-// server is not listening, like every other server setting.
+// here from one thread of its own; the events run on request threads.
 class DataServer {
   // Declared before server_, so that they are destroyed after it: the server's destructor waits
   // for its connections, which use them.
@@ -41,6 +40,8 @@ class DataServer {
   DataServer& operator=(const DataServer&) = delete;
   ~DataServer();
 
+  // Once, before the first start: connections of a stopped server may still be closing and
+  // running them.
   void SetEvents(DataServerEvents events);
   // Rebuilds the provider tables from the content-type lines, takes the port and listens; the
   // outcome arrives as listenStart or listenError. Port 0 lets the system choose.

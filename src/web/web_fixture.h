@@ -101,7 +101,9 @@ class WebFixture : public ::testing::Test {
   }
 
   void Start(const std::vector<std::string>& contentTypes = DefaultContentTypeLines()) {
-    server_->SetEvents(events_);
+    // Once: connections of an earlier start may still be closing and reading them.
+    if (!eventsSet_) server_->SetEvents(events_);
+    eventsSet_ = true;
     server_->StartServer(contentTypes, 0);
     std::unique_lock lock(mu_);
     ASSERT_TRUE(cv_.wait_for(lock, std::chrono::seconds(10), [&] { return listening_; }));
@@ -184,7 +186,8 @@ class WebFixture : public ::testing::Test {
   std::mutex mu_;
   std::condition_variable cv_;
   bool listening_ = false;
-  DataServerEvents events_;  // handed to the server at Start(); tests may add to it before
+  DataServerEvents events_;
+  bool eventsSet_ = false;  // handed to the server at Start(); tests may add to it before
 };
 
 }  // namespace vidoria::testing
