@@ -2,10 +2,9 @@
 // "faststart: <input>: <reason>", so a reason is plain text worded to follow that prefix.
 #pragma once
 
-#include <cassert>
-#include <optional>
 #include <string>
-#include <utility>
+
+#include "platform/result.h"
 
 namespace vidoria::faststart {
 
@@ -13,38 +12,20 @@ struct Failure {
   std::string reason;
 };
 
+// The platform's result with a plain-text reason, readable whether or not it failed.
 template <typename T>
-class Result {
+class Result : public OsResult<T, Failure> {
  public:
-  Result(T value) : value_(std::move(value)) {}
-  Result(Failure failure) : reason_(std::move(failure.reason)) {}
+  using OsResult<T, Failure>::OsResult;
 
-  bool Ok() const { return value_.has_value(); }
-  explicit operator bool() const { return Ok(); }
-
-  T& Value() {
-    assert(Ok());
-    return *value_;
+  // Empty when Ok().
+  const std::string& Reason() const {
+    static const std::string kNone;
+    return this->Ok() ? kNone : this->Error().reason;
   }
-  const T& Value() const {
-    assert(Ok());
-    return *value_;
-  }
-  T& operator*() { return Value(); }
-  const T& operator*() const { return Value(); }
-  T* operator->() { return &Value(); }
-  const T* operator->() const { return &Value(); }
-
-  // Empty when ok().
-  const std::string& Reason() const { return reason_; }
-
- private:
-  std::optional<T> value_;
-  std::string reason_;
 };
 
 // For operations that produce nothing but may fail.
-struct Done {};
 using Status = Result<Done>;
 inline Status Ok() {
   return Done{};
