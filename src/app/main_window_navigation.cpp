@@ -1,5 +1,9 @@
 // The navigation tree's actions and the playlist operations behind the window's buttons and
 // drops.
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
 #include "app/main_window.h"
 #include "library/table_layouts.h"
 #include "playlists/playlist_rename.h"
@@ -43,21 +47,21 @@ void MainWindow::ClickAction() {
   if (title == QStringLiteral("TV Shows")) filter = "TV";
   engine_->SetLibraryFilter(filter);
 
+  // Panels a title opens; tested before the playlists, so a playlist named like one opens it.
+  const std::pair<QString, QWidget*> panels[] = {{QStringLiteral("Folder scan"), folders_},
+                                                 {QStringLiteral("ADVANCED"), folders_},
+                                                 {QStringLiteral("Streaming"), streaming_},
+                                                 {QStringLiteral("Log"), log_},
+                                                 {QStringLiteral("Users"), accounts_}};
+  const auto panel = std::find_if(std::begin(panels), std::end(panels),
+                                  [&](const auto& entry) { return entry.first == title; });
+
   if (!filter.empty()) {
     views_->setCurrentWidget(library_);
     status_->createPlaylist->show();
     UpdateLibraryList(/*store=*/true);
-  } else if (title == QStringLiteral("Folder scan") || title == QStringLiteral("ADVANCED")) {
-    views_->setCurrentWidget(folders_);
-    engine_->Status().Clear();
-  } else if (title == QStringLiteral("Streaming")) {
-    views_->setCurrentWidget(streaming_);
-    engine_->Status().Clear();
-  } else if (title == QStringLiteral("Log")) {
-    views_->setCurrentWidget(log_);
-    engine_->Status().Clear();
-  } else if (title == QStringLiteral("Users")) {
-    views_->setCurrentWidget(accounts_);
+  } else if (panel != std::end(panels)) {
+    views_->setCurrentWidget(panel->second);
     engine_->Status().Clear();
   } else if (title == QStringLiteral("PLAYLISTS")) {
     status_->createPlaylist->show();

@@ -208,6 +208,8 @@ class Engine {
   void PublishLibrary();
   void DeliverServerNotifications();
   void Notify(std::function<void()> toMainThread);  // from request threads
+  // Why `path` may not enter the scan, logged; nullopt when it may.
+  std::optional<std::string> RefuseScanInput(const std::string& path);
   void EnableStreamingFor(const std::string& name, const std::function<void()>& pump);
   PlaylistRegeneration Regeneration();
   std::string Stored(std::string_view name) const { return dataFolder_ + std::string(name); }

@@ -58,8 +58,7 @@ std::vector<std::string> Engine::QueueDropped(const std::vector<std::string>& pa
   std::vector<std::string> accepted;
   std::vector<std::string> refusals;
   for (const std::string& path : paths) {
-    if (auto problem = ScanInputProblem(path)) {
-      activity_.Add(*problem);
+    if (auto problem = RefuseScanInput(path)) {
       refusals.push_back(std::move(*problem));
     } else {
       accepted.push_back(path);
@@ -69,20 +68,20 @@ std::vector<std::string> Engine::QueueDropped(const std::vector<std::string>& pa
   return refusals;
 }
 
+std::optional<std::string> Engine::RefuseScanInput(const std::string& path) {
+  auto problem = ScanInputProblem(path);
+  if (problem) activity_.Add(*problem);
+  return problem;
+}
+
 std::optional<std::string> Engine::QueueFile(std::string path) {
-  if (auto problem = ScanInputProblem(path)) {
-    activity_.Add(*problem);
-    return problem;
-  }
+  if (auto problem = RefuseScanInput(path)) return problem;
   scanner_.Queue(std::move(path));
   return std::nullopt;
 }
 
 std::optional<std::string> Engine::AddWatchedFolder(std::string path) {
-  if (auto problem = ScanInputProblem(path)) {
-    activity_.Add(*problem);
-    return problem;
-  }
+  if (auto problem = RefuseScanInput(path)) return problem;
   scanner_.AddWatchedFolder(std::move(path));
   return std::nullopt;
 }
