@@ -105,7 +105,6 @@ class Engine {
   bool DataFolderOk() const { return dataFolderOk_; }
   const std::string& DataFolder() const { return dataFolder_; }
   const std::string& ProgramFolder() const { return programFolder_; }
-  bool Closing() const { return closing_; }
 
   // ---- The server.
   void SetServerNotifications(ServerNotifications notifications);
@@ -115,7 +114,6 @@ class Engine {
   bool Listening() const;
   // The port listened on, "" while not listening.
   std::string ListeningPort() const;
-  int OpenConnections() const;
   // Bytes sent to clients since the last call: the traffic meter's reading.
   uint64_t TakeBytesSent();
 
@@ -171,7 +169,6 @@ class Engine {
                               const std::function<void()>& pump);
   void EnableStreamingBottomUp(const std::vector<std::string>& names,
                                const std::function<void()>& pump);
-  bool ToolBusy() const { return helper_.Busy(); }
 
   // ---- Playlists (names as the tree shows them; `selected` as in playlist_edit.h).
   const Table& PlaylistTable() const { return playlistTable_; }

@@ -26,10 +26,6 @@ std::string Engine::ListeningPort() const {
   return server_ ? server_->LocalPort() : std::string();
 }
 
-int Engine::OpenConnections() const {
-  return server_ ? server_->ConnectionCount() : 0;
-}
-
 uint64_t Engine::TakeBytesSent() {
   return server_ ? server_->TakeBytesSent() : 0;
 }

@@ -51,8 +51,6 @@ class DataServer {
   bool Listening() const { return server_.Listening(); }
   // The port listened on ("" while not listening): the chosen one when 0 was asked for.
   std::string LocalPort() const { return server_.LocalPort(); }
-  // The port the last start asked for, as the log and messages write it.
-  std::string RequestedPort() const { return server_.serverPort; }
   int ConnectionCount() const;
   // Bytes sent to clients since the last call (any thread): the traffic meter's reading.
   uint64_t TakeBytesSent() { return bytesSent_.exchange(0, std::memory_order_relaxed); }
