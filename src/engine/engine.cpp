@@ -154,17 +154,20 @@ void Engine::LoadStoredSettings() {
     }
     return;
   }
+  // A damaged settings file is treated as the damaged tables are: kept aside, reported, and the
+  // program goes on with the first start's settings, so that saving at close cannot overwrite
+  // the stored user name, password and login switch with nothing left to recover them from.
+  const std::string path = Stored(kSettingsFileName);
   std::vector<std::string> lines;
-  if (auto problem = ReadLineFileOrSetAside(lines, Stored(kSettingsFileName))) {
-    Report(*problem);
+  std::optional<std::string> problem = ReadLineFileOrSetAside(lines, path);
+  if (!problem) {
+    if (auto damage = SettingsFileProblem(lines)) problem = SetAsideDamaged(path, *damage);
+  }
+  if (problem) {
+    Report(*problem + "; starting with the default settings.");
     return;
   }
-  try {
-    LoadSettings(settings_, lines, hooks_);
-  } catch (const SettingsError& e) {
-    // The switches applied before the bad line keep their effect; the later lines are not read.
-    Report(e.what());
-  }
+  LoadSettings(settings_, lines, hooks_);
 }
 
 void Engine::Shown(Clock::time_point now) {
@@ -230,11 +233,7 @@ void Engine::Destroy() {
 
 void Engine::StopAndSave(bool withUsers) {
   StopServer();
-  try {
-    WriteLineFile(Stored(kSettingsFileName), SettingsLines(settings_));
-  } catch (const std::exception& e) {
-    Report(e.what());
-  }
+  SaveSettings();
   closing_ = true;
   activity_.SetClosing(true);
   helper_.Stop();  // only the tools this program started
@@ -245,18 +244,34 @@ void Engine::StopAndSave(bool withUsers) {
   SaveTables(withUsers);
 }
 
+void Engine::SaveSettings() {
+  const std::string path = Stored(kSettingsFileName);
+  std::vector<std::string> current;
+  std::vector<std::string> notices;
+  try {
+    // Only a value that cannot be stored needs the file's own lines.
+    if (SettingsProblem(settings_)) current = ReadLineFile(path);
+  } catch (const StoreError&) {
+  }
+  const std::vector<std::string> lines = SettingsLinesToStore(settings_, current, notices);
+  for (const std::string& notice : notices) Report(notice);
+  SaveStored([&] { return WriteLineFile(path, lines); });
+}
+
+void Engine::SaveStored(const std::function<std::vector<std::string>()>& write) {
+  try {
+    for (const std::string& leftOut : write()) Report(leftOut);
+  } catch (const StoreError& e) {
+    Report(e.what());
+  }
+}
+
 void Engine::SaveTables(bool withUsers) {
-  auto save = [this](auto&& write) {
-    try {
-      write();
-    } catch (const StoreError& e) {
-      Report(e.what());
-    }
-  };
-  save([&] { SaveGrid(playlistTable_, Stored(kPlaylistsFileName)); });
-  save([&] { SaveGrid(libraryTable_, Stored(kLibraryFileName)); });
-  if (withUsers) save([&] { SaveGrid(userTable_, Stored(kUsersFileName)); });
-  save([&] { WriteLineFile(Stored(kFoldersFileName), scanner_.Folders()); });
+  SaveStored([&] { return SaveGrid(playlistTable_, Stored(kPlaylistsFileName)); });
+  SaveStored([&] { return SaveGrid(libraryTable_, Stored(kLibraryFileName)); });
+  if (withUsers) SaveStored([&] { return SaveGrid(userTable_, Stored(kUsersFileName)); });
+  // In the order the window lists them.
+  SaveStored([&] { return WriteLineFile(Stored(kFoldersFileName), scanner_.SortedFolders()); });
 }
 
 }  // namespace vidoria

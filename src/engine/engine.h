@@ -199,7 +199,10 @@ class Engine {
   void LoadStoredFiles();
   void LoadStoredSettings();
   void StopAndSave(bool withUsers);
+  void SaveSettings();
   void SaveTables(bool withUsers);
+  // Runs a writer of one stored file: each row it left out and a failure are reported.
+  void SaveStored(const std::function<std::vector<std::string>()>& write);
   void Report(const std::string& message);
   void FirstGeneration();
   void PublishLibrary();

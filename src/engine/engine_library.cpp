@@ -16,11 +16,7 @@ ListResult Engine::LibraryListing() const {
 
 void Engine::StoreLibrary() {
   if (!dataFolderOk_) return;
-  try {
-    SaveGrid(libraryTable_, Stored(kLibraryFileName));
-  } catch (const StoreError& e) {
-    Report(e.what());
-  }
+  SaveStored([&] { return SaveGrid(libraryTable_, Stored(kLibraryFileName)); });
 }
 
 ListResult Engine::SearchLibrary(std::string_view text) const {

@@ -10,13 +10,9 @@
 #include <vector>
 
 #include "library/activity_log.h"
+#include "library/line_breaks.h"  // HasLineBreak, Printable
 
 namespace vidoria {
-
-bool HasLineBreak(std::string_view text);
-
-// `text` with CR and LF written as \r and \n, so that a message naming it stays one line.
-std::string Printable(std::string_view text);
 
 // Why a path the user handed over is not queued, or nothing: its name (or, for a link, its
 // target's) holds a line break; it does not exist; it is a folder that cannot be listed or a
