@@ -6,6 +6,7 @@
 
 #include "engine/scan_input.h"
 #include "library/stored_files.h"
+#include "platform/atomic_write.h"
 #include "platform/autostart.h"
 #include "playlists/playlist_prune.h"
 #include "playlists/playlist_table.h"
@@ -133,6 +134,15 @@ bool Engine::Create() {
 }
 
 void Engine::LoadStoredFiles() {
+  // A run killed while it saved leaves its unfinished copy beside the file it was replacing.
+  for (const std::string_view name : {kSettingsFileName, kPlaylistsFileName, kLibraryFileName,
+                                      kUsersFileName, kFoldersFileName}) {
+    const std::vector<std::string> removed = RemoveAbandonedTemporaryFiles(Stored(name));
+    if (!removed.empty()) {
+      activity_.Add("Removed an unfinished copy of " + std::string(name) +
+                    " left by a run that ended while saving it.");
+    }
+  }
   std::vector<std::string> folders;
   if (auto problem = ReadLineFileOrSetAside(folders, Stored(kFoldersFileName))) Report(*problem);
   scanner_.SetFolders(std::move(folders));
@@ -188,18 +198,21 @@ void Engine::Tick(Clock::time_point now) {
     nextScanTick_ = now + kScanTick;
   } else if (now >= nextScanTick_) {
     nextScanTick_ = now + kScanTick;
-    // A tick during a fast start waits for a later one, and so do the hooks: the window's
-    // buttons stay as the fast start set them.
-    if (!scanner_.Scanning() && !helper_.Busy()) {
-      if (beforeScan_) beforeScan_();
-      scanner_.ScanPass();
-      if (afterScan_) afterScan_();
-    }
+    RunScanPass();
   }
   if (folderTimerEnabled_ && now >= nextFolderTick_) {
     nextFolderTick_ = now + folderInterval_;
     scanner_.QueueWatchedFolders();
   }
+}
+
+void Engine::RunScanPass() {
+  // A tick during a fast start waits for a later one, and so do the hooks: the window's buttons
+  // stay as the fast start set them.
+  if (scanner_.Scanning() || helper_.Busy()) return;
+  if (beforeScan_) beforeScan_();
+  scanner_.ScanPass();
+  if (afterScan_) afterScan_();
 }
 
 void Engine::FirstGeneration() {

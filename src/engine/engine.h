@@ -155,6 +155,9 @@ class Engine {
   std::optional<std::string> QueueFile(std::string path);
   std::optional<std::string> AddWatchedFolder(std::string path);
   void RemoveWatchedFolders(const std::vector<std::string>& folders);
+  // A scan pass now, over the queue and every watched folder, as the scan timer's tick runs it
+  // (the timer's pass is later if a pass or a fast start is running).
+  void ScanWatchedFolders();
   std::vector<std::string> WatchedFolders() const { return scanner_.SortedFolders(); }
   bool Scanning() const { return scanner_.Scanning(); }
   bool ScanQueued() const { return scanner_.ScanTimerEnabled(); }
@@ -205,6 +208,7 @@ class Engine {
   void SaveStored(const std::function<std::vector<std::string>()>& write);
   void Report(const std::string& message);
   void FirstGeneration();
+  void RunScanPass();
   void PublishLibrary();
   void DeliverServerNotifications();
   void Notify(std::function<void()> toMainThread);  // from request threads

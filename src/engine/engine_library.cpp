@@ -82,6 +82,10 @@ std::optional<std::string> Engine::AddWatchedFolder(std::string path) {
   return std::nullopt;
 }
 
+void Engine::ScanWatchedFolders() {
+  RunScanPass();
+}
+
 void Engine::RemoveWatchedFolders(const std::vector<std::string>& folders) {
   scanner_.RemoveWatchedFolders(folders);
 }

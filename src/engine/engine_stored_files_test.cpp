@@ -1,5 +1,8 @@
 // The engine and its stored files: a damaged settings file, the watched folders' order, and names
 // with line breaks, which must never cost a stored file its next save.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -92,6 +95,25 @@ TEST_F(EngineStoredFilesTest, WatchedFoldersAreStoredInTheOrderTheWindowListsThe
   const std::string home = home_.string();
   EXPECT_EQ(Read(data_ / "FOLDERS.kavra"),
             home + "/a/\r\n" + home + "/B/\r\n" + home + "/c/\r\n" + home + "/m/\r\n");
+}
+
+// A run killed during a save leaves its unfinished copy beside the real file. The next start
+// loads the real one and clears the copy, so crashes do not pile up files in the data folder.
+TEST_F(EngineStoredFilesTest, UnfinishedCopiesOfKilledRunsAreClearedAtStart) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  const std::string library = "4\r\n1\r\nMOVIE\r\n/v/a.mp4\r\na.mp4\r\n1:01:40\r\n";
+  Write(data_ / "LIBRARY.kavra", library);
+  const fs::path copy = data_ / ("LIBRARY.kavra.tmp-" + std::to_string(child) + "-0");
+  Write(copy, "4\r\n1\r\nMOV");
+  Engine engine(Options());
+  ASSERT_TRUE(engine.Create());
+  EXPECT_EQ(engine.LibraryTable().Cell(LibraryColumn::kName, 0), "a.mp4");
+  EXPECT_FALSE(fs::exists(copy));
+  EXPECT_TRUE(Logged(engine, "Removed an unfinished copy of LIBRARY.kavra"));
+  EXPECT_TRUE(errors_.empty());
 }
 
 // Every way a name the user chose reaches a stored line refuses a line break, says so in the
