@@ -59,6 +59,8 @@ slurp() {  # $1 variable, $2 file: the file's bytes (stored files hold no NUL)
 }
 
 start_vidoriad() {
+  : >"$work/out"  # emptied here, not by the child: served() must not read the last run's words
+  : >"$work/err"
   (cd / && exec env -i HOME="$home" PATH=/usr/bin:/bin "$VIDORIAD" >"$work/out" 2>"$work/err") &
   child=$!
 }
