@@ -1,7 +1,7 @@
 // Paths that enter the scan: the ones the user hands over (dropped, chosen in the file or folder
 // dialog) and the files a folder walk finds. The stored files keep one cell per line, so a name
-// holding CR or LF must never reach the library table: the library file could not be written
-// again and every later change would be lost. Plain functions; any thread.
+// holding CR or LF must never reach the library table: the library file cannot hold it (its
+// writer would have to leave the row out). Plain functions; any thread.
 #pragma once
 
 #include <optional>
