@@ -117,7 +117,11 @@ class WebFixture : public ::testing::Test {
                       .library = &library_,
                       .pages = &pages_,
                       .access = &access_,
-                      .generateLogin = {}};
+                      .generateLogin = {},
+                      .now = [this] {
+                        return std::chrono::steady_clock::now() +
+                               std::chrono::seconds(clockOffsetSeconds_.load());
+                      }};
   }
 
   static void WriteFile(const std::string& path, const std::string& bytes) {
@@ -177,7 +181,7 @@ class WebFixture : public ::testing::Test {
   LibraryView view_;
   PageBuffers pages_;
   AccessState access_;
-  std::atomic<int64_t> clockOffsetSeconds_{0};  // moves the session clock forward
+  std::atomic<int64_t> clockOffsetSeconds_{0};  // moves the session and provider clocks forward
   SessionStore sessions_{[this] {
     return std::chrono::system_clock::now() + std::chrono::seconds(clockOffsetSeconds_.load());
   }};
