@@ -119,6 +119,7 @@ class WebFixture : public ::testing::Test {
                       .access = &access_,
                       .generateLogin = {},
                       .now = [this] {
+                        ++clockReads_;
                         return std::chrono::steady_clock::now() +
                                std::chrono::seconds(clockOffsetSeconds_.load());
                       }};
@@ -173,6 +174,17 @@ class WebFixture : public ::testing::Test {
     return {};
   }
 
+  // Waits until the providers' clock has been read `count` times in all: a request thread got as
+  // far as timing what it received. False when that did not happen within the time.
+  bool WaitForClockReads(int count) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (clockReads_.load() < count) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+  }
+
   inline static int fixtureCount = 0;
   std::filesystem::path base_;
   std::string programFolder_, logFolder_, port_;
@@ -182,6 +194,7 @@ class WebFixture : public ::testing::Test {
   PageBuffers pages_;
   AccessState access_;
   std::atomic<int64_t> clockOffsetSeconds_{0};  // moves the session and provider clocks forward
+  std::atomic<int> clockReads_{0};              // how often the providers' clock was read
   SessionStore sessions_{[this] {
     return std::chrono::system_clock::now() + std::chrono::seconds(clockOffsetSeconds_.load());
   }};
