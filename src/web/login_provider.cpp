@@ -26,8 +26,8 @@ std::string FormField(std::string_view raw) {
 }
 
 void AnswerLockedOut(Connection& c) {
-  static const std::string page = LoginPage(kLockedOutMessage);
-  c.Write(page);
+  static const std::string kPage = LoginPage(kLockedOutMessage);
+  c.Write(kPage);
 }
 
 }  // namespace
