@@ -48,7 +48,8 @@ Engine::Engine(EngineOptions options)
       .library = &library_,
       .pages = &pages_,
       .access = &access_,
-      .generateLogin = [this](const std::string& message) { GenerateLogin(message, pages_); }};
+      .generateLogin = [this](const std::string& message) { GenerateLogin(message, pages_); },
+      .now = {}};
   server_ = std::make_unique<DataServer>(std::move(context), core, options_.sessions);
   DataServerEvents events;
   events.listenStart = [this](HttpServer&) {

@@ -26,6 +26,11 @@ struct DataServerEvents {
 
 // Owns the server and the provider module. The owner (the engine, or a test) calls everything
 // here from one thread of its own; the events run on request threads.
+//
+// A request has to arrive whole within one idle interval (Timeout.afterConnecting) of its first
+// byte, or its connection is closed with an "ERR! " line: every byte a client sends renews the
+// idle timer, so without this a client trickling a request a byte at a time would hold its
+// connection open for as long as it liked.
 class DataServer {
   // Declared before server_, so that they are destroyed after it: the server's destructor waits
   // for its connections, which use them.
@@ -68,6 +73,7 @@ class DataServer {
   void ServerConnecting(Connection& c);
   void ServerDisconnecting(Connection& c);
   void ServerDisconnect(Connection& c);
+  void ServerDataIn(Connection& c);
   void ServerDataOut(Connection& c);
   void ServerRequestNotAccepted(Connection& c);
   void ServerInvalidRequest(Connection& c);

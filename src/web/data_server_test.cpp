@@ -49,6 +49,36 @@ TEST_F(DataServerTest, UnclaimedAndInvalidRequestsGetFourHundred) {
   EXPECT_TRUE(invalid.ends_with("\" > Invalid Request: Header size limit exceeded.")) << invalid;
 }
 
+// Each byte renews the idle timer; the request as a whole still has one idle interval from its
+// first byte, and the next request on a kept-alive connection has its own.
+TEST_F(DataServerTest, RequestTrickledInSlowerThanTheIdleIntervalIsClosed) {
+  Start();
+  TestClient slow(port_), quick(port_);
+  int reads = 0;
+  auto send = [&](TestClient& client, const std::string& bytes) {
+    client.Send(bytes);
+    ASSERT_TRUE(WaitForClockReads(++reads));  // the server has taken the bytes in
+  };
+  send(slow, "GET / HT");
+  send(quick, "GET /login.html HT");
+  clockOffsetSeconds_ = 59;
+  send(quick, "TP/1.1\r\n\r\n");
+  EXPECT_NE(quick.ReadUntil("\r\n\r\n"), "") << "in time";
+  send(slow, "T");
+  clockOffsetSeconds_ = 60;
+  send(slow, "P");
+  EXPECT_TRUE(slow.WaitClosed());
+  EXPECT_EQ(slow.Received(), "");
+  EXPECT_EQ(WaitForLogLine("ERR! 127.0.0.1 > Request not"),
+            "ERR! 127.0.0.1 > Request not received within 60 seconds (10 bytes received).");
+
+  send(quick, "GET /login.html HT");
+  clockOffsetSeconds_ = 60 + 59;
+  send(quick, "TP/1.1\r\n\r\n");
+  EXPECT_NE(quick.ReadUntil("\r\n\r\n", 2), "");
+  EXPECT_FALSE(quick.ClosedByServer());
+}
+
 TEST_F(DataServerTest, ListenErrorIsLoggedAndHandedOn) {
   Start();
   std::mutex mu;
