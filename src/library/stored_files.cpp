@@ -94,7 +94,7 @@ std::optional<std::string> LoadOrSetAside(const std::string& path,
 
 }  // namespace
 
-void SaveGrid(const Table& table, const std::string& path) {
+std::string GridBytes(const Table& table, const std::string& path) {
   std::string bytes;
   bytes.append(std::to_string(table.ColCount())).append(kCrLf);
   bytes.append(std::to_string(table.RowCount())).append(kCrLf);
@@ -109,11 +109,15 @@ void SaveGrid(const Table& table, const std::string& path) {
       bytes.append(cell).append(kCrLf);
     }
   }
-  WriteBytes(path, bytes);
+  return bytes;
 }
 
-void LoadGrid(Table& table, const std::string& path) {
-  const std::vector<std::string> lines = SplitLines(ReadBytes(path));
+void SaveGrid(const Table& table, const std::string& path) {
+  WriteBytes(path, GridBytes(table, path));
+}
+
+void ParseGrid(Table& table, std::string_view bytes, const std::string& path) {
+  const std::vector<std::string> lines = SplitLines(bytes);
   const std::optional<int> cols = lines.size() > 0 ? ParseCount(lines[0]) : std::nullopt;
   if (!cols) throw StoreError("Cannot read", path, NotAGridFile(1));
   const std::optional<int> rows = lines.size() > 1 ? ParseCount(lines[1]) : std::nullopt;
@@ -141,11 +145,19 @@ void LoadGrid(Table& table, const std::string& path) {
   table = std::move(loaded);
 }
 
+void LoadGrid(Table& table, const std::string& path) {
+  ParseGrid(table, ReadBytes(path), path);
+}
+
+std::vector<std::string> ParseLines(std::string_view bytes) {
+  return SplitLines(bytes);
+}
+
 std::vector<std::string> ReadLineFile(const std::string& path) {
   return SplitLines(ReadBytes(path));
 }
 
-void WriteLineFile(const std::string& path, const std::vector<std::string>& lines) {
+std::string LineFileBytes(const std::vector<std::string>& lines, const std::string& path) {
   std::string bytes;
   for (size_t i = 0; i < lines.size(); ++i) {
     if (HasLineBreak(lines[i])) {
@@ -154,7 +166,11 @@ void WriteLineFile(const std::string& path, const std::vector<std::string>& line
     }
     bytes.append(lines[i]).append(kCrLf);
   }
-  WriteBytes(path, bytes);
+  return bytes;
+}
+
+void WriteLineFile(const std::string& path, const std::vector<std::string>& lines) {
+  WriteBytes(path, LineFileBytes(lines, path));
 }
 
 std::optional<std::string> LoadGridOrSetAside(Table& table, const std::string& path) {

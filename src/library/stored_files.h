@@ -54,4 +54,12 @@ std::optional<std::string> LoadGridOrSetAside(Table& table, const std::string& p
 std::optional<std::string> ReadLineFileOrSetAside(std::vector<std::string>& lines,
                                                   const std::string& path);
 
+// The formats without the files, behind the functions above (and the fuzz drivers' way in):
+// `path` only names the file in a StoreError. Same contracts as LoadGrid, SaveGrid and
+// ReadLineFile / WriteLineFile, minus the reading and writing.
+void ParseGrid(Table& table, std::string_view bytes, const std::string& path);
+std::string GridBytes(const Table& table, const std::string& path);
+std::vector<std::string> ParseLines(std::string_view bytes);
+std::string LineFileBytes(const std::vector<std::string>& lines, const std::string& path);
+
 }  // namespace vidoria
