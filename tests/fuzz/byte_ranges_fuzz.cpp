@@ -141,10 +141,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::vector<int64_t> sizes = {fileSize, 1, 2, kLargest};
   for (const std::string* number : {&range.first, &range.last}) {
-    if (const std::optional<int64_t> value = PlainNumber(*number)) {
-      for (const int64_t near : {*value - 1, *value, *value + 1, *value + 2}) {
-        if (near >= 1 && *value < kLargest - 2) sizes.push_back(near);
-      }
+    const std::optional<int64_t> value = PlainNumber(*number);
+    if (!value || *value > kLargest - 2) continue;
+    for (const int64_t near : {*value - 1, *value, *value + 1, *value + 2}) {
+      if (near >= 1) sizes.push_back(near);
     }
   }
   for (const int64_t fileBytes : sizes) CheckAnswer(range, fileBytes);

@@ -5,11 +5,12 @@
 //    must write back to bytes that parse to the same tree again, and to the very bytes it came
 //    from unless a size field of 0 ("to the end") was resolved, which needs four zero bytes.
 //  - As a file, MakeFastStart from a file in a temporary folder (on /dev/shm when there is one,
-//    so the atomic write's flushes cost nothing). It either fails with a one-line reason and
-//    leaves nothing behind, or writes an output of the size it reports. A copy must equal the
-//    input. A rearranged file must hold the first 'ftyp', the new movie box, then every other box
-//    byte for byte in its old order; its chunk tables must match the old ones entry for entry,
-//    each offset pointing at the same bytes as before; and faststart on it must copy it unchanged.
+//    so the atomic write's flushes cost nothing), over an earlier output. It either fails with a
+//    one-line reason, leaving the earlier output as it was and no other file, or replaces it
+//    with an output of the size it reports. A copy must equal the input. A rearranged file must
+//    hold the first 'ftyp', the new movie box, then every other box byte for byte in its old order;
+//    its chunk tables must match the old ones entry for entry, each offset pointing at the same
+//    bytes as before; and faststart on it must copy it unchanged.
 // Box sizes of 0 or beyond the file must end in an answer too: libFuzzer's timeout catches a loop.
 #include <fcntl.h>
 #include <stdlib.h>
@@ -207,17 +208,19 @@ void CheckFile(std::string_view input) {
   const std::string out = work / "out.mp4";
   const std::string again = work / "again.mp4";
   WriteAll(in, input);
-  ::unlink(out.c_str());
+  // An earlier output in the way must survive a failure and be replaced whole on success.
+  const std::string_view kEarlier = "an earlier output";
+  WriteAll(out, kEarlier);
   ::unlink(again.c_str());
 
   Result<Outcome> outcome = MakeFastStart(in, out);
+  FUZZ_EXPECT((work.Names() == std::vector<std::string>{"in.mp4", "out.mp4"}));
   if (!outcome) {
     FUZZ_EXPECT(!outcome.Reason().empty());
     FUZZ_EXPECT(outcome.Reason().find('\n') == std::string::npos);
-    FUZZ_EXPECT(work.Names() == std::vector<std::string>{"in.mp4"});
+    FUZZ_EXPECT(ReadAll(out) == kEarlier);
     return;
   }
-  FUZZ_EXPECT((work.Names() == std::vector<std::string>{"in.mp4", "out.mp4"}));
   const std::string output = ReadAll(out);
   FUZZ_EXPECT(output.size() == outcome->outputSize);
   if (!outcome->moved) {
