@@ -132,6 +132,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Table again = ReadBack(written);
   FUZZ_EXPECT(again == table);
   FUZZ_EXPECT(GridBytes(again, kPath) == written);
+  // Counts can ask for 65536 empty cells in a few bytes; the variants are kept to small tables
+  // so that those inputs do not slow the search to a crawl.
+  if (cells > 1024) return 0;
   FUZZ_EXPECT(ReadBack(written + "left over\r\n\r\n") == table);
   FUZZ_EXPECT(ReadBack(Replace(written, "\r\n", "\n")) == table);
   FUZZ_EXPECT(ReadBack(Replace(written, "\r\n", "\r")) == table);
