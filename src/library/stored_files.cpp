@@ -87,16 +87,16 @@ std::optional<std::string> LoadOrSetAside(const std::string& path,
 
 }  // namespace
 
-std::vector<std::string> SaveGrid(const Table& table, const std::string& path) {
+std::string GridBytes(const Table& table, const std::string& path,
+                      std::vector<std::string>* leftOut) {
   std::vector<int> rows;
-  std::vector<std::string> leftOut;
   for (int row = 0; row < table.RowCount(); ++row) {
     int broken = 0;
     while (broken < table.ColCount() && !HasLineBreak(table.Cell(broken, row))) ++broken;
     if (broken == table.ColCount()) {
       rows.push_back(row);
-    } else {
-      leftOut.push_back(LeftOut(path, "row " + std::to_string(row + 1), table.Cell(broken, row)));
+    } else if (leftOut) {
+      leftOut->push_back(LeftOut(path, "row " + std::to_string(row + 1), table.Cell(broken, row)));
     }
   }
   std::string bytes;
@@ -106,12 +106,17 @@ std::vector<std::string> SaveGrid(const Table& table, const std::string& path) {
     for (const int row : rows) bytes.append(table.Cell(col, row)).append(kCrLf);
     if (rows.empty()) bytes.append(kCrLf);
   }
-  WriteBytes(path, bytes);
+  return bytes;
+}
+
+std::vector<std::string> SaveGrid(const Table& table, const std::string& path) {
+  std::vector<std::string> leftOut;
+  WriteBytes(path, GridBytes(table, path, &leftOut));
   return leftOut;
 }
 
-void LoadGrid(Table& table, const std::string& path) {
-  const std::vector<std::string> lines = SplitLines(ReadBytes(path));
+void ParseGrid(Table& table, std::string_view bytes, const std::string& path) {
+  const std::vector<std::string> lines = SplitLines(bytes);
   const std::optional<int> cols = lines.size() > 0 ? ParseCount(lines[0]) : std::nullopt;
   if (!cols) throw StoreError("Cannot read", path, NotAGridFile(1));
   const std::optional<int> rows = lines.size() > 1 ? ParseCount(lines[1]) : std::nullopt;
@@ -139,22 +144,35 @@ void LoadGrid(Table& table, const std::string& path) {
   table = std::move(loaded);
 }
 
+void LoadGrid(Table& table, const std::string& path) {
+  ParseGrid(table, ReadBytes(path), path);
+}
+
+std::vector<std::string> ParseLines(std::string_view bytes) {
+  return SplitLines(bytes);
+}
+
 std::vector<std::string> ReadLineFile(const std::string& path) {
   return SplitLines(ReadBytes(path));
 }
 
-std::vector<std::string> WriteLineFile(const std::string& path,
-                                       const std::vector<std::string>& lines) {
+std::string LineFileBytes(const std::vector<std::string>& lines, const std::string& path,
+                          std::vector<std::string>* leftOut) {
   std::string bytes;
-  std::vector<std::string> leftOut;
   for (size_t i = 0; i < lines.size(); ++i) {
     if (HasLineBreak(lines[i])) {
-      leftOut.push_back(LeftOut(path, "entry " + std::to_string(i + 1), lines[i]));
+      if (leftOut) leftOut->push_back(LeftOut(path, "entry " + std::to_string(i + 1), lines[i]));
     } else {
       bytes.append(lines[i]).append(kCrLf);
     }
   }
-  WriteBytes(path, bytes);
+  return bytes;
+}
+
+std::vector<std::string> WriteLineFile(const std::string& path,
+                                       const std::vector<std::string>& lines) {
+  std::vector<std::string> leftOut;
+  WriteBytes(path, LineFileBytes(lines, path, &leftOut));
   return leftOut;
 }
 

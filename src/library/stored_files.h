@@ -68,4 +68,15 @@ std::optional<std::string> ReadLineFileOrSetAside(std::vector<std::string>& line
 // finds damaged (`reason`, e.g. "line 4 is no whole number"), and returns the notice to report.
 std::string SetAsideDamaged(const std::string& path, const std::string& reason);
 
+// The formats without the files, behind the functions above (and the fuzz drivers' way in):
+// `path` only names the file in notices and errors. Rows and entries holding a line break are
+// left out as SaveGrid and WriteLineFile leave them out, with their notices added to `leftOut`
+// when it is given.
+void ParseGrid(Table& table, std::string_view bytes, const std::string& path);
+std::string GridBytes(const Table& table, const std::string& path,
+                      std::vector<std::string>* leftOut = nullptr);
+std::vector<std::string> ParseLines(std::string_view bytes);
+std::string LineFileBytes(const std::vector<std::string>& lines, const std::string& path,
+                          std::vector<std::string>* leftOut = nullptr);
+
 }  // namespace vidoria
