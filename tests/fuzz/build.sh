@@ -19,7 +19,8 @@ tools="$root/tools"
 # sockets. Asserts stay on: they are expectations too.
 platform_files=("$src/platform/atomic_write.cpp" "$src/platform/file_bytes.cpp"
   "$src/platform/file_names.cpp" "$src/platform/result.cpp" "$src/platform/unique_fd.cpp")
-stored_files=("$src/library/stored_files.cpp" "$src/library/table.cpp" "${platform_files[@]}")
+stored_files=("$src/library/stored_files.cpp" "$src/library/line_breaks.cpp"
+  "$src/library/table.cpp" "${platform_files[@]}")
 sources_of() {
   case "$1" in
     http_reader)
