@@ -14,6 +14,13 @@ std::string Printable(std::string_view text) {
       printable += "\\r";
     } else if (c == '\n') {
       printable += "\\n";
+    } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+      // Other control bytes (a NUL above all, which would end the text where a C string is
+      // expected) are shown by their code, so a message names exactly what it found.
+      static constexpr char kHex[] = "0123456789abcdef";
+      printable += "\\x";
+      printable += kHex[(c >> 4) & 0xf];
+      printable += kHex[c & 0xf];
     } else {
       printable += c;
     }

@@ -10,7 +10,8 @@ namespace vidoria {
 
 bool HasLineBreak(std::string_view text);
 
-// `text` with CR and LF written as \r and \n, so that a message naming it stays one line.
+// `text` with CR and LF written as \r and \n and other control bytes as \xNN, so that a message
+// naming it stays one line and whole.
 std::string Printable(std::string_view text);
 
 }  // namespace vidoria
