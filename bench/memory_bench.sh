@@ -14,6 +14,7 @@
 #   QUIET [3]         seconds to wait after the waves before the last reading
 #   BURST [16]        range clients of the cold and warm bursts, RANGE_MIB [64] each
 #   OUR_PORT [28592]
+#   VIDORIAD [build/vidoriad]   the program measured (another build, to compare)
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 cd "$(dirname "$0")/.."
@@ -28,6 +29,7 @@ QUIET="${QUIET:-3}"
 BURST="${BURST:-16}"
 RANGE_MIB="${RANGE_MIB:-64}"
 OUR_PORT="${OUR_PORT:-28592}"
+VIDORIAD="${VIDORIAD:-build/vidoriad}"
 URL_PATH=/big.mp4
 FILE_BYTES=$((FILE_MIB * 1048576))
 
@@ -69,7 +71,7 @@ printf 'Autorun OFF\r\nAutostart OFF\r\nAutoscan OFF\r\n5\r\nbench\r\n\r\nlogin 
   "$OUR_PORT" >"$data/settings.kavra"
 
 start_server() {
-  env -i HOME="$home" PATH=/usr/bin:/bin build/vidoriad >"$work/vidoriad.out" 2>&1 &
+  env -i HOME="$home" PATH=/usr/bin:/bin "$VIDORIAD" >"$work/vidoriad.out" 2>&1 &
   our_pid=$!
   for _ in $(seq 100); do
     curl -s -o /dev/null --max-time 1 -r 0-0 "http://127.0.0.1:$OUR_PORT$URL_PATH" && return 0
