@@ -190,6 +190,7 @@ void Connection::CloseStep() {
     idle_.Stop();
   }
   socket_->Close();
+  writer_.DropOutput();
 }
 
 }  // namespace vidoria

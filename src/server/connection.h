@@ -26,6 +26,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "server/http_reader.h"
 #include "server/http_records.h"
@@ -85,6 +86,12 @@ class Connection {
   // is then computed), else sent with the header going first. Raises the writer's EConnection
   // errors for answers written twice or longer than announced.
   void Write(std::string_view text) { writer_.Write(text); }
+  // Writes the piece's bytes as Write would, sent straight from the file (no copy through the
+  // program). When the file ends or fails before the piece has left, the bytes not sent are
+  // taken back from Response.ContentOut and `onReadError` runs as an event.
+  void WriteFile(FilePiece piece, ConnectionHandler onReadError) {
+    writer_.WriteFile(std::move(piece), std::move(onReadError));
+  }
   void WriteHeader(bool sendNow) { writer_.WriteHeader(sendNow); }
   // Parses `headerText` into the response first; an empty text writes no header and makes the
   // connection close after the request.

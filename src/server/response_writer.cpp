@@ -79,12 +79,10 @@ void ResponseWriter::WriteHeaderNow(bool sendNow) {
   if (sendNow || contentToWrite_ <= 0) TrySend();
 }
 
-void ResponseWriter::SendBody(std::string_view text) {
-  if (text.empty()) return;
+void ResponseWriter::CountBody(int64_t size) {
   if (!headerWritten_) {
     throw EConnection("Trying to send Data without Header. Call WriteHeader before Write.");
   }
-  const auto size = static_cast<int64_t>(text.size());
   if (contentToWrite_ >= 0) {
     if (size > contentToWrite_) {
       throw EConnection("Trying to send more Data out than specified in Header.");
@@ -95,8 +93,64 @@ void ResponseWriter::SendBody(std::string_view text) {
   response.done = contentToWrite_ == 0;
   response.contentOut += size;
   if (response.done) connection_.ReleaseSessionLock();
+}
+
+void ResponseWriter::SendBody(std::string_view text) {
+  if (text.empty()) return;
+  CountBody(static_cast<int64_t>(text.size()));
+  if (!file_.Empty()) SettleFile();
   out_.append(text);
   TrySend();
+}
+
+void ResponseWriter::WriteFile(FilePiece piece, std::function<void(Connection&)> onReadError) {
+  Connection& c = connection_;
+  if (!c.Open() || piece.Empty()) return;
+  if (!c.response.headerSent && (!c.response.HasContentLength() || outputBuffering_)) {
+    // Collected output is text until the event ends; so is this piece then.
+    std::string bytes;
+    const bool whole = piece.ReadInto(bytes);
+    piece.Close();
+    Write(bytes);
+    if (!whole) c.RunEvent(onReadError);
+    return;
+  }
+  if (c.response.done) throw EConnection("Error! Answer allready sent for this request.");
+  c.idle_.Apply(c.settings_.timeout.afterDataSend);
+  if (!c.response.headerSent) WriteHeaderNow(false);
+  if (c.response.HasContentLength() &&
+      piece.Length() > c.response.ContentLength() - c.response.contentOut) {
+    throw EConnection("Error! Sending more data out than specified in header.");
+  }
+  CountBody(piece.Length());
+  if (!file_.Empty()) SettleFile();
+  file_ = std::move(piece);
+  onFileError_ = std::move(onReadError);
+  TrySend();
+}
+
+void ResponseWriter::SettleFile() {
+  const size_t before = out_.size();
+  if (file_.ReadInto(out_)) {
+    file_.Close();
+    onFileError_ = nullptr;
+    return;
+  }
+  // What could be read stays in out_; the rest of the piece is what failed.
+  file_.Advance(static_cast<int64_t>(out_.size() - before));
+  FileFailed();
+}
+
+void ResponseWriter::FileFailed() {
+  const int64_t unsent = file_.Length();
+  file_.Close();
+  ServerResponse& response = connection_.response;
+  response.contentOut -= unsent;
+  if (contentToWrite_ >= 0) contentToWrite_ += unsent;
+  response.done = contentToWrite_ == 0;
+  std::function<void(Connection&)> handler;
+  handler.swap(onFileError_);
+  connection_.RunEvent(handler);
 }
 
 void ResponseWriter::Flush() {
@@ -125,20 +179,36 @@ void ResponseWriter::TrySend() {
   } reset{sending_};
   Socket& socket = *connection_.socket_;
   bool sentNow = false;
-  while (outPos_ < out_.size() && connection_.Open()) {
-    const size_t chunk = std::min(out_.size() - outPos_, sendBlock_);
-    const Socket::Result sent = socket.Send(out_.data() + outPos_, chunk);
+  while ((outPos_ < out_.size() || !file_.Empty()) && connection_.Open()) {
+    const bool text = outPos_ < out_.size();
+    Socket::Result sent;
+    if (text) {
+      sent = socket.Send(out_.data() + outPos_, std::min(out_.size() - outPos_, sendBlock_));
+    } else {
+      sent = socket.SendFile(file_.Fd(), file_.Offset(),
+                             std::min(static_cast<size_t>(file_.Length()), sendBlock_));
+    }
     if (sent.status == Socket::Status::kWouldBlock) break;  // write readiness resumes
+    if (sent.status == Socket::Status::kFileFailed) {
+      FileFailed();
+      continue;
+    }
     if (sent.status != Socket::Status::kDone) {
       sendFailed_ = true;
       break;
     }
-    outPos_ += sent.bytes;
-    sentNow = sentSomething_ = true;
-    if (outPos_ == out_.size()) {
-      out_.clear();
-      outPos_ = 0;
+    if (text) {
+      outPos_ += sent.bytes;
+      if (outPos_ == out_.size()) {
+        out_.clear();
+        outPos_ = 0;
+      }
+    } else {
+      file_.Advance(static_cast<int64_t>(sent.bytes));
+      // The piece's descriptor is not kept once its last byte has left.
+      if (file_.Empty()) file_.Close();
     }
+    sentNow = sentSomething_ = true;
     Delivered(sent.bytes);
     connection_.OnSent(sent.bytes);
   }
@@ -146,7 +216,7 @@ void ResponseWriter::TrySend() {
     out_.erase(0, outPos_);
     outPos_ = 0;
   }
-  if (sentNow && out_.empty() && !sendFailed_ && !dataSentQueued_) {
+  if (sentNow && out_.empty() && file_.Empty() && !sendFailed_ && !dataSentQueued_) {
     dataSentQueued_ = true;
     connection_.PostMessage(ConnectionMessage::kDataSent);
   }
@@ -164,6 +234,28 @@ void ResponseWriter::Delivered(size_t n) {
     response.headerSent = false;
     headerWritten_ = false;
   }
+}
+
+}  // namespace vidoria
+
+namespace vidoria {
+
+void ResponseWriter::ReleaseBuffers() {
+  // An idle keep-alive connection should cost next to nothing: a piece-sized buffer kept from
+  // the last answer would be most of it.
+  if (out_.empty()) {
+    std::string().swap(out_);
+    outPos_ = 0;
+  }
+  if (outputBuffer_.empty()) std::string().swap(outputBuffer_);
+}
+
+void ResponseWriter::DropOutput() {
+  file_.Close();
+  onFileError_ = nullptr;
+  std::string().swap(out_);
+  outPos_ = 0;
+  std::string().swap(outputBuffer_);
 }
 
 }  // namespace vidoria

@@ -3,8 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+
+#include "server/file_piece.h"
 
 namespace vidoria {
 
@@ -16,6 +19,10 @@ class Connection;
 //
 // The writer owns the response record's HeaderSent, Sending, Done and Sent flags and
 // ContentOut; see ServerResponse for their legal states.
+//
+// Output waiting to leave is the text in out_, then at most one file piece (file_), sent from
+// the file with Socket::SendFile. Text or a piece written while a piece waits is put behind it
+// by reading that piece into out_ first, so the bytes leave in the order they were written.
 class ResponseWriter {
  public:
   explicit ResponseWriter(Connection& connection) : connection_(connection) {}
@@ -23,6 +30,12 @@ class ResponseWriter {
   ResponseWriter& operator=(const ResponseWriter&) = delete;
 
   void Write(std::string_view text);
+  // Writes the piece's bytes as Write writes text (the same checks, errors, ContentOut and Done,
+  // the header first), but they leave straight from the file and each send is reported as for
+  // text. Answers without an announced length, or collected output, get the piece as text.
+  // When the file ends or fails before the piece has left, the bytes not sent are taken back
+  // from ContentOut (Done falls) and `onReadError` runs as an event of the connection.
+  void WriteFile(FilePiece piece, std::function<void(Connection&)> onReadError);
   void WriteHeader(bool sendNow);
   void WriteHeader(std::string_view headerText, bool sendNow);
   // Sends the output collected during an event, with its computed length when none was set.
@@ -35,10 +48,20 @@ class ResponseWriter {
   // The data-sent message is being handled: the next complete send may post another one.
   void DataSentArrived() { dataSentQueued_ = false; }
   bool SentSomething() const { return sentSomething_; }
+  // Between answers: gives back the memory of output buffers that hold nothing now.
+  void ReleaseBuffers();
+  // The connection closed: the waiting piece's file is closed now, not when the writer goes.
+  void DropOutput();
 
  private:
   void WriteHeaderNow(bool sendNow);
   void SendBody(std::string_view text);
+  // Counts `size` more body bytes as written; raises the errors of writing past the length.
+  void CountBody(int64_t size);
+  // Reads the waiting piece into out_, behind the text before it.
+  void SettleFile();
+  // The waiting piece could not be sent to its end: takes its unsent bytes back and reports.
+  void FileFailed();
   // Accounts `n` bytes taken by the socket against the answer being delivered.
   void Delivered(size_t n);
 
@@ -48,9 +71,11 @@ class ResponseWriter {
   int64_t bytesToDeliver_ = -1;   // header and body bytes still to leave; -1: unknown
   bool outputBuffering_ = false;  // Write collects into outputBuffer_ until Flush
   std::string outputBuffer_;
-  // Socket output not yet taken by the kernel, from outPos_ on.
+  // Socket output not yet taken by the kernel: out_ from outPos_ on, then file_.
   std::string out_;
   size_t outPos_ = 0;
+  FilePiece file_;
+  std::function<void(Connection&)> onFileError_;
   size_t sendBlock_ = 64240;
   bool sending_ = false;         // TrySend is running (handlers of OnSent may call it again)
   bool sendFailed_ = false;      // the peer is gone; its hang-up closes the connection

@@ -2,11 +2,16 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/epoll.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <ctime>
 
 namespace vidoria {
 
@@ -22,6 +27,32 @@ bool Name(int (*get)(int, sockaddr*, socklen_t*), int fd, std::string& addr, std
   port = std::to_string(ntohs(address.sin_port));
   return true;
 }
+
+// sendfile has no MSG_NOSIGNAL: SIGPIPE is held back on this thread around the call, and the one
+// a broken connection raised is taken before it can be delivered (the caller sees EPIPE).
+class SigPipeHeld {
+ public:
+  SigPipeHeld() {
+    sigemptyset(&pipe_);
+    sigaddset(&pipe_, SIGPIPE);
+    ::pthread_sigmask(SIG_BLOCK, &pipe_, &before_);
+  }
+  SigPipeHeld(const SigPipeHeld&) = delete;
+  SigPipeHeld& operator=(const SigPipeHeld&) = delete;
+  ~SigPipeHeld() {
+    if (raised_) {
+      const timespec now{0, 0};
+      while (::sigtimedwait(&pipe_, nullptr, &now) == SIGPIPE) {
+      }
+    }
+    ::pthread_sigmask(SIG_SETMASK, &before_, nullptr);
+  }
+  void Raised() { raised_ = true; }
+
+ private:
+  sigset_t pipe_, before_;
+  bool raised_ = false;
+};
 
 class PosixSocket final : public Socket {
  public:
@@ -82,6 +113,35 @@ class PosixSocket final : public Socket {
     return {Status::kFailed, 0};
   }
 
+  Result SendFile(int fd, int64_t offset, size_t size) override {
+    off_t position = static_cast<off_t>(offset);
+    ssize_t n;
+    {
+      SigPipeHeld held;
+      do {
+        n = ::sendfile(fd_, fd, &position, size);
+      } while (n < 0 && errno == EINTR);
+      if (n < 0 && errno == EPIPE) held.Raised();
+    }
+    if (n > 0) return {Status::kDone, static_cast<size_t>(n)};
+    if (n == 0) return {Status::kFileFailed, 0};  // nothing left at the offset: the file shrank
+    switch (errno) {
+      case EAGAIN:
+        return {Status::kWouldBlock, 0};
+      case EINVAL:
+      case ENOSYS:
+        // A file system that cannot hand its pages over: read and send instead.
+        return Socket::SendFile(fd, offset, size);
+      case EIO:
+      case ENOMEM:
+      case EOVERFLOW:
+      case ESPIPE:
+        return {Status::kFileFailed, 0};
+      default:
+        return {Status::kFailed, 0};
+    }
+  }
+
   void Close() override {
     Unwatch();
     if (fd_ < 0) return;
@@ -97,6 +157,16 @@ class PosixSocket final : public Socket {
 };
 
 }  // namespace
+
+Socket::Result Socket::SendFile(int fd, int64_t offset, size_t size) {
+  char buffer[16384];
+  ssize_t n;
+  do {
+    n = ::pread(fd, buffer, std::min(size, sizeof buffer), static_cast<off_t>(offset));
+  } while (n < 0 && errno == EINTR);
+  if (n <= 0) return {Status::kFileFailed, 0};
+  return Send(buffer, static_cast<size_t>(n));
+}
 
 std::unique_ptr<Socket> MakePosixSocket(int fd) {
   return std::make_unique<PosixSocket>(fd);

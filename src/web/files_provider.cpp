@@ -1,14 +1,11 @@
 #include "web/files_provider.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
+#include <utility>
 
 #include "server/connection.h"
+#include "server/file_piece.h"
 #include "server/log.h"
 #include "server/text.h"
 #include "web/byte_ranges.h"
@@ -24,24 +21,6 @@ int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
-}
-
-// One piece, with the file opened and closed around it so that no handle outlives the piece.
-std::string ReadPiece(const std::string& path, int64_t offset, int64_t size) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return {};
-  std::string piece(static_cast<size_t>(size), '\0');
-  size_t done = 0;
-  while (done < piece.size()) {
-    const ssize_t n = ::pread(fd, piece.data() + done, piece.size() - done,
-                              static_cast<off_t>(offset) + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  piece.resize(done);
-  return piece;
 }
 
 // Header values must never carry a line break of the client's making.
@@ -196,14 +175,22 @@ void FilesProvider::SendBody(Connection& c) {
   const int64_t length = c.response.ContentLength();
   const int64_t out = c.response.contentOut;
   if (out >= length) return;
+  // Each piece opens the file anew and holds it only until the piece has left, so a file
+  // replaced on disk mid-answer is read from its new version, as any reader would.
   const std::string path = info.TextField("root") + info.TextField("fname");
-  const std::string piece =
-      ReadPiece(path, info.LargeIntField("from") + out, std::min(kSendBlockSize, length - out));
-  if (!piece.empty()) {
-    c.Write(piece);
+  FilePiece piece = FilePiece::Open(path, info.LargeIntField("from") + out,
+                                    std::min(kSendBlockSize, length - out));
+  if (!piece.Empty()) {
+    c.WriteFile(std::move(piece), [](Connection& failed) { ReadError(failed); });
     return;
   }
-  Log("CRC! " + RequestPart(c) + " > Error reading File: \"" + path + "\".");
+  ReadError(c);
+}
+
+void FilesProvider::ReadError(Connection& c) {
+  const Info& info = c.request.GetInfo();
+  Log("CRC! " + RequestPart(c) + " > Error reading File: \"" + info.TextField("root") +
+      info.TextField("fname") + "\".");
   c.Disconnect();
 }
 
