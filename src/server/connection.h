@@ -86,11 +86,13 @@ class Connection {
   // is then computed), else sent with the header going first. Raises the writer's EConnection
   // errors for answers written twice or longer than announced.
   void Write(std::string_view text) { writer_.Write(text); }
-  // Writes the piece's bytes as Write would, sent straight from the file (no copy through the
-  // program). When the file ends or fails before the piece has left, the bytes not sent are
+  // Writes `length` bytes of the file at `path` from `offset` as Write would, sent straight
+  // from the file (no copy through the program), which stays open until the answer has left.
+  // When the file cannot be opened, ends or fails before they have left, the bytes not sent are
   // taken back from Response.ContentOut and `onReadError` runs as an event.
-  void WriteFile(FilePiece piece, ConnectionHandler onReadError) {
-    writer_.WriteFile(std::move(piece), std::move(onReadError));
+  void WriteFile(const std::string& path, int64_t offset, int64_t length,
+                 ConnectionHandler onReadError) {
+    writer_.WriteFile(path, offset, length, std::move(onReadError));
   }
   void WriteHeader(bool sendNow) { writer_.WriteHeader(sendNow); }
   // Parses `headerText` into the response first; an empty text writes no header and makes the

@@ -98,19 +98,20 @@ void ResponseWriter::CountBody(int64_t size) {
 void ResponseWriter::SendBody(std::string_view text) {
   if (text.empty()) return;
   CountBody(static_cast<int64_t>(text.size()));
-  if (!file_.Empty()) SettleFile();
+  if (fileLeft_ > 0) SettleFile();
   out_.append(text);
   TrySend();
 }
 
-void ResponseWriter::WriteFile(FilePiece piece, std::function<void(Connection&)> onReadError) {
+void ResponseWriter::WriteFile(const std::string& path, int64_t offset, int64_t length,
+                               std::function<void(Connection&)> onReadError) {
   Connection& c = connection_;
-  if (!c.Open() || piece.Empty()) return;
+  if (!c.Open() || length <= 0) return;
   if (!c.response.headerSent && (!c.response.HasContentLength() || outputBuffering_)) {
-    // Collected output is text until the event ends; so is this piece then.
+    // Collected output is text until the event ends; so are these bytes then.
+    AnswerFile file;
     std::string bytes;
-    const bool whole = piece.ReadInto(bytes);
-    piece.Close();
+    const bool whole = file.Open(path) && file.ReadInto(offset, length, bytes);
     Write(bytes);
     if (!whole) c.RunEvent(onReadError);
     return;
@@ -119,30 +120,36 @@ void ResponseWriter::WriteFile(FilePiece piece, std::function<void(Connection&)>
   c.idle_.Apply(c.settings_.timeout.afterDataSend);
   if (!c.response.headerSent) WriteHeaderNow(false);
   if (c.response.HasContentLength() &&
-      piece.Length() > c.response.ContentLength() - c.response.contentOut) {
+      length > c.response.ContentLength() - c.response.contentOut) {
     throw EConnection("Error! Sending more data out than specified in header.");
   }
-  CountBody(piece.Length());
-  if (!file_.Empty()) SettleFile();
-  file_ = std::move(piece);
+  CountBody(length);
+  if (fileLeft_ > 0) SettleFile();
+  fileOffset_ = offset;
+  fileLeft_ = length;
   onFileError_ = std::move(onReadError);
+  // What was written before the piece leaves even when the file cannot be had.
+  if (!file_.Open(path)) FileFailed();
   TrySend();
 }
 
 void ResponseWriter::SettleFile() {
   const size_t before = out_.size();
-  if (file_.ReadInto(out_)) {
-    file_.Close();
+  const bool whole = file_.ReadInto(fileOffset_, fileLeft_, out_);
+  const auto read = static_cast<int64_t>(out_.size() - before);
+  fileOffset_ += read;
+  fileLeft_ -= read;
+  if (whole) {
     onFileError_ = nullptr;
-    return;
+  } else {
+    FileFailed();
   }
-  // What could be read stays in out_; the rest of the piece is what failed.
-  file_.Advance(static_cast<int64_t>(out_.size() - before));
-  FileFailed();
 }
 
 void ResponseWriter::FileFailed() {
-  const int64_t unsent = file_.Length();
+  const int64_t unsent = fileLeft_;
+  fileLeft_ = 0;
+  // A file that failed once is opened afresh by whatever comes next.
   file_.Close();
   ServerResponse& response = connection_.response;
   response.contentOut -= unsent;
@@ -179,14 +186,40 @@ void ResponseWriter::TrySend() {
   } reset{sending_};
   Socket& socket = *connection_.socket_;
   bool sentNow = false;
-  while ((outPos_ < out_.size() || !file_.Empty()) && connection_.Open()) {
-    const bool text = outPos_ < out_.size();
+  while ((outPos_ < out_.size() || fileLeft_ > 0) && connection_.Open()) {
     Socket::Result sent;
-    if (text) {
-      sent = socket.Send(out_.data() + outPos_, std::min(out_.size() - outPos_, sendBlock_));
+    if (outPos_ < out_.size()) {
+      const size_t tail = out_.size() - outPos_;
+      const size_t chunk = std::min(tail, sendBlock_);
+      // Text that ends where a file stretch begins is topped up from the file, and the two count
+      // as one send: sends and their reports come out as if the bytes were all text.
+      const bool topUp = chunk == tail && chunk < sendBlock_ && fileLeft_ > 0;
+      sent = socket.Send(out_.data() + outPos_, chunk, topUp);
+      if (sent.status == Socket::Status::kDone) {
+        outPos_ += sent.bytes;
+        if (outPos_ == out_.size()) {
+          out_.clear();
+          outPos_ = 0;
+        }
+        if (topUp && sent.bytes == chunk) {
+          // Whatever keeps the file's bytes back now shows again at the next turn.
+          const Socket::Result more =
+              socket.SendFile(file_.Fd(), fileOffset_,
+                              std::min(static_cast<size_t>(fileLeft_), sendBlock_ - chunk));
+          if (more.status == Socket::Status::kDone) {
+            fileOffset_ += static_cast<int64_t>(more.bytes);
+            fileLeft_ -= static_cast<int64_t>(more.bytes);
+            sent.bytes += more.bytes;
+          }
+        }
+      }
     } else {
-      sent = socket.SendFile(file_.Fd(), file_.Offset(),
-                             std::min(static_cast<size_t>(file_.Length()), sendBlock_));
+      sent = socket.SendFile(file_.Fd(), fileOffset_,
+                             std::min(static_cast<size_t>(fileLeft_), sendBlock_));
+      if (sent.status == Socket::Status::kDone) {
+        fileOffset_ += static_cast<int64_t>(sent.bytes);
+        fileLeft_ -= static_cast<int64_t>(sent.bytes);
+      }
     }
     if (sent.status == Socket::Status::kWouldBlock) break;  // write readiness resumes
     if (sent.status == Socket::Status::kFileFailed) {
@@ -197,17 +230,6 @@ void ResponseWriter::TrySend() {
       sendFailed_ = true;
       break;
     }
-    if (text) {
-      outPos_ += sent.bytes;
-      if (outPos_ == out_.size()) {
-        out_.clear();
-        outPos_ = 0;
-      }
-    } else {
-      file_.Advance(static_cast<int64_t>(sent.bytes));
-      // The piece's descriptor is not kept once its last byte has left.
-      if (file_.Empty()) file_.Close();
-    }
     sentNow = sentSomething_ = true;
     Delivered(sent.bytes);
     connection_.OnSent(sent.bytes);
@@ -216,7 +238,7 @@ void ResponseWriter::TrySend() {
     out_.erase(0, outPos_);
     outPos_ = 0;
   }
-  if (sentNow && out_.empty() && file_.Empty() && !sendFailed_ && !dataSentQueued_) {
+  if (sentNow && out_.empty() && fileLeft_ == 0 && !sendFailed_ && !dataSentQueued_) {
     dataSentQueued_ = true;
     connection_.PostMessage(ConnectionMessage::kDataSent);
   }
@@ -233,6 +255,7 @@ void ResponseWriter::Delivered(size_t n) {
     response.sending = false;
     response.headerSent = false;
     headerWritten_ = false;
+    file_.Close();  // the answer has left; the next one opens its own
   }
 }
 
@@ -251,6 +274,7 @@ void ResponseWriter::ReleaseBuffers() {
 }
 
 void ResponseWriter::DropOutput() {
+  fileLeft_ = 0;
   file_.Close();
   onFileError_ = nullptr;
   std::string().swap(out_);

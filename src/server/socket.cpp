@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <ctime>
 
@@ -27,6 +28,8 @@ bool Name(int (*get)(int, sockaddr*, socklen_t*), int fd, std::string& addr, std
   port = std::to_string(ntohs(address.sin_port));
   return true;
 }
+
+std::atomic<bool> brokenPipeIgnored{false};
 
 // sendfile has no MSG_NOSIGNAL: SIGPIPE is held back on this thread around the call, and the one
 // a broken connection raised is taken before it can be delivered (the caller sees EPIPE).
@@ -103,10 +106,10 @@ class PosixSocket final : public Socket {
     return {Status::kFailed, 0};
   }
 
-  Result Send(const char* data, size_t size) override {
+  Result Send(const char* data, size_t size, bool more) override {
     ssize_t n;
     do {
-      n = ::send(fd_, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+      n = ::send(fd_, data, size, MSG_NOSIGNAL | MSG_DONTWAIT | (more ? MSG_MORE : 0));
     } while (n < 0 && errno == EINTR);
     if (n > 0) return {Status::kDone, static_cast<size_t>(n)};
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return {Status::kWouldBlock, 0};
@@ -116,16 +119,23 @@ class PosixSocket final : public Socket {
   Result SendFile(int fd, int64_t offset, size_t size) override {
     off_t position = static_cast<off_t>(offset);
     ssize_t n;
-    {
+    int error = 0;
+    if (brokenPipeIgnored.load(std::memory_order_relaxed)) {
+      do {
+        n = ::sendfile(fd_, fd, &position, size);
+      } while (n < 0 && errno == EINTR);
+      error = errno;
+    } else {
       SigPipeHeld held;
       do {
         n = ::sendfile(fd_, fd, &position, size);
       } while (n < 0 && errno == EINTR);
-      if (n < 0 && errno == EPIPE) held.Raised();
+      error = errno;  // the guard's own calls may change errno
+      if (n < 0 && error == EPIPE) held.Raised();
     }
     if (n > 0) return {Status::kDone, static_cast<size_t>(n)};
     if (n == 0) return {Status::kFileFailed, 0};  // nothing left at the offset: the file shrank
-    switch (errno) {
+    switch (error) {
       case EAGAIN:
         return {Status::kWouldBlock, 0};
       case EINVAL:
@@ -158,14 +168,20 @@ class PosixSocket final : public Socket {
 
 }  // namespace
 
+void IgnoreBrokenPipeSignal() {
+  ::signal(SIGPIPE, SIG_IGN);
+  brokenPipeIgnored = true;
+}
+
 Socket::Result Socket::SendFile(int fd, int64_t offset, size_t size) {
-  char buffer[16384];
+  // As much as asked for, so that each send is as large as a text send would be.
+  const std::unique_ptr<char[]> buffer(new char[size]);
   ssize_t n;
   do {
-    n = ::pread(fd, buffer, std::min(size, sizeof buffer), static_cast<off_t>(offset));
+    n = ::pread(fd, buffer.get(), size, static_cast<off_t>(offset));
   } while (n < 0 && errno == EINTR);
   if (n <= 0) return {Status::kFileFailed, 0};
-  return Send(buffer, static_cast<size_t>(n));
+  return Send(buffer.get(), static_cast<size_t>(n), false);
 }
 
 std::unique_ptr<Socket> MakePosixSocket(int fd) {
