@@ -117,7 +117,7 @@ class Connection {
   friend class ResponseWriter;
 
   Connection(HttpServer& server, ConnectionQueue& queue, std::unique_ptr<Socket> socket,
-             ConnectionSettings settings, Timers& timers);
+             std::shared_ptr<const ConnectionSettings> settings, Timers& timers);
 
   // Runs one socket message; true when the connection closed (its queue then finishes). An
   // exception leaving it is answered with CloseStep.
@@ -155,7 +155,9 @@ class Connection {
 
   HttpServer& server_;
   ConnectionQueue& queue_;
-  const ConnectionSettings settings_;
+  // Shared with the other connections of the listening period; settings_ is *sharedSettings_.
+  const std::shared_ptr<const ConnectionSettings> sharedSettings_;
+  const ConnectionSettings& settings_;
   vidoria::Info info_;
   HttpReader reader_;
   HttpReader::Callbacks readerCallbacks_;
