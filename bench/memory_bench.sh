@@ -11,10 +11,12 @@
 #   IDLE [5000]       connections for the per-connection figures, held HOLD [3] seconds
 #   ANSWER [100000]   bytes of the file each keep-alive connection asks for first (two pieces)
 #   WAVES [4]         waves of IDLE keep-alive connections, one answer each, then closed
-#   QUIET [3]         seconds to wait after the waves before the last reading
+#   QUIET [12]        seconds to wait after the waves before the last reading (vidoriad gives
+#                     free memory back after 10 quiet seconds)
 #   BURST [16]        range clients of the cold and warm bursts, RANGE_MIB [64] each
 #   OUR_PORT [28592]
 #   VIDORIAD [build/vidoriad]   the program measured (another build, to compare)
+#   GLIBC_TUNABLES      passed on to it, to try allocator settings
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 cd "$(dirname "$0")/.."
@@ -25,7 +27,7 @@ IDLE="${IDLE:-5000}"
 HOLD="${HOLD:-3}"
 ANSWER="${ANSWER:-100000}"
 WAVES="${WAVES:-4}"
-QUIET="${QUIET:-3}"
+QUIET="${QUIET:-12}"
 BURST="${BURST:-16}"
 RANGE_MIB="${RANGE_MIB:-64}"
 OUR_PORT="${OUR_PORT:-28592}"
@@ -71,7 +73,7 @@ printf 'Autorun OFF\r\nAutostart OFF\r\nAutoscan OFF\r\n5\r\nbench\r\n\r\nlogin 
   "$OUR_PORT" >"$data/settings.kavra"
 
 start_server() {
-  env -i HOME="$home" PATH=/usr/bin:/bin "$VIDORIAD" >"$work/vidoriad.out" 2>&1 &
+  env -i HOME="$home" PATH=/usr/bin:/bin ${GLIBC_TUNABLES:+GLIBC_TUNABLES="$GLIBC_TUNABLES"} "$VIDORIAD" >"$work/vidoriad.out" 2>&1 &
   our_pid=$!
   for _ in $(seq 100); do
     curl -s -o /dev/null --max-time 1 -r 0-0 "http://127.0.0.1:$OUR_PORT$URL_PATH" && return 0

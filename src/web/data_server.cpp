@@ -111,6 +111,7 @@ void DataServer::ServerDisconnect(Connection& c) {
 
 void DataServer::ServerDataOut(Connection& c) {
   bytesSent_.fetch_add(c.DataOut(), std::memory_order_relaxed);
+  sends_.fetch_add(1, std::memory_order_relaxed);
   if (events_.dataOut) events_.dataOut(c);
 }
 
