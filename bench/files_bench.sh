@@ -15,6 +15,7 @@
 #   LIMIT [120]         seconds any one load run may take
 #   PERF [0]            1 adds a perf profile of vidoriad under the largest parallel run
 #   OUR_PORT, NGINX_PORT [18090, 18091]
+#   VIDORIAD [build/vidoriad]   the program measured (another build, to compare)
 # A quick check: FILE_MIB=128 RANGE_MIB=8 ROUNDS=1 STREAMS=100 HOLD=3 bench/files_bench.sh
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
@@ -31,6 +32,7 @@ HOLD="${HOLD:-10}"
 LIMIT="${LIMIT:-120}"
 PERF="${PERF:-0}"
 OUR_PORT="${OUR_PORT:-18090}"
+VIDORIAD="${VIDORIAD:-build/vidoriad}"
 NGINX_PORT="${NGINX_PORT:-18091}"
 URL_PATH=/big.mp4
 FILE_BYTES=$((FILE_MIB * 1048576))
@@ -85,7 +87,7 @@ mkdir -p "$data"
 # Columns one after the other: type, full path, name, duration.
 printf '4\r\n1\r\nMOVIE\r\n%s\r\nbig.mp4\r\n1:01:40\r\n' "$big" >"$data/LIBRARY.kavra"
 write_settings "$data" "$OUR_PORT"
-env -i HOME="$home" PATH=/usr/bin:/bin build/vidoriad >"$work/vidoriad.out" 2>&1 &
+env -i HOME="$home" PATH=/usr/bin:/bin "$VIDORIAD" >"$work/vidoriad.out" 2>&1 &
 our_pid=$!
 wait_for_url "http://127.0.0.1:$OUR_PORT$URL_PATH" vidoriad "$our_pid" || {
   cat "$work/vidoriad.out" >&2

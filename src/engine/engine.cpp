@@ -205,6 +205,7 @@ void Engine::Tick(Clock::time_point now) {
     nextFolderTick_ = now + folderInterval_;
     scanner_.QueueWatchedFolders();
   }
+  if (server_) quietRelease_.Tick(now, server_->Activity());
 }
 
 void Engine::RunScanPass() {

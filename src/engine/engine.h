@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/process_setup.h"
 #include "library/activity_log.h"
 #include "library/library_table.h"
 #include "library/scanner.h"
@@ -26,6 +27,7 @@
 #include "library/table.h"
 #include "library/table_layouts.h"
 #include "platform/folders.h"
+#include "platform/process_memory.h"
 #include "platform/process_runner_tool.h"
 #include "playlists/playlist_rename.h"
 #include "playlists/regeneration.h"
@@ -248,6 +250,8 @@ class Engine {
   bool folderTimerEnabled_ = false;
   std::chrono::milliseconds folderInterval_{5 * 60000};
   Clock::time_point nextFolderTick_{};
+  // The server's memory after load goes back to the system once it has been quiet a while.
+  QuietMemoryRelease quietRelease_{&ReleaseFreeMemory};
 
   ServerNotifications notifications_;          // main thread
   std::mutex pendingLock_;                     // guards pending_

@@ -11,11 +11,13 @@
 
 #include "engine/address.h"
 #include "engine/engine.h"
+#include "engine/process_setup.h"
 #include "server/main_thread.h"
 
 using namespace vidoria;
 
 int main() {
+  SetUpProcess();
   // Blocked before any thread starts, so every thread inherits the mask and the signals arrive
   // only through the signal descriptor, on this thread.
   // A shell starting us in the background sets SIGINT to be ignored; we want it.

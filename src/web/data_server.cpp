@@ -140,6 +140,7 @@ void DataServer::ServerDataIn(Connection& c) {
 
 void DataServer::ServerDataOut(Connection& c) {
   bytesSent_.fetch_add(c.DataOut(), std::memory_order_relaxed);
+  sends_.fetch_add(1, std::memory_order_relaxed);
   if (events_.dataOut) events_.dataOut(c);
 }
 

@@ -59,6 +59,8 @@ class DataServer {
   int ConnectionCount() const;
   // Bytes sent to clients since the last call (any thread): the traffic meter's reading.
   uint64_t TakeBytesSent() { return bytesSent_.exchange(0, std::memory_order_relaxed); }
+  // Sends so far (any thread): grows while the server works, stands still while it is quiet.
+  uint64_t Activity() const { return sends_.load(std::memory_order_relaxed); }
 
   // For tests that drive the server's connections in memory.
   HttpServer& ServerForTesting() { return server_; }
@@ -80,6 +82,7 @@ class DataServer {
 
   DataServerEvents events_;  // owner's thread while stopped; read by request threads
   std::atomic<uint64_t> bytesSent_{0};
+  std::atomic<uint64_t> sends_{0};
   mutable std::mutex connectionLock_;  // guards connectionCount_ and the line written with it
   int connectionCount_ = 0;
 

@@ -1,11 +1,6 @@
 #include "web/files_provider.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 
 #include "server/connection.h"
@@ -24,24 +19,6 @@ int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
-}
-
-// One piece, with the file opened and closed around it so that no handle outlives the piece.
-std::string ReadPiece(const std::string& path, int64_t offset, int64_t size) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return {};
-  std::string piece(static_cast<size_t>(size), '\0');
-  size_t done = 0;
-  while (done < piece.size()) {
-    const ssize_t n = ::pread(fd, piece.data() + done, piece.size() - done,
-                              static_cast<off_t>(offset) + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  piece.resize(done);
-  return piece;
 }
 
 // Header values must never carry a line break of the client's making.
@@ -196,14 +173,17 @@ void FilesProvider::SendBody(Connection& c) {
   const int64_t length = c.response.ContentLength();
   const int64_t out = c.response.contentOut;
   if (out >= length) return;
-  const std::string path = info.TextField("root") + info.TextField("fname");
-  const std::string piece =
-      ReadPiece(path, info.LargeIntField("from") + out, std::min(kSendBlockSize, length - out));
-  if (!piece.empty()) {
-    c.Write(piece);
-    return;
-  }
-  Log("CRC! " + RequestPart(c) + " > Error reading File: \"" + path + "\".");
+  // The piece leaves straight from the file; a file that is gone, shorter than announced or
+  // unreadable ends the answer through ReadError.
+  c.WriteFile(info.TextField("root") + info.TextField("fname"), info.LargeIntField("from") + out,
+              std::min(kSendBlockSize, length - out),
+              [](Connection& failed) { ReadError(failed); });
+}
+
+void FilesProvider::ReadError(Connection& c) {
+  const Info& info = c.request.GetInfo();
+  Log("CRC! " + RequestPart(c) + " > Error reading File: \"" + info.TextField("root") +
+      info.TextField("fname") + "\".");
   c.Disconnect();
 }
 
