@@ -141,8 +141,14 @@ check_file() {
   fi
   grid_problem "$now" library
   [[ -z $problem ]] || { fail "LIBRARY.kavra: $problem"; return; }
-  # Rows are only ever added, so the old rows come first, unchanged.
-  [[ ${paths[*]:0:${#old_paths[@]}} == "${old_paths[*]}" ]] || fail "LIBRARY.kavra lost or reordered rows"
+  # Rows are only ever added (an empty row, the free slot of an empty library, is filled in
+  # place), so every old row keeps its place, unchanged.
+  local i
+  for i in "${!old_paths[@]}"; do
+    [[ -z ${old_paths[i]} || ${paths[i]-} == "${old_paths[i]}" ]] && continue
+    fail "LIBRARY.kavra lost or reordered rows: row $((i + 1)) was ${old_paths[i]@Q}, now ${paths[i]-none}"
+    return
+  done
 }
 
 # The temporary files in the data folder that writer $1 did not write, in `stale`.
