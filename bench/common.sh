@@ -137,6 +137,26 @@ media_file() {  # FOLDER MIB
 
 # vidoriad's settings in DATA (its data folder): no autorun, autostart or autoscan, user "bench"
 # without a password, login off, listening on PORT.
+write_film_library() {  # DATA FILE: a library table listing FILE as its one film, big.mp4
+  # Columns one after the other: type, full path, name, duration.
+  printf '4\r\n1\r\nMOVIE\r\n%s\r\nbig.mp4\r\n1:01:40\r\n' "$2" >"$1/LIBRARY.kavra"
+}
+
+# Ends what a benchmark started (the callers set client_pid, our_pid, nginx_pid, lighttpd_pid and
+# work) and removes its folder unless KEEP_WORK=1. Meant for `trap stop_everything EXIT`.
+stop_everything() {
+  stop_pid "${client_pid:-}"
+  stop_pid "${our_pid:-}"
+  # vidoriad saves and exits 0 on SIGTERM; anything else is worth a look.
+  if [ "$stopped_status" != 0 ]; then
+    echo "warning: vidoriad exited with status $stopped_status after SIGTERM" >&2
+    cat "$work/vidoriad.out" >&2 2>/dev/null || true
+  fi
+  stop_pid "${nginx_pid:-}"
+  stop_pid "${lighttpd_pid:-}"
+  if [ "${KEEP_WORK:-0}" = 1 ]; then echo "kept $work" >&2; else rm -rf "$work"; fi
+}
+
 write_settings() {  # DATA PORT
   printf 'Autorun OFF\r\nAutostart OFF\r\nAutoscan OFF\r\n5\r\nbench\r\n\r\nlogin OFF\r\n%s\r\n' \
     "$2" >"$1/settings.kavra"

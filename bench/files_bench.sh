@@ -66,26 +66,14 @@ nginx_pid=""
 client_pid=""
 stopped_status=0
 
-cleanup() {
-  stop_pid "$client_pid"
-  stop_pid "$our_pid"
-  # vidoriad saves and exits 0 on SIGTERM; anything else is worth a look.
-  if [ "$stopped_status" != 0 ]; then
-    echo "warning: vidoriad exited with status $stopped_status after SIGTERM" >&2
-    cat "$work/vidoriad.out" >&2 2>/dev/null || true
-  fi
-  stop_pid "$nginx_pid"
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap stop_everything EXIT
 trap 'exit 130' INT TERM
 
 # --- Our server: a temporary home whose library lists the one file ------------------------------
 home="$work/home"
 data="$home/.local/share/Kelvane3"
 mkdir -p "$data"
-# Columns one after the other: type, full path, name, duration.
-printf '4\r\n1\r\nMOVIE\r\n%s\r\nbig.mp4\r\n1:01:40\r\n' "$big" >"$data/LIBRARY.kavra"
+write_film_library "$data" "$big"
 write_settings "$data" "$OUR_PORT"
 env -i HOME="$home" PATH=/usr/bin:/bin "$VIDORIAD" >"$work/vidoriad.out" 2>&1 &
 our_pid=$!

@@ -57,20 +57,14 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/vidoria-memory-bench.XXXXXX")"
 our_pid=""
 nginx_pid=""
 client_pid=""
-cleanup() {
-  stop_pid "$client_pid"
-  stop_pid "$our_pid"
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap stop_everything EXIT
 trap 'exit 130' INT TERM
 
 home="$work/home"
 data="$home/.local/share/Kelvane3"
 mkdir -p "$data"
-printf '4\r\n1\r\nMOVIE\r\n%s\r\nbig.mp4\r\n1:01:40\r\n' "$big" >"$data/LIBRARY.kavra"
-printf 'Autorun OFF\r\nAutostart OFF\r\nAutoscan OFF\r\n5\r\nbench\r\n\r\nlogin OFF\r\n%s\r\n' \
-  "$OUR_PORT" >"$data/settings.kavra"
+write_film_library "$data" "$big"
+write_settings "$data" "$OUR_PORT"
 
 start_server() {
   env -i HOME="$home" PATH=/usr/bin:/bin ${GLIBC_TUNABLES:+GLIBC_TUNABLES="$GLIBC_TUNABLES"} "$VIDORIAD" >"$work/vidoriad.out" 2>&1 &

@@ -70,19 +70,7 @@ nginx_pid=""
 lighttpd_pid=""
 client_pid=""
 stopped_status=0
-cleanup() {
-  stop_pid "$client_pid"
-  stop_pid "$our_pid"
-  # vidoriad saves and exits 0 on SIGTERM; anything else is worth a look.
-  if [ "$stopped_status" != 0 ]; then
-    echo "warning: vidoriad exited with status $stopped_status after SIGTERM" >&2
-    cat "$work/vidoriad.out" >&2 2>/dev/null || true
-  fi
-  stop_pid "$nginx_pid"
-  stop_pid "$lighttpd_pid"
-  if [ "${KEEP_WORK:-0}" = 1 ]; then echo "kept $work" >&2; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
+trap stop_everything EXIT
 trap 'exit 130' INT TERM
 
 # --- The program's folder, its library and the files every server serves -------------------------
