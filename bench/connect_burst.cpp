@@ -22,18 +22,11 @@
 #include <cstring>
 #include <vector>
 
+#include "open_files.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-long RaiseOpenFileLimit() {
-  rlimit limit{};
-  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return -1;
-  limit.rlim_cur = limit.rlim_max;
-  ::setrlimit(RLIMIT_NOFILE, &limit);
-  ::getrlimit(RLIMIT_NOFILE, &limit);
-  return static_cast<long>(limit.rlim_cur);
-}
 
 }  // namespace
 
@@ -49,7 +42,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "connect_burst: bad arguments\n");
     return 2;
   }
-  const long files = RaiseOpenFileLimit();
+  const long files = vidoria::bench::RaiseOpenFileLimit();
   if (files >= 0 && files < wanted + 16) {
     std::fprintf(stderr, "connect_burst: open-file limit %ld is too low for %d connections\n",
                  files, wanted);

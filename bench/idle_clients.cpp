@@ -25,6 +25,8 @@
 #include <thread>
 #include <vector>
 
+#include "open_files.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -33,15 +35,6 @@ using Clock = std::chrono::steady_clock;
 // this leaves room for many of those.
 constexpr auto kConnectPhaseLimit = std::chrono::seconds(60);
 constexpr int kConnectTimeoutSeconds = 5;
-
-long RaiseOpenFileLimit() {
-  rlimit limit{};
-  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return -1;
-  limit.rlim_cur = limit.rlim_max;
-  ::setrlimit(RLIMIT_NOFILE, &limit);
-  ::getrlimit(RLIMIT_NOFILE, &limit);
-  return static_cast<long>(limit.rlim_cur);
-}
 
 // Reads one answer of announced length; false when the server closed or sent something else.
 bool ReadAnswer(int fd) {
@@ -130,7 +123,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  const long files = RaiseOpenFileLimit();
+  const long files = vidoria::bench::RaiseOpenFileLimit();
   if (files >= 0 && files < wanted + 16) {
     std::fprintf(stderr, "idle_clients: open-file limit %ld is too low for %d connections\n", files,
                  wanted);
