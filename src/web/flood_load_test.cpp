@@ -69,22 +69,34 @@ class FloodLoadTest : public testing::WebFixture {
     }
   }
 
+  // One request on a connection of its own, which the server closes: thousands of these leave
+  // their TIME_WAIT on the server's port rather than on as many ports of the ephemeral range,
+  // where they would make other programs' free-port probes fail.
+  HttpAnswer Fetch(const std::string& path, const std::string& headers = "") {
+    testing::TestClient client(port_);
+    client.Send("GET " + path + " HTTP/1.1\r\nHost: phone\r\nConnection: close\r\n" + headers +
+                "\r\n");
+    HttpAnswer answer = testing::ReadAnswer(client);
+    client.WaitClosed();
+    return answer;
+  }
+
   // A phone's visit: three pages, then the film as players fetch it, two bytes and then the rest.
   // "" when every answer was right, else what was wrong.
   std::string BrowseOnce() {
     const std::pair<const char*, const char*> pages[] = {
         {"/", "HOME"}, {"/library.html", "MENU"}, {"/list&movies", "MOVIES"}};
     for (const auto& [path, body] : pages) {
-      const HttpAnswer answer = Get(path);
+      const HttpAnswer answer = Fetch(path);
       if (answer.StatusLine() != "HTTP/1.1 200 OK" || answer.body != body) {
         return std::string(path) + " answered \"" + answer.head + "\"";
       }
     }
-    const HttpAnswer start = Get("/Film.mp4", "Range: bytes=0-1\r\n");
+    const HttpAnswer start = Fetch("/Film.mp4", "Range: bytes=0-1\r\n");
     if (start.StatusLine() != "HTTP/1.1 206 Partial Content" || start.body != film_.substr(0, 2)) {
       return "bytes=0-1 answered \"" + start.head + "\"";
     }
-    const HttpAnswer rest = Get("/Film.mp4", "Range: bytes=2-\r\n");
+    const HttpAnswer rest = Fetch("/Film.mp4", "Range: bytes=2-\r\n");
     if (rest.StatusLine() != "HTTP/1.1 206 Partial Content" || !rest.complete ||
         rest.body != film_.substr(2)) {
       return "bytes=2- answered \"" + rest.head + "\" and " + std::to_string(rest.body.size()) +
@@ -211,17 +223,10 @@ TEST_F(FloodLoadTest, ConnectionOverTheLimitIsClosedAtOnceAndTheOthersKeepWorkin
     EXPECT_TRUE(over.WaitClosed(10s));
     EXPECT_EQ(over.Received(), "");
 
-    crowd.SendToAll("GET /login.html HTTP/1.1\r\nHost: flood\r\n\r\n");
-    auto answered = [&] {
-      for (int i = 0; i < kCrowdSize; ++i) {
-        if (!crowd.Received(i).ends_with("\r\n\r\nLOGIN Please login")) return false;
-      }
-      return true;
-    };
-    while (!answered() && crowd.Open() == kCrowdSize && Clock::now() < deadline + 30s) {
-      crowd.Watch(100ms);
-    }
-    EXPECT_EQ(crowd.Open(), kCrowdSize);
+    // Each asks once and is answered; the server then closes, as asked.
+    crowd.SendToAll("GET /login.html HTTP/1.1\r\nHost: flood\r\nConnection: close\r\n\r\n");
+    while (crowd.Open() > 0 && Clock::now() < deadline + 30s) crowd.Watch(100ms);
+    EXPECT_EQ(crowd.Open(), 0);
     int right = 0;
     for (int i = 0; i < kCrowdSize; ++i) {
       right += crowd.Received(i).starts_with("HTTP/1.1 200 OK\r\n") &&

@@ -149,11 +149,15 @@ TEST_F(PageProvidersTest, TooManyWrongLoginsLockOutOnlyThatAddressForAMinute) {
   access_.loginRequired = true;
   access_.SetCredentials("kim", "s3cret");
   Start();
+  // The server closes first, so that no client port lingers in TIME_WAIT on an address other
+  // tests' free-port probes on 127.0.0.1 cannot see.
   auto post = [this](const std::string& from, const std::string& body) {
     testing::TestClient client(port_, from);
-    client.Send("POST /login.html HTTP/1.1\r\nHost: test\r\nContent-Length: " +
+    client.Send("POST /login.html HTTP/1.1\r\nHost: test\r\nConnection: close\r\nContent-Length: " +
                 std::to_string(body.size()) + "\r\n\r\n" + body);
-    return testing::ReadAnswer(client);
+    const HttpAnswer answer = testing::ReadAnswer(client);
+    client.WaitClosed();
+    return answer;
   };
   const std::string failed = "LOGIN Login failed, wrong username/password.";
   for (int i = 1; i <= 4; ++i) {
