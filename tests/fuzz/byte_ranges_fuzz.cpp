@@ -26,15 +26,6 @@ namespace {
 
 constexpr int64_t kLargest = std::numeric_limits<int64_t>::max();
 
-uint64_t Hash(std::string_view data) {
-  uint64_t hash = 14695981039346656037u;
-  for (const char c : data) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 1099511628211u;
-  }
-  return hash;
-}
-
 // Digits only, fitting 63 bits: the numbers whose meaning is beyond doubt.
 std::optional<int64_t> PlainNumber(std::string_view text) {
   if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) {
@@ -133,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto [end, error] =
       std::from_chars(sizeLine.data(), sizeLine.data() + sizeLine.size(), fileSize);
   if (error != std::errc() || end != sizeLine.data() + sizeLine.size() || fileSize < 1) {
-    fileSize = 1 + static_cast<int64_t>(Hash(input) % 100000);
+    fileSize = 1 + static_cast<int64_t>(vidoria::fuzz::Hash(input) % 100000);
   }
 
   const RangeHeader range = ParseRangeHeader(text);

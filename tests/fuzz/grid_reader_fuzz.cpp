@@ -24,15 +24,6 @@ namespace {
 
 const std::string kPath = "LIBRARY.kavra";
 
-uint64_t Hash(std::string_view data) {
-  uint64_t hash = 14695981039346656037u;
-  for (const char c : data) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 1099511628211u;
-  }
-  return hash;
-}
-
 Table Before(uint64_t hash) {
   Table table(1 + static_cast<int>(hash % 5), 1 + static_cast<int>((hash >> 8) % 3));
   for (int col = 0; col < table.ColCount(); ++col) {
@@ -98,7 +89,7 @@ bool CellsKept(const Table& table, const Table& before) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace vidoria;
   const std::string_view input(reinterpret_cast<const char*>(data), size);
-  const Table before = Before(Hash(input));
+  const Table before = Before(vidoria::fuzz::Hash(input));
   Table table = before;
   try {
     ParseGrid(table, input, kPath);
