@@ -114,9 +114,10 @@ void DataServer::ServerDisconnecting(Connection& c) {
 
 void DataServer::ServerDisconnect(Connection& c) {
   if (c.request.ContentLength() > c.request.contentIn) {
-    Log("ERR! " + RequestPart(c) + " 0 " + ClientPart(c) +
-        " > DISCONNECTED while receiving a Request (" + std::to_string(c.request.contentIn) +
-        " of " + std::to_string(c.request.ContentLength()) + " bytes received).");
+    LogRequestLine("ERR! " + RequestPart(c) + " 0 " + ClientPart(c) +
+                   " > DISCONNECTED while receiving a Request (" +
+                   std::to_string(c.request.contentIn) + " of " +
+                   std::to_string(c.request.ContentLength()) + " bytes received).");
   }
 }
 
@@ -145,16 +146,16 @@ void DataServer::ServerDataOut(Connection& c) {
 }
 
 void DataServer::ServerRequestNotAccepted(Connection& c) {
-  Log("BAD! " + c.PeerAddr() + " > " + MethodAndName(c) + " > Method \"" + c.request.Method() +
-      "\" not supported.");
+  LogRequestLine("BAD! " + c.PeerAddr() + " > " + MethodAndName(c) + " > Method \"" +
+                 c.request.Method() + "\" not supported.");
   c.response.Status(400, "Bad Request");
   c.Write("Status 400: Bad Request");
   c.Disconnect();
 }
 
 void DataServer::ServerInvalidRequest(Connection& c) {
-  Log("ERR! " + c.PeerAddr() + " > " + MethodAndName(c) +
-      " > Invalid Request: Header size limit exceeded.");
+  LogRequestLine("ERR! " + c.PeerAddr() + " > " + MethodAndName(c) +
+                 " > Invalid Request: Header size limit exceeded.");
   c.response.Status(400, "Bad Request");
   c.Write("Status 400: Bad Request");
 }

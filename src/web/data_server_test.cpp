@@ -1,3 +1,5 @@
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -47,6 +49,41 @@ TEST_F(DataServerTest, UnclaimedAndInvalidRequestsGetFourHundred) {
   EXPECT_TRUE(client.Received().ends_with("\r\n\r\nStatus 400: Bad Request"));
   const std::string invalid = WaitForLogLine("ERR! 127.0.0.1 > \"");
   EXPECT_TRUE(invalid.ends_with("\" > Invalid Request: Header size limit exceeded.")) << invalid;
+}
+
+// The web log quotes what clients send; a client must not be able to start a line of its own
+// (a forged entry) or hide part of one with control bytes.
+TEST_F(DataServerTest, ClientTextCannotBreakOrForgeLogLines) {
+  WriteFile(programFolder_ + "index.html", "home");
+  Start();
+  struct Case {
+    std::string request, expected;
+  };
+  const Case cases[] = {
+      {"GET /index.html HTTP/1.1\r\nHost: test\r\nReferer: x\rSEND forged\r\n\r\n",
+       "REF \"x\\rSEND forged\""},
+      {"GET /index.html HTTP/1.1\r\nHost: test\r\nUser-Agent: a\x1b[2Jb\r\n\r\n",
+       "AGENT \"a\\x1b[2Jb\""},
+      {"GET /" + std::string(130000, 'b') + " HTTP/1.1\r\n\r\n",
+       "\" > Invalid Request: Header size limit exceeded."},
+  };
+  for (const Case& c : cases) {
+    Request(c.request);
+    std::string found;
+    for (int i = 0; i < 2000 && found.empty(); ++i) {
+      for (const auto& line : LogLines()) {
+        if (line.find(c.expected) != std::string::npos) found = line;
+      }
+      if (found.empty()) std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_NE(found, "") << c.expected;
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(logFolder_)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::string line;
+    while (std::getline(in, line))
+      EXPECT_TRUE(line.size() > 21 && line[19] == ';') << line.substr(0, 80);
+  }
 }
 
 // Each byte renews the idle timer; the request as a whole still has one idle interval from its

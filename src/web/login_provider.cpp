@@ -60,9 +60,9 @@ void LoginProvider::DataReceived(Connection& c) {
   if (user != username || FormField(c.request.Params().Value("pass")) != password) {
     if (context_.generateLogin) context_.generateLogin("Login failed, wrong username/password.");
     if (lockout_.Failed(address)) {
-      Log("DENY " + RequestPart(c) + " 0 " + ClientPart(c) +
-          " > Too many failed logins: locked out for " +
-          std::to_string(LoginLockout::kLockTime.count()) + " seconds.");
+      LogRequestLine("DENY " + RequestPart(c) + " 0 " + ClientPart(c) +
+                     " > Too many failed logins: locked out for " +
+                     std::to_string(LoginLockout::kLockTime.count()) + " seconds.");
       AnswerLockedOut(c);
       return;
     }
