@@ -3,6 +3,8 @@
 #include <QMetaObject>
 #include <QVBoxLayout>
 
+#include "library/activity_log.h"
+
 namespace vidoria {
 
 LogPane::LogPane(QWidget* parent) : QWidget(parent) {
@@ -16,6 +18,7 @@ LogPane::LogPane(QWidget* parent) : QWidget(parent) {
 
 void LogPane::Append(const QString& line) {
   lines->addItem(line);
+  while (lines->count() > static_cast<int>(ActivityLog::kKeptLines)) delete lines->takeItem(0);
   lines->setCurrentRow(lines->count() - 1);
 }
 

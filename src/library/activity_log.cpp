@@ -1,5 +1,6 @@
 #include "library/activity_log.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 
@@ -27,7 +28,7 @@ void ActivityLog::Add(std::string_view text) {
     std::lock_guard lock(mu_);
     if (closing_) return;
     line = clock_() + " : " + std::string(text);
-    lines_.push_back(line);
+    KeepLocked(line);
     listener = listener_;
   }
   if (listener) listener(line);
@@ -38,9 +39,40 @@ void ActivityLog::SetClosing(bool closing) {
   closing_ = closing;
 }
 
+void ActivityLog::KeepLocked(const std::string& line) {
+  if (blocks_.empty() || blocks_.back().ends.size() == kBlockLines ||
+      blocks_.back().text.size() + line.size() > blocks_.back().text.capacity()) {
+    Block& block = blocks_.emplace_back();
+    block.text.reserve(std::max(kBlockBytes, line.size()));
+    block.ends.reserve(kBlockLines);
+  }
+  Block& block = blocks_.back();
+  block.text += line;
+  block.ends.push_back(static_cast<uint32_t>(block.text.size()));
+  ++lineCount_;
+  while (lineCount_ - blocks_.front().ends.size() >= kKeptLines) {
+    lineCount_ -= blocks_.front().ends.size();
+    blocks_.pop_front();
+  }
+}
+
 std::vector<std::string> ActivityLog::Lines() const {
   std::lock_guard lock(mu_);
-  return lines_;
+  std::vector<std::string> lines;
+  lines.reserve(std::min(lineCount_, kKeptLines));
+  size_t skip = lineCount_ > kKeptLines ? lineCount_ - kKeptLines : 0;
+  for (const Block& block : blocks_) {
+    uint32_t begin = 0;
+    for (const uint32_t end : block.ends) {
+      if (skip > 0) {
+        --skip;
+      } else {
+        lines.emplace_back(block.text, begin, end - begin);
+      }
+      begin = end;
+    }
+  }
+  return lines;
 }
 
 void ActivityLog::SetListener(Listener listener) {

@@ -1,6 +1,8 @@
 // The window's activity log and its status line, usable from any thread.
 #pragma once
 
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -14,6 +16,10 @@ namespace vidoria {
 // thread that added it, after the lock was released.
 class ActivityLog {
  public:
+  // Every video or picture request adds lines, so a server that runs for months would grow
+  // without end; the newest lines are kept, the oldest dropped (the window's list keeps as many).
+  static constexpr size_t kKeptLines = 10000;
+
   using Clock = std::function<std::string()>;  // the "<date> <time>" part
   using Listener = std::function<void(const std::string& line)>;
 
@@ -26,9 +32,23 @@ class ActivityLog {
   void SetListener(Listener listener);
 
  private:
+  // Kept lines packed into blocks of text, one allocation per block rather than per line: lines
+  // that stay for hours, one beside each of a burst's short-lived allocations, would otherwise
+  // keep nearly every page of the heap in use after the burst (vidoriad held 20 MiB instead of
+  // 9 after waves of 5,000 connections).
+  struct Block {
+    std::string text;            // the lines, back to back
+    std::vector<uint32_t> ends;  // where each line ends in `text`
+  };
+  static constexpr size_t kBlockLines = 256;
+  static constexpr size_t kBlockBytes = 32 * 1024;
+
+  void KeepLocked(const std::string& line);
+
   const Clock clock_;
-  mutable std::mutex mu_;  // guards everything below
-  std::vector<std::string> lines_;
+  mutable std::mutex mu_;     // guards everything below
+  std::deque<Block> blocks_;  // oldest first; the oldest lines beyond kKeptLines are skipped
+  size_t lineCount_ = 0;      // lines in blocks_
   bool closing_ = false;
   Listener listener_;
 };

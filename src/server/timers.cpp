@@ -48,8 +48,9 @@ void Timers::Arm(TimerId id, std::chrono::milliseconds interval, bool autoDisabl
     t.makeJob = std::move(makeJob);
     t.queue = std::move(queue);
     DropStaleTicks();
-    earliest = ticks_.empty() || t.nextTick < ticks_.top().at;
-    ticks_.push({t.nextTick, id, t.generation});
+    CompactTicksIfMostlyStale();
+    earliest = ticks_.empty() || t.nextTick < ticks_.front().at;
+    PushTick({t.nextTick, id, t.generation});
   }
   if (earliest && wake_) wake_();
 }
@@ -67,11 +68,13 @@ void Timers::Disable(TimerId id) {
   if (it == timers_.end()) return;
   it->second.enabled = false;
   ++it->second.generation;
+  CompactTicksIfMostlyStale();
 }
 
 void Timers::Stop(TimerId id) {
   std::lock_guard lock(mu_);
   timers_.erase(id);
+  CompactTicksIfMostlyStale();
 }
 
 bool Timers::Exists(TimerId id) const {
@@ -90,21 +93,44 @@ size_t Timers::Count() const {
   return timers_.size();
 }
 
+size_t Timers::PendingTicks() const {
+  std::lock_guard lock(mu_);
+  return ticks_.size();
+}
+
+bool Timers::Live(const Tick& tick) const {
+  auto it = timers_.find(tick.id);
+  return it != timers_.end() && it->second.enabled && it->second.generation == tick.generation;
+}
+
+void Timers::PushTick(const Tick& tick) const {
+  ticks_.push_back(tick);
+  std::push_heap(ticks_.begin(), ticks_.end(), std::greater<Tick>());
+}
+
+void Timers::PopTick() const {
+  std::pop_heap(ticks_.begin(), ticks_.end(), std::greater<Tick>());
+  ticks_.pop_back();
+}
+
 void Timers::DropStaleTicks() const {
-  while (!ticks_.empty()) {
-    const Tick& top = ticks_.top();
-    auto it = timers_.find(top.id);
-    if (it != timers_.end() && it->second.enabled && it->second.generation == top.generation) {
-      return;
-    }
-    ticks_.pop();
-  }
+  while (!ticks_.empty() && !Live(ticks_.front())) PopTick();
+}
+
+void Timers::CompactTicksIfMostlyStale() const {
+  // Each enabled timer has exactly one live tick, so more than twice the timers' count means
+  // more than half the entries are stale; the slack keeps small heaps from being rebuilt often.
+  constexpr size_t kSlack = 64;
+  if (ticks_.size() <= 2 * timers_.size() + kSlack) return;
+  std::erase_if(ticks_, [this](const Tick& tick) { return !Live(tick); });
+  std::make_heap(ticks_.begin(), ticks_.end(), std::greater<Tick>());
+  if (ticks_.capacity() > 2 * ticks_.size() + kSlack) ticks_.shrink_to_fit();
 }
 
 Timers::Clock::time_point Timers::NextTick() const {
   std::lock_guard lock(mu_);
   DropStaleTicks();
-  return ticks_.empty() ? Clock::time_point::max() : ticks_.top().at;
+  return ticks_.empty() ? Clock::time_point::max() : ticks_.front().at;
 }
 
 Timers::Clock::time_point Timers::DeliverDue() {
@@ -118,15 +144,15 @@ Timers::Clock::time_point Timers::DeliverDue() {
   {
     std::lock_guard lock(mu_);
     const auto now = now_();
-    for (DropStaleTicks(); !ticks_.empty() && ticks_.top().at <= now; DropStaleTicks()) {
-      const Tick tick = ticks_.top();
-      ticks_.pop();
+    for (DropStaleTicks(); !ticks_.empty() && ticks_.front().at <= now; DropStaleTicks()) {
+      const Tick tick = ticks_.front();
+      PopTick();
       Timer& t = timers_.at(tick.id);
       // Ticks missed while the thread was busy collapse into this one, as system timers do.
       const auto missed = (now - tick.at) / t.interval;
       t.nextTick = tick.at + (missed + 1) * t.interval;
       if (now < t.deadline) {
-        ticks_.push({t.nextTick, tick.id, t.generation});
+        PushTick({t.nextTick, tick.id, t.generation});
         continue;
       }
       t.deadline = now + t.interval;
@@ -134,12 +160,12 @@ Timers::Clock::time_point Timers::DeliverDue() {
         t.enabled = false;
         ++t.generation;
       } else {
-        ticks_.push({t.nextTick, tick.id, t.generation});
+        PushTick({t.nextTick, tick.id, t.generation});
       }
       firings.push_back({t.callback, t.makeJob, t.queue});
       if (t.autoDestroy) timers_.erase(tick.id);
     }
-    if (!ticks_.empty()) next = ticks_.top().at;
+    if (!ticks_.empty()) next = ticks_.front().at;
   }
   for (auto& firing : firings) {
     try {

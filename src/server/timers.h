@@ -6,7 +6,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <queue>
 #include <unordered_map>
 #include <vector>
 
@@ -52,6 +51,8 @@ class Timers {
   bool Exists(TimerId id) const;
   bool Enabled(TimerId id) const;
   size_t Count() const;
+  // Entries in the tick heap, live or stale: what the registry holds beyond its timers.
+  size_t PendingTicks() const;
 
   // Delivers every tick due by now and returns when the next tick is due (time_point::max() when
   // no timer is enabled).
@@ -82,12 +83,20 @@ class Timers {
            Callback callback, JobFactory makeJob, std::weak_ptr<JobQueue> queue);
   // Lock held: drops stale entries from the top of the heap.
   void DropStaleTicks() const;
+  // Lock held. A tick goes stale when its timer is re-armed, disabled or stopped, and stays in
+  // the heap until it would have come: after a burst of connections that is thousands of entries
+  // for a whole idle interval, and the heap's storage would stay at the burst's size for ever.
+  // Once most entries are stale, keeps the live ones only and gives the spare storage back.
+  void CompactTicksIfMostlyStale() const;
+  bool Live(const Tick& tick) const;
+  void PushTick(const Tick& tick) const;
+  void PopTick() const;
 
   const std::function<Clock::time_point()> now_;
   const std::function<void()> wake_;
   mutable std::mutex mu_;  // the timer registry lock: guards everything below
   std::unordered_map<TimerId, Timer> timers_;
-  mutable std::priority_queue<Tick, std::vector<Tick>, std::greater<Tick>> ticks_;
+  mutable std::vector<Tick> ticks_;  // a heap by std::greater: the earliest tick first
   TimerId nextId_ = 1;
 };
 

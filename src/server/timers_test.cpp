@@ -121,6 +121,25 @@ TEST_F(ManualTimersTest, DisabledStoppedAndReArmedTimers) {
   timers_.Reset(stopped);  // unknown ids are ignored
 }
 
+// A burst of connections each arms and stops an idle timer; their ticks must not stay behind
+// (nor keep their storage) for a whole interval, and the timers still running must keep theirs.
+TEST_F(ManualTimersTest, TicksOfStoppedTimersDoNotPileUp) {
+  TimerId kept = timers_.Create();
+  timers_.Enable(kept, 60s, false, false, Record());
+  for (int wave = 0; wave < 3; ++wave) {
+    std::vector<TimerId> burst;
+    for (int i = 0; i < 5000; ++i) {
+      burst.push_back(timers_.Create());
+      timers_.Enable(burst.back(), 300s, false, false, [] { FAIL() << "a stopped timer fired"; });
+      timers_.Enable(burst.back(), 200s, false, false, [] { FAIL() << "a re-armed timer fired"; });
+    }
+    for (TimerId id : burst) timers_.Stop(id);
+    EXPECT_LT(timers_.PendingTicks(), 200u) << "wave " << wave;
+  }
+  Advance(150s, 1s);
+  EXPECT_EQ(fired_, (std::vector<Clock::duration>{60s, 120s}));
+}
+
 TEST_F(ManualTimersTest, TicksMissedByALateNotifierCollapseIntoOne) {
   TimerId id = timers_.Create();
   timers_.Enable(id, 1s, false, false, Record());

@@ -43,16 +43,6 @@ constexpr uint32_t kProgramMaxHeader = 16000;
 // input would spend the time rescanning instead of reaching new states.
 constexpr size_t kMaxPackets = 512;
 
-[[noreturn]] void Broken(const char* what, int line) {
-  std::fprintf(stderr, "http_reader_fuzz.cpp:%d: expectation broken: %s\n", line, what);
-  std::abort();
-}
-
-#define FUZZ_EXPECT(condition)                      \
-  do {                                              \
-    if (!(condition)) Broken(#condition, __LINE__); \
-  } while (false)
-
 // splitmix64: small, and the same sequence on every platform.
 struct Random {
   uint64_t state;
@@ -161,7 +151,7 @@ void CheckComplete(ServerRequest& request, std::string_view content, const Plan&
   try {
     length = request.ContentLength();  // the reader stores the number it used
   } catch (const std::exception&) {
-    Broken("ContentLength() readable", __LINE__);
+    fuzz::Broken(__FILE__, __LINE__, "ContentLength() readable");
   }
   if (plan.lengthsTrusted) FUZZ_EXPECT(request.contentIn == std::max<int64_t>(0, length));
   Browse(request, content);
@@ -294,7 +284,7 @@ void ExpectSame(const std::string& whole, const std::string& cut, int line) {
   show("--- in one piece:\n", whole);
   show("\n--- in packets:\n", cut);
   std::fputc('\n', stderr);
-  Broken("the same requests whatever the packet boundaries", line);
+  fuzz::Broken(__FILE__, line, "the same requests whatever the packet boundaries");
 }
 
 }  // namespace
