@@ -117,7 +117,8 @@ sleep 1
 base="$(rss_kib ours)"
 idle="$(per_connection)"
 keep="$(per_connection "$URL_PATH" "$ANSWER")"
-sleep 1
+# Warm: the worker pool has grown and the allocator has served a crowd; after the quiet release.
+sleep "$QUIET"
 warm_base="$(rss_kib ours)"
 waves=""
 for w in $(seq "$WAVES"); do
@@ -135,6 +136,8 @@ echo "second burst:                        $warm"
 echo "RSS KiB after the bursts:            $base"
 echo "bytes per idle connection:           $idle"
 echo "bytes per keep-alive connection after one answer of $ANSWER bytes: $keep"
-echo "RSS KiB before the waves:            $warm_base"
+echo "RSS KiB before the waves (warm base, ${QUIET}s quiet after the connections above): $warm_base"
 echo "RSS KiB after each wave of $IDLE:    $waves"
 echo "RSS KiB ${QUIET}s after the last wave:     $quiet"
+awk -v q="$quiet" -v w="$warm_base" -v c="$base" \
+  'BEGIN { printf "after the waves / warm base: %.2fx (goal 1.5x); / cold base: %.2fx\n", q / w, q / c }'

@@ -40,11 +40,9 @@ void ActivityLog::SetClosing(bool closing) {
 }
 
 void ActivityLog::KeepLocked(const std::string& line) {
-  if (blocks_.empty() || blocks_.back().ends.size() == kBlockLines ||
+  if (blocks_.empty() ||
       blocks_.back().text.size() + line.size() > blocks_.back().text.capacity()) {
-    Block& block = blocks_.emplace_back();
-    block.text.reserve(std::max(kBlockBytes, line.size()));
-    block.ends.reserve(kBlockLines);
+    blocks_.emplace_back().text.reserve(std::max(kBlockBytes, line.size()));
   }
   Block& block = blocks_.back();
   block.text += line;

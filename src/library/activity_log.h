@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/process_memory.h"
+
 namespace vidoria {
 
 // AddToLog: lines "<date> <time> : <text>". Thread-safe; the lines of one thread keep their order.
@@ -32,16 +34,15 @@ class ActivityLog {
   void SetListener(Listener listener);
 
  private:
-  // Kept lines packed into blocks of text, one allocation per block rather than per line: lines
-  // that stay for hours, one beside each of a burst's short-lived allocations, would otherwise
-  // keep nearly every page of the heap in use after the burst (vidoriad held 20 MiB instead of
-  // 9 after waves of 5,000 connections).
+  // Kept lines packed into large blocks of text: one line per allocation, each staying for hours
+  // beside a burst's short-lived allocations, kept nearly every page of the heap in use after
+  // the burst (vidoriad held 20 MiB instead of 9 after waves of 5,000 connections). A block is
+  // large enough to be mapped apart from the heap, and only the pages its text reached count.
   struct Block {
     std::string text;            // the lines, back to back
     std::vector<uint32_t> ends;  // where each line ends in `text`
   };
-  static constexpr size_t kBlockLines = 256;
-  static constexpr size_t kBlockBytes = 32 * 1024;
+  static constexpr size_t kBlockBytes = kSeparatelyMappedBytes;
 
   void KeepLocked(const std::string& line);
 

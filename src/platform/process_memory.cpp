@@ -21,7 +21,7 @@ namespace {
 //   the resident set stayed several times the working set. Two arenas bound that while two cores
 //   of a home computer still seldom wait on each other's allocations (a streamed piece no longer
 //   allocates at all).
-constexpr int kMmapThreshold = 1 << 20;
+constexpr int kMmapThreshold = static_cast<int>(kSeparatelyMappedBytes);
 constexpr int kTrimThreshold = 8 << 20;
 constexpr int kArenas = 2;
 

@@ -1,7 +1,13 @@
 // How the process's allocator holds memory, and giving back what it holds free.
 #pragma once
 
+#include <cstddef>
+
 namespace vidoria {
+
+// Once ConfigureAllocator ran, a block of this size or more is mapped on its own, outside the
+// heap, and unmapped when freed: long-lived data in such blocks cannot pin the heap's pages.
+inline constexpr size_t kSeparatelyMappedBytes = size_t{1} << 20;
 
 // For a program's start, before any thread: fixes the allocator's thresholds and arena count
 // (see process_memory.cpp for the choice and the reasons).
