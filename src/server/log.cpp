@@ -1,6 +1,7 @@
 #include "server/log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -29,30 +30,76 @@ std::string SystemTempFolder() {
 }
 
 LocalTime SystemLocalTime() {
-  std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-  std::tm t{};
-  ::localtime_r(&now, &t);
-  return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
+  // localtime_r is worth sparing when many lines fall in one second.
+  thread_local std::time_t last = -1;
+  thread_local LocalTime lastTime{};
+  const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+  if (now != last) {
+    std::tm t{};
+    ::localtime_r(&now, &t);
+    lastTime = {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
+    last = now;
+  }
+  return lastTime;
 }
 
 LogWriter::Options WithDefaults(LogWriter::Options options) {
   if (options.programFile.empty()) options.programFile = RunningProgramFile();
   if (options.tempFolder.empty()) options.tempFolder = SystemTempFolder();
   if (!options.clock) options.clock = SystemLocalTime;
+  if (!options.ticks) options.ticks = &std::chrono::steady_clock::now;
   return options;
 }
 
-std::string Stamp(const LocalTime& t) {
-  char buf[96];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d; ", t.year, t.month, t.day, t.hour,
-                t.minute, t.second);
-  return buf;
+bool SameSecond(const LocalTime& a, const LocalTime& b) {
+  return a.second == b.second && a.minute == b.minute && a.hour == b.hour && a.day == b.day &&
+         a.month == b.month && a.year == b.year;
 }
 
-std::string DateSuffix(const LocalTime& t) {
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%04d_%02d_%02d", t.year, t.month, t.day);
-  return buf;
+// As printf's "%0<width>d", without printf.
+void AppendNumber(std::string& out, int value, int width) {
+  if (value < 0) {
+    char buf[24];
+    const int n = std::snprintf(buf, sizeof buf, "%0*d", width, value);
+    out.append(buf, static_cast<size_t>(n));
+    return;
+  }
+  char digits[12];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  for (int i = n; i < width; ++i) out += '0';
+  while (n > 0) out += digits[--n];
+}
+
+// "yyyy-mm-dd hh:nn:ss; "
+std::string Stamp(const LocalTime& t) {
+  std::string out;
+  out.reserve(24);
+  AppendNumber(out, t.year, 4);
+  out += '-';
+  AppendNumber(out, t.month, 2);
+  out += '-';
+  AppendNumber(out, t.day, 2);
+  out += ' ';
+  AppendNumber(out, t.hour, 2);
+  out += ':';
+  AppendNumber(out, t.minute, 2);
+  out += ':';
+  AppendNumber(out, t.second, 2);
+  out += "; ";
+  return out;
+}
+
+// "yyyy_mm_dd"
+void AppendDateSuffix(std::string& out, const LocalTime& t) {
+  AppendNumber(out, t.year, 4);
+  out += '_';
+  AppendNumber(out, t.month, 2);
+  out += '_';
+  AppendNumber(out, t.day, 2);
 }
 
 std::string WithTrailingSlash(std::string folder) {
@@ -84,28 +131,17 @@ bool EnsureFolder(const std::string& folder) {
   return std::filesystem::is_directory(path, ec);
 }
 
-// Opened and closed per line so that other programs can read or rotate the file at any time.
-void AppendToFile(const std::string& path, std::string_view data) {
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return;
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  ::close(fd);
-}
-
 }  // namespace
 
 LogWriter::LogWriter() : LogWriter(Options{}) {}
 
-LogWriter::LogWriter(Options options) : options_(WithDefaults(std::move(options))) {}
+LogWriter::LogWriter(Options options)
+    : options_(WithDefaults(std::move(options))), programName_(NameOf(options_.programFile)) {}
+
+LogWriter::~LogWriter() {
+  std::lock_guard lock(mutex_);
+  CloseLocked();
+}
 
 void LogWriter::Start() {
   std::lock_guard lock(mutex_);
@@ -138,7 +174,7 @@ void LogWriter::LogException(std::string_view text, const std::exception& e,
   WriteLine(text, name, &e);
 }
 
-std::string LogWriter::FolderLocked() {
+const std::string& LogWriter::FolderLocked() {
   if (folder_.empty()) {
     std::string folder = LogSubfolder(FolderOf(options_.programFile));
     if (!EnsureFolder(folder)) {
@@ -150,13 +186,66 @@ std::string LogWriter::FolderLocked() {
   return folder_;
 }
 
+void LogWriter::CloseLocked() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  openPath_.clear();
+}
+
+void LogWriter::AppendLocked(const std::string& path, std::string_view data) {
+  const auto now = options_.ticks();
+  if (fd_ >= 0 && path != openPath_) CloseLocked();
+  if (fd_ >= 0 && now - checkedAt_ >= kRecheckInterval) {
+    // Moved away or deleted: the name no longer leads to the open file.
+    checkedAt_ = now;
+    struct stat named {};
+    if (::stat(path.c_str(), &named) != 0 || static_cast<uint64_t>(named.st_dev) != openDevice_ ||
+        static_cast<uint64_t>(named.st_ino) != openInode_) {
+      CloseLocked();
+    }
+  }
+  if (fd_ < 0) {
+    int fd;
+    do {
+      fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return;
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0) {
+      ::close(fd);
+      return;
+    }
+    fd_ = fd;
+    openPath_ = path;
+    openDevice_ = static_cast<uint64_t>(opened.st_dev);
+    openInode_ = static_cast<uint64_t>(opened.st_ino);
+    checkedAt_ = now;
+  }
+  size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      CloseLocked();  // the next line starts over with a fresh open
+      return;
+    }
+    done += static_cast<size_t>(n);
+  }
+}
+
 void LogWriter::WriteLine(std::string_view text, std::string_view name, const std::exception* e) {
   try {
     std::lock_guard lock(mutex_);
     if (!started_) return;
     // One reading per line: the stamp and the file's date must agree around midnight.
     const LocalTime now = options_.clock();
-    std::string line = Stamp(now);
+    if (stamp_.empty() || !SameSecond(now, stampTime_)) {
+      stamp_ = Stamp(now);
+      stampTime_ = now;
+    }
+    std::string line;
+    line.reserve(stamp_.size() + text.size() + 2);
+    line += stamp_;
     line += text;
     if (e) {
       line += " Exception! ";
@@ -166,14 +255,18 @@ void LogWriter::WriteLine(std::string_view text, std::string_view name, const st
     }
     line += "\r\n";
 
-    std::string file = FolderLocked() + NameOf(options_.programFile);
-    if (!e) file += "." + DateSuffix(now);
+    std::string file = FolderLocked();
+    file += programName_;
+    if (!e) {
+      file += '.';
+      AppendDateSuffix(file, now);
+    }
     if (!name.empty()) {
       file += '.';
       file += name;
     }
     file += ".log";
-    AppendToFile(file, line);
+    AppendLocked(file, line);
   } catch (...) {
     // A log line is never worth failing the caller over.
   }

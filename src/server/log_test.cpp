@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
@@ -228,6 +229,73 @@ TEST_F(LogWriterTest, MissingSetFolderDropsLinesUntilItExists) {
   writer.Log("kept");
   EXPECT_EQ(Entries(), (std::set<std::string>{"missing", "missing/server.exe.2012_05_03.log"}));
   EXPECT_EQ(ReadFile(root_ / "missing/server.exe.2012_05_03.log"), "2012-05-03 07:08:09; kept\r\n");
+}
+
+TEST_F(LogWriterTest, MovedDeletedOrReplacedFileIsReopenedAtTheNextCheck) {
+  enum class Change { kMoved, kDeleted, kReplaced };
+  const struct {
+    const char* label;
+    Change change;
+    std::string oldFileAfter;  // what "away" holds at the end ("" when there is none)
+  } cases[] = {
+      {"moved away", Change::kMoved, "2012-05-03 07:08:09; one\r\n2012-05-03 07:08:09; two\r\n"},
+      {"deleted", Change::kDeleted, ""},
+      {"replaced by a new file", Change::kReplaced, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    auto ticks = std::make_shared<std::chrono::steady_clock::time_point>();
+    LogWriter writer(
+        {"/opt/server.exe", Path("tmp"), Readings({kMay3}), [ticks] { return *ticks; }});
+    writer.SetFolder(root_.string());
+    writer.Start();
+    const fs::path file = root_ / "server.exe.2012_05_03.log";
+    writer.Log("one");
+    switch (c.change) {
+      case Change::kMoved:
+        fs::rename(file, root_ / "away");
+        break;
+      case Change::kDeleted:
+        fs::remove(file);
+        break;
+      case Change::kReplaced:
+        fs::rename(file, root_ / "away");
+        std::ofstream(file, std::ios::binary) << "rotated\r\n";
+        fs::remove(root_ / "away");
+        break;
+    }
+    // Until the next check, lines still follow the open file (for a deleted one, nowhere).
+    writer.Log("two");
+    *ticks += LogWriter::kRecheckInterval;
+    writer.Log("three");
+    writer.Log("four");
+
+    const std::string fresh = c.change == Change::kReplaced ? "rotated\r\n" : "";
+    EXPECT_EQ(ReadFile(file),
+              fresh + "2012-05-03 07:08:09; three\r\n2012-05-03 07:08:09; four\r\n");
+    if (c.oldFileAfter.empty()) {
+      EXPECT_FALSE(fs::exists(root_ / "away"));
+    } else {
+      EXPECT_EQ(ReadFile(root_ / "away"), c.oldFileAfter);
+    }
+    for (const auto& entry : fs::directory_iterator(root_)) fs::remove(entry.path());
+  }
+}
+
+TEST_F(LogWriterTest, FileKeptOpenStillTakesLinesWrittenByOthersInBetween) {
+  // Another writer appending to the same file (a second process, or a restarted one) must not be
+  // overwritten: every line lands at the end.
+  LogWriter first({"/opt/server.exe", Path("tmp"), Readings({kMay3})});
+  LogWriter second({"/opt/server.exe", Path("tmp"), Readings({kMay3})});
+  for (LogWriter* writer : {&first, &second}) {
+    writer->SetFolder(root_.string());
+    writer->Start();
+  }
+  first.Log("a");
+  second.Log("b");
+  first.Log("c");
+  EXPECT_EQ(ReadFile(root_ / "server.exe.2012_05_03.log"),
+            "2012-05-03 07:08:09; a\r\n2012-05-03 07:08:09; b\r\n2012-05-03 07:08:09; c\r\n");
 }
 
 TEST_F(LogWriterTest, LinesFromManyThreadsStayWholeAndInOrder) {
