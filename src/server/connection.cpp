@@ -160,6 +160,11 @@ bool Connection::ReadStep() {
   return false;
 }
 
+void Connection::OutputWaiting(bool waiting) {
+  // A connection not yet established still needs its first write readiness for that.
+  queue_.writeWanted_.store(waiting || phase_ == Phase::kOpen || phase_ == Phase::kAccepted);
+}
+
 void Connection::WriteStep() {
   if (!Open()) return;
   Establish();

@@ -133,6 +133,8 @@ class Connection {
   void OnReceived(size_t n);
   // The writer's report of `n` bytes taken by the socket, after its own accounting.
   void OnSent(size_t n);
+  // The writer's report of whether output waits for the socket; see writeWanted_.
+  void OutputWaiting(bool waiting);
   void DataReceivedStep();
   void InvalidRequestStep();
   void RunEventAndFlush(const ConnectionHandler& handler);

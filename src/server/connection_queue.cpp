@@ -60,7 +60,7 @@ void ConnectionQueue::Notify(uint32_t events) {
   if ((events & (EPOLLIN | EPOLLRDHUP)) && !readQueued_.exchange(true)) {
     PostMessage(ConnectionMessage::kRead, false);
   }
-  if ((events & EPOLLOUT) && !writeQueued_.exchange(true)) {
+  if ((events & EPOLLOUT) && writeWanted_.load() && !writeQueued_.exchange(true)) {
     PostMessage(ConnectionMessage::kWrite, false);
   }
 }

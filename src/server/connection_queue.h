@@ -38,6 +38,11 @@ class ConnectionQueue : public JobQueue {
   Connection connection_;
   std::atomic<bool> readQueued_{false};
   std::atomic<bool> writeQueued_{false};
+  // Write readiness can change something (the connection's jobs set it, the notifier thread reads
+  // it): until the first readiness has established the connection, and while output waits for
+  // the socket. It is raised before a send that may meet a full buffer, so the readiness that
+  // follows is never missed; without it a write message would only find nothing to do.
+  std::atomic<bool> writeWanted_{true};
   // The client has ended its side (notifier thread sets, the connection's jobs read): with
   // edge-triggered readiness its end is reported once, together with its last bytes.
   std::atomic<bool> peerEnded_{false};
