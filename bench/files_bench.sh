@@ -15,6 +15,7 @@
 #   LIMIT [120]         seconds any one load run may take
 #   PERF [0]            1 adds a perf profile of vidoriad under the largest parallel run
 #   OUR_PORT, NGINX_PORT [18090, 18091]
+#   VIDORIAD [build/vidoriad]   the program measured (another build, to compare)
 # A quick check: FILE_MIB=128 RANGE_MIB=8 ROUNDS=1 STREAMS=100 HOLD=3 bench/files_bench.sh
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
@@ -31,6 +32,7 @@ HOLD="${HOLD:-10}"
 LIMIT="${LIMIT:-120}"
 PERF="${PERF:-0}"
 OUR_PORT="${OUR_PORT:-18090}"
+VIDORIAD="${VIDORIAD:-build/vidoriad}"
 NGINX_PORT="${NGINX_PORT:-18091}"
 URL_PATH=/big.mp4
 FILE_BYTES=$((FILE_MIB * 1048576))
@@ -47,10 +49,7 @@ NGINX_BIN="$(command -v nginx || echo /usr/sbin/nginx)"
 cmake --preset default >/dev/null
 cmake --build build --target vidoriad range_clients >/dev/null
 
-hard="$(ulimit -Hn)"
-if [ "$hard" = unlimited ]; then hard=1048576; fi
-ulimit -n "$hard"
-nofile="$(ulimit -n)"
+raise_open_files
 if [ "$nofile" -lt $((STREAMS + 256)) ]; then
   echo "warning: open-file limit $nofile is below $STREAMS streams + margin" >&2
 fi
@@ -58,20 +57,7 @@ cores="$(nproc)"
 tick="$(getconf CLK_TCK)"
 
 # --- The served file, made once and kept ----------------------------------------------------------
-# Random bytes: nothing in either server looks inside the file, and a byte landing in the wrong
-# place cannot go unnoticed by the verifying clients.
-big="$MEDIA_DIR/big.mp4"
-mkdir -p "$MEDIA_DIR"
-chmod 755 "$MEDIA_DIR"  # nginx workers drop root and must still reach the file
-if [ "$(stat -c %s "$big" 2>/dev/null || echo 0)" != "$FILE_BYTES" ]; then
-  echo "Writing $FILE_MIB MiB of random bytes to $big" >&2
-  rm -f "$big"
-  head -c "$FILE_BYTES" /dev/urandom >"$big.part"
-  mv "$big.part" "$big"
-fi
-chmod 644 "$big"
-# Both servers read from the page cache; the first one measured must not pay for the disk.
-cat "$big" >/dev/null
+big="$(media_file "$MEDIA_DIR" "$FILE_MIB")"
 
 # --- Processes, all ended at exit -----------------------------------------------------------------
 work="$(mktemp -d "${TMPDIR:-/tmp}/vidoria-files-bench.XXXXXX")"
@@ -80,101 +66,33 @@ nginx_pid=""
 client_pid=""
 stopped_status=0
 
-cleanup() {
-  stop_pid "$client_pid"
-  stop_pid "$our_pid"
-  # vidoriad saves and exits 0 on SIGTERM; anything else is worth a look.
-  if [ "$stopped_status" != 0 ]; then
-    echo "warning: vidoriad exited with status $stopped_status after SIGTERM" >&2
-    cat "$work/vidoriad.out" >&2 2>/dev/null || true
-  fi
-  stop_pid "$nginx_pid"
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap stop_everything EXIT
 trap 'exit 130' INT TERM
-
-# Answers a one-byte range once the server is up; never fetches the whole file.
-wait_for_answer() {  # PORT NAME PID
-  for _ in $(seq 100); do
-    if ! kill -0 "$3" 2>/dev/null; then
-      echo "$2 exited while starting" >&2
-      return 1
-    fi
-    curl -s -o /dev/null --max-time 1 -r 0-0 "http://127.0.0.1:$1$URL_PATH" && return 0
-    sleep 0.1
-  done
-  echo "$2 did not answer within 10 s" >&2
-  return 1
-}
 
 # --- Our server: a temporary home whose library lists the one file ------------------------------
 home="$work/home"
 data="$home/.local/share/Kelvane3"
 mkdir -p "$data"
-# Columns one after the other: type, full path, name, duration.
-printf '4\r\n1\r\nMOVIE\r\n%s\r\nbig.mp4\r\n1:01:40\r\n' "$big" >"$data/LIBRARY.kavra"
-# Autorun, autostart, autoscan, scan minutes, user, enciphered password (none), login, port.
-printf 'Autorun OFF\r\nAutostart OFF\r\nAutoscan OFF\r\n5\r\nbench\r\n\r\nlogin OFF\r\n%s\r\n' \
-  "$OUR_PORT" >"$data/settings.kavra"
-env -i HOME="$home" PATH=/usr/bin:/bin build/vidoriad >"$work/vidoriad.out" 2>&1 &
+write_film_library "$data" "$big"
+write_settings "$data" "$OUR_PORT"
+env -i HOME="$home" PATH=/usr/bin:/bin "$VIDORIAD" >"$work/vidoriad.out" 2>&1 &
 our_pid=$!
-wait_for_answer "$OUR_PORT" vidoriad "$our_pid" || {
+wait_for_url "http://127.0.0.1:$OUR_PORT$URL_PATH" vidoriad "$our_pid" || {
   cat "$work/vidoriad.out" >&2
   exit 1
 }
 
 # --- nginx, serving the same file -----------------------------------------------------------------
-mkdir -p "$work/nginx"
 worker_connections=$((STREAMS + 1024))
 if [ "$worker_connections" -gt "$nofile" ]; then worker_connections="$nofile"; fi
-# As Debian's own configuration has it: sendfile and tcp_nopush on, access log on.
-cat >"$work/nginx/nginx.conf" <<EOF
-worker_processes $cores;
-worker_rlimit_nofile $nofile;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log warn;
-events {
-  worker_connections $worker_connections;
-}
-http {
-  types { video/mp4 mp4; }
-  default_type application/octet-stream;
-  access_log $work/nginx/access.log;
-  sendfile on;
-  tcp_nopush on;
-  keepalive_requests 1000000;
-  keepalive_timeout 60s;
-  client_body_temp_path $work/nginx/client_body;
-  proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fastcgi;
-  uwsgi_temp_path $work/nginx/uwsgi;
-  scgi_temp_path $work/nginx/scgi;
-  server {
-    listen 127.0.0.1:$NGINX_PORT;
-    root $MEDIA_DIR;
-  }
-}
-EOF
-"$NGINX_BIN" -p "$work/nginx" -c "$work/nginx/nginx.conf" -e "$work/nginx/error.log" \
-  -g 'daemon off;' >"$work/nginx.out" 2>&1 &
-nginx_pid=$!
-wait_for_answer "$NGINX_PORT" nginx "$nginx_pid" || {
-  cat "$work/nginx.out" "$work/nginx/error.log" >&2 2>/dev/null
+nginx_config "$work/nginx" "$NGINX_PORT" "$MEDIA_DIR" "$cores" "$worker_connections" "$nofile"
+start_nginx "$work/nginx"
+wait_for_url "http://127.0.0.1:$NGINX_PORT$URL_PATH" nginx "$nginx_pid" || {
+  cat "$work/nginx/nginx.out" "$work/nginx/error.log" >&2 2>/dev/null
   exit 1
 }
 
 port_of() { if [ "$1" = ours ]; then echo "$OUR_PORT"; else echo "$NGINX_PORT"; fi; }
-cpu_ticks() {  # NAME: utime + stime summed over the server's processes, in clock ticks
-  local total=0 pid v
-  for pid in $(pids_of "$1"); do
-    # The command name in field 2 may hold spaces; count the fields after its closing parenthesis.
-    v="$(sed 's/.*) //' "/proc/$pid/stat" 2>/dev/null | awk '{print $12 + $13}')"
-    total=$((total + ${v:-0}))
-  done
-  echo "$total"
-}
-
 # --- Right bytes first: a whole download, and ranges checked byte for byte -----------------------
 check_server() {  # NAME
   local port got

@@ -35,8 +35,7 @@ mkdir -p "$data" "$work/videos"
   for i in $(seq 1 "$ITEMS"); do printf '1:01:40\r\n'; done
 } >"$data/LIBRARY.kavra"
 for i in $(seq 1 "$ITEMS"); do : >"$work/videos/Movie $i.mp4"; done
-printf 'Autorun OFF\r\nAutostart OFF\r\nAutoscan OFF\r\n5\r\nqorvu\r\n~|\x7f\x83\x82\r\nlogin OFF\r\n%s\r\n' \
-  "$OUR_PORT" >"$data/settings.kavra"
+write_settings "$data" "$OUR_PORT"
 HOME="$work/home" build/vidoriad >"$work/vidoriad.out" 2>&1 &
 pids+=($!)
 page=""
@@ -49,21 +48,9 @@ mkdir -p "$work/www"
 curl -s -o "$work/www/movies.html" "http://127.0.0.1:$OUR_PORT/list&movies"
 bytes="$(stat -c %s "$work/www/movies.html")"
 
-cat >"$work/nginx.conf" <<CONF
-worker_processes $(nproc);
-pid $work/nginx.pid;
-error_log $work/nginx-error.log warn;
-events { worker_connections 4096; }
-http {
-  access_log $work/nginx-access.log;
-  keepalive_requests 1000000;
-  client_body_temp_path $work/cb; proxy_temp_path $work/px; fastcgi_temp_path $work/fc;
-  uwsgi_temp_path $work/uw; scgi_temp_path $work/sc;
-  server { listen 127.0.0.1:$NGINX_PORT; root $work/www; default_type text/html; }
-}
-CONF
-"$(command -v nginx || echo /usr/sbin/nginx)" -p "$work" -c "$work/nginx.conf" -g 'daemon off;' &
-pids+=($!)
+nginx_config "$work/nginx" "$NGINX_PORT" "$work/www" "$(nproc)" 4096 "$(ulimit -n)"
+start_nginx "$work/nginx"
+pids+=("$nginx_pid")
 for _ in $(seq 1 100); do curl -sf -o /dev/null "http://127.0.0.1:$NGINX_PORT/movies.html" && break; sleep 0.05; done
 
 rps() {  # URL

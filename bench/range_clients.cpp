@@ -35,6 +35,8 @@
 #include <thread>
 #include <vector>
 
+#include "open_files.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -65,15 +67,6 @@ struct Client {
   std::string header;
   std::string error;
 };
-
-long RaiseOpenFileLimit() {
-  rlimit limit{};
-  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return -1;
-  limit.rlim_cur = limit.rlim_max;
-  ::setrlimit(RLIMIT_NOFILE, &limit);
-  ::getrlimit(RLIMIT_NOFILE, &limit);
-  return static_cast<long>(limit.rlim_cur);
-}
 
 class Clients {
  public:
@@ -416,7 +409,7 @@ int main(int argc, char** argv) {
     }
     file = static_cast<const uint8_t*>(map);
   }
-  const long files = RaiseOpenFileLimit();
+  const long files = vidoria::bench::RaiseOpenFileLimit();
   if (files >= 0 && files < n + 16) {
     std::fprintf(stderr, "range_clients: open-file limit %ld is too low for %d clients\n", files,
                  n);

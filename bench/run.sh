@@ -29,10 +29,7 @@ cmake --preset default >/dev/null
 cmake --build build --target bench_server idle_clients >/dev/null
 
 # Each idle connection is one descriptor in the server and one in idle_clients; both inherit this.
-hard="$(ulimit -Hn)"
-if [ "$hard" = unlimited ]; then hard=1048576; fi
-ulimit -n "$hard"
-nofile="$(ulimit -n)"
+raise_open_files
 if [ "$nofile" -lt $((IDLE + 256)) ]; then
   echo "warning: open-file limit $nofile is below $IDLE idle connections + margin" >&2
 fi
@@ -54,19 +51,6 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-wait_for_answer() {  # URL NAME PID
-  for _ in $(seq 100); do
-    if ! kill -0 "$3" 2>/dev/null; then
-      echo "$2 exited while starting" >&2
-      return 1
-    fi
-    curl -s -o /dev/null --max-time 1 "$1" && return 0
-    sleep 0.1
-  done
-  echo "$2 did not answer within 10 s" >&2
-  return 1
-}
-
 check_body() {  # URL NAME
   local got
   got="$(curl -s -o /dev/null --max-time 5 -w '%{http_code} %{size_download}' "$1")"
@@ -80,51 +64,22 @@ check_body() {  # URL NAME
 mkdir -p "$work/log"
 build/bench/bench_server "$OUR_PORT" "$work/log" >"$work/bench_server.out" 2>&1 &
 our_pid=$!
-wait_for_answer "http://127.0.0.1:$OUR_PORT$BODY_PATH" bench_server "$our_pid" || {
+wait_for_url "http://127.0.0.1:$OUR_PORT$BODY_PATH" bench_server "$our_pid" || {
   cat "$work/bench_server.out" >&2
   exit 1
 }
 
 # --- nginx, serving the same bytes from a file ----------------------------------------------------
-mkdir -p "$work/www" "$work/nginx"
+mkdir -p "$work/www"
 head -c 10240 /dev/zero | tr '\0' 'v' | fold -w 63 | head -c 10240 >"$work/www/bench.txt"
 chmod 755 "$work/www"
 chmod 644 "$work/www/bench.txt"
 worker_connections=$((IDLE + 1024))
 if [ "$worker_connections" -gt "$nofile" ]; then worker_connections="$nofile"; fi
-cat >"$work/nginx/nginx.conf" <<EOF
-worker_processes $cores;
-worker_rlimit_nofile $nofile;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log warn;
-events {
-  worker_connections $worker_connections;
-}
-http {
-  types { text/plain txt; }
-  default_type text/plain;
-  access_log $work/nginx/access.log;
-  sendfile on;
-  tcp_nopush on;
-  # Our server keeps a connection for any number of requests; so does nginx here.
-  keepalive_requests 1000000;
-  keepalive_timeout 60s;
-  client_body_temp_path $work/nginx/client_body;
-  proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fastcgi;
-  uwsgi_temp_path $work/nginx/uwsgi;
-  scgi_temp_path $work/nginx/scgi;
-  server {
-    listen 127.0.0.1:$NGINX_PORT;
-    root $work/www;
-  }
-}
-EOF
-"$NGINX_BIN" -p "$work/nginx" -c "$work/nginx/nginx.conf" -e "$work/nginx/error.log" \
-  -g 'daemon off;' >"$work/nginx.out" 2>&1 &
-nginx_pid=$!
-wait_for_answer "http://127.0.0.1:$NGINX_PORT$BODY_PATH" nginx "$nginx_pid" || {
-  cat "$work/nginx.out" "$work/nginx/error.log" >&2 2>/dev/null
+nginx_config "$work/nginx" "$NGINX_PORT" "$work/www" "$cores" "$worker_connections" "$nofile"
+start_nginx "$work/nginx"
+wait_for_url "http://127.0.0.1:$NGINX_PORT$BODY_PATH" nginx "$nginx_pid" || {
+  cat "$work/nginx/nginx.out" "$work/nginx/error.log" >&2 2>/dev/null
   exit 1
 }
 
@@ -132,33 +87,14 @@ check_body "http://127.0.0.1:$OUR_PORT$BODY_PATH" bench_server
 check_body "http://127.0.0.1:$NGINX_PORT$BODY_PATH" nginx
 
 # --- Load -----------------------------------------------------------------------------------------
-# wrk prints latencies as 512.00us, 1.20ms, 1.02s or 1.50m; all become milliseconds.
-to_ms() {
-  awk -v v="$1" 'BEGIN {
-    n = v + 0
-    if (v ~ /us$/) n /= 1000; else if (v ~ /ms$/) n += 0; else if (v ~ /m$/) n *= 60000;
-    else if (v ~ /s$/) n *= 1000
-    printf "%.2f", n }'
-}
-
 declare -A rps_runs p99_runs rps p99 notes
 run_wrk() {  # NAME PORT MODE(keepalive|close) ROUND
-  local key="$1-$3" out="$work/wrk-$1-$3-$4.txt" header=() r l
-  if [ "$3" = close ]; then header=(-H "Connection: close"); fi
+  local key="$1-$3" out="$work/wrk-$1-$3-$4.txt" r l
   echo "round $4, wrk $1 $3: -t$WRK_THREADS -c$WRK_CONNECTIONS -d${DURATION}s" >&2
-  # wrk stops by itself after -d; timeout only guards against a hung client.
-  timeout $((DURATION + 30)) wrk -t"$WRK_THREADS" -c"$WRK_CONNECTIONS" -d"${DURATION}s" --latency \
-    "${header[@]}" "http://127.0.0.1:$2$BODY_PATH" >"$out" 2>&1 || true
-  r="$(awk '/^Requests\/sec:/ {printf "%.0f", $2}' "$out")"
-  l="$(awk '$1 == "99%" {print $2}' "$out")"
-  if [ -z "$r" ] || [ -z "$l" ]; then
-    echo "wrk gave no result for $1 $3:" >&2
-    cat "$out" >&2
-    r=0 l=0ms
-  fi
+  read -r r l <<<"$(wrk_run "$out" "http://127.0.0.1:$2$BODY_PATH" "$3" "$DURATION")"
   rps_runs[$key]+="$r "
-  p99_runs[$key]+="$(to_ms "$l") "
-  notes[$key]+="$(grep -E 'Socket errors|Non-2xx' "$out" | tr -s ' ' | paste -sd';' || true)"
+  p99_runs[$key]+="$l "
+  notes[$key]+="$(wrk_notes "$out")"
   sleep 1
 }
 

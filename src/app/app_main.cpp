@@ -6,11 +6,13 @@
 #include "app/qt_dialogs.h"
 #include "app/qt_main_thread.h"
 #include "app/quit_on_signal.h"
+#include "engine/process_setup.h"
 #include "server/core_runtime.h"
 
 using namespace vidoria;
 
 int main(int argc, char** argv) {
+  SetUpProcess();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Vidoria"));
   QApplication::setApplicationDisplayName(QStringLiteral("Vidoria"));

@@ -6,6 +6,7 @@
 
 #include "engine/scan_input.h"
 #include "library/stored_files.h"
+#include "platform/atomic_write.h"
 #include "platform/autostart.h"
 #include "playlists/playlist_prune.h"
 #include "playlists/playlist_table.h"
@@ -47,7 +48,8 @@ Engine::Engine(EngineOptions options)
       .library = &library_,
       .pages = &pages_,
       .access = &access_,
-      .generateLogin = [this](const std::string& message) { GenerateLogin(message, pages_); }};
+      .generateLogin = [this](const std::string& message) { GenerateLogin(message, pages_); },
+      .now = {}};
   server_ = std::make_unique<DataServer>(std::move(context), core, options_.sessions);
   DataServerEvents events;
   events.listenStart = [this](HttpServer&) {
@@ -133,6 +135,15 @@ bool Engine::Create() {
 }
 
 void Engine::LoadStoredFiles() {
+  // A run killed while it saved leaves its unfinished copy beside the file it was replacing.
+  for (const std::string_view name : {kSettingsFileName, kPlaylistsFileName, kLibraryFileName,
+                                      kUsersFileName, kFoldersFileName}) {
+    const std::vector<std::string> removed = RemoveAbandonedTemporaryFiles(Stored(name));
+    if (!removed.empty()) {
+      activity_.Add("Removed an unfinished copy of " + std::string(name) +
+                    " left by a run that ended while saving it.");
+    }
+  }
   std::vector<std::string> folders;
   if (auto problem = ReadLineFileOrSetAside(folders, Stored(kFoldersFileName))) Report(*problem);
   scanner_.SetFolders(std::move(folders));
@@ -154,17 +165,20 @@ void Engine::LoadStoredSettings() {
     }
     return;
   }
+  // A damaged settings file is treated as the damaged tables are: kept aside, reported, and the
+  // program goes on with the first start's settings, so that saving at close cannot overwrite
+  // the stored user name, password and login switch with nothing left to recover them from.
+  const std::string path = Stored(kSettingsFileName);
   std::vector<std::string> lines;
-  if (auto problem = ReadLineFileOrSetAside(lines, Stored(kSettingsFileName))) {
-    Report(*problem);
+  std::optional<std::string> problem = ReadLineFileOrSetAside(lines, path);
+  if (!problem) {
+    if (auto damage = SettingsFileProblem(lines)) problem = SetAsideDamaged(path, *damage);
+  }
+  if (problem) {
+    Report(*problem + "; starting with the default settings.");
     return;
   }
-  try {
-    LoadSettings(settings_, lines, hooks_);
-  } catch (const SettingsError& e) {
-    // The switches applied before the bad line keep their effect; the later lines are not read.
-    Report(e.what());
-  }
+  LoadSettings(settings_, lines, hooks_);
 }
 
 void Engine::Shown(Clock::time_point now) {
@@ -185,18 +199,22 @@ void Engine::Tick(Clock::time_point now) {
     nextScanTick_ = now + kScanTick;
   } else if (now >= nextScanTick_) {
     nextScanTick_ = now + kScanTick;
-    // A tick during a fast start waits for a later one, and so do the hooks: the window's
-    // buttons stay as the fast start set them.
-    if (!scanner_.Scanning() && !helper_.Busy()) {
-      if (beforeScan_) beforeScan_();
-      scanner_.ScanPass();
-      if (afterScan_) afterScan_();
-    }
+    RunScanPass();
   }
   if (folderTimerEnabled_ && now >= nextFolderTick_) {
     nextFolderTick_ = now + folderInterval_;
     scanner_.QueueWatchedFolders();
   }
+  if (server_) quietRelease_.Tick(now, server_->Activity());
+}
+
+void Engine::RunScanPass() {
+  // A tick during a fast start waits for a later one, and so do the hooks: the window's buttons
+  // stay as the fast start set them.
+  if (scanner_.Scanning() || helper_.Busy()) return;
+  if (beforeScan_) beforeScan_();
+  scanner_.ScanPass();
+  if (afterScan_) afterScan_();
 }
 
 void Engine::FirstGeneration() {
@@ -230,11 +248,7 @@ void Engine::Destroy() {
 
 void Engine::StopAndSave(bool withUsers) {
   StopServer();
-  try {
-    WriteLineFile(Stored(kSettingsFileName), SettingsLines(settings_));
-  } catch (const std::exception& e) {
-    Report(e.what());
-  }
+  SaveSettings();
   closing_ = true;
   activity_.SetClosing(true);
   helper_.Stop();  // only the tools this program started
@@ -245,18 +259,34 @@ void Engine::StopAndSave(bool withUsers) {
   SaveTables(withUsers);
 }
 
+void Engine::SaveSettings() {
+  const std::string path = Stored(kSettingsFileName);
+  std::vector<std::string> current;
+  std::vector<std::string> notices;
+  try {
+    // Only a value that cannot be stored needs the file's own lines.
+    if (SettingsProblem(settings_)) current = ReadLineFile(path);
+  } catch (const StoreError&) {
+  }
+  const std::vector<std::string> lines = SettingsLinesToStore(settings_, current, notices);
+  for (const std::string& notice : notices) Report(notice);
+  SaveStored([&] { return WriteLineFile(path, lines); });
+}
+
+void Engine::SaveStored(const std::function<std::vector<std::string>()>& write) {
+  try {
+    for (const std::string& leftOut : write()) Report(leftOut);
+  } catch (const StoreError& e) {
+    Report(e.what());
+  }
+}
+
 void Engine::SaveTables(bool withUsers) {
-  auto save = [this](auto&& write) {
-    try {
-      write();
-    } catch (const StoreError& e) {
-      Report(e.what());
-    }
-  };
-  save([&] { SaveGrid(playlistTable_, Stored(kPlaylistsFileName)); });
-  save([&] { SaveGrid(libraryTable_, Stored(kLibraryFileName)); });
-  if (withUsers) save([&] { SaveGrid(userTable_, Stored(kUsersFileName)); });
-  save([&] { WriteLineFile(Stored(kFoldersFileName), scanner_.Folders()); });
+  SaveStored([&] { return SaveGrid(playlistTable_, Stored(kPlaylistsFileName)); });
+  SaveStored([&] { return SaveGrid(libraryTable_, Stored(kLibraryFileName)); });
+  if (withUsers) SaveStored([&] { return SaveGrid(userTable_, Stored(kUsersFileName)); });
+  // In the order the window lists them.
+  SaveStored([&] { return WriteLineFile(Stored(kFoldersFileName), scanner_.SortedFolders()); });
 }
 
 }  // namespace vidoria

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/process_setup.h"
 #include "library/activity_log.h"
 #include "library/library_table.h"
 #include "library/scanner.h"
@@ -26,6 +27,7 @@
 #include "library/table.h"
 #include "library/table_layouts.h"
 #include "platform/folders.h"
+#include "platform/process_memory.h"
 #include "platform/process_runner_tool.h"
 #include "playlists/playlist_rename.h"
 #include "playlists/regeneration.h"
@@ -155,6 +157,9 @@ class Engine {
   std::optional<std::string> QueueFile(std::string path);
   std::optional<std::string> AddWatchedFolder(std::string path);
   void RemoveWatchedFolders(const std::vector<std::string>& folders);
+  // A scan pass now, over the queue and every watched folder, as the scan timer's tick runs it
+  // (the timer's pass is later if a pass or a fast start is running).
+  void ScanWatchedFolders();
   std::vector<std::string> WatchedFolders() const { return scanner_.SortedFolders(); }
   bool Scanning() const { return scanner_.Scanning(); }
   bool ScanQueued() const { return scanner_.ScanTimerEnabled(); }
@@ -199,9 +204,13 @@ class Engine {
   void LoadStoredFiles();
   void LoadStoredSettings();
   void StopAndSave(bool withUsers);
+  void SaveSettings();
   void SaveTables(bool withUsers);
+  // Runs a writer of one stored file: each row it left out and a failure are reported.
+  void SaveStored(const std::function<std::vector<std::string>()>& write);
   void Report(const std::string& message);
   void FirstGeneration();
+  void RunScanPass();
   void PublishLibrary();
   void DeliverServerNotifications();
   void Notify(std::function<void()> toMainThread);  // from request threads
@@ -241,6 +250,8 @@ class Engine {
   bool folderTimerEnabled_ = false;
   std::chrono::milliseconds folderInterval_{5 * 60000};
   Clock::time_point nextFolderTick_{};
+  // The server's memory after load goes back to the system once it has been quiet a while.
+  QuietMemoryRelease quietRelease_{&ReleaseFreeMemory};
 
   ServerNotifications notifications_;          // main thread
   std::mutex pendingLock_;                     // guards pending_

@@ -73,7 +73,9 @@ class EngineTest : public ::testing::Test {
   CoreRuntime core_;
 };
 
-// The headless program, run as a user would: its own process, a temporary home, signals.
+#ifdef VIDORIAD_PATH
+// The headless program, run as a user would: its own process, a temporary home, signals. Only
+// in test targets built beside the program, which name it in VIDORIAD_PATH.
 class VidoriadTest : public EngineTest {
  protected:
   pid_t Spawn(int stdoutFd = -1) {
@@ -104,5 +106,6 @@ class VidoriadTest : public EngineTest {
     return -1;
   }
 };
+#endif  // VIDORIAD_PATH
 
 }  // namespace vidoria::testing

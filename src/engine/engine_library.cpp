@@ -16,11 +16,7 @@ ListResult Engine::LibraryListing() const {
 
 void Engine::StoreLibrary() {
   if (!dataFolderOk_) return;
-  try {
-    SaveGrid(libraryTable_, Stored(kLibraryFileName));
-  } catch (const StoreError& e) {
-    Report(e.what());
-  }
+  SaveStored([&] { return SaveGrid(libraryTable_, Stored(kLibraryFileName)); });
 }
 
 ListResult Engine::SearchLibrary(std::string_view text) const {
@@ -84,6 +80,10 @@ std::optional<std::string> Engine::AddWatchedFolder(std::string path) {
   if (auto problem = RefuseScanInput(path)) return problem;
   scanner_.AddWatchedFolder(std::move(path));
   return std::nullopt;
+}
+
+void Engine::ScanWatchedFolders() {
+  RunScanPass();
 }
 
 void Engine::RemoveWatchedFolders(const std::vector<std::string>& folders) {

@@ -1,6 +1,7 @@
 // The engine's playlists and accounts: every change regenerates what it touches and publishes
 // the tables for request threads.
 #include "engine/engine.h"
+#include "library/line_breaks.h"
 #include "library/table_layouts.h"
 #include "playlists/playlist_delete.h"
 #include "playlists/playlist_edit.h"
@@ -74,6 +75,10 @@ bool Engine::DeletePlaylist(std::string_view name) {
 RenameOutcome Engine::RenamePlaylist(std::string_view oldName, std::string_view newName) {
   const RenameOutcome outcome =
       vidoria::RenamePlaylist(playlistTable_, oldName, newName, Regeneration());
+  if (outcome == RenameOutcome::kLineBreak) {
+    activity_.Add("Not renamed: " + Printable(oldName) + " keeps its name; " + Printable(newName) +
+                  " has a line break, which the playlist file cannot store.");
+  }
   PublishLibrary();
   return outcome;
 }
@@ -91,7 +96,15 @@ std::vector<std::string> Engine::UserNames() const {
 }
 
 std::optional<std::string> Engine::AddUser(std::string_view name, std::string_view password) {
-  return vidoria::AddUser(userTable_, name, password);
+  auto problem = vidoria::AddUser(userTable_, name, password);
+  if (problem) {
+    // The password stays out of the log.
+    activity_.Add(HasLineBreak(name) ? "Not added: the user name " + Printable(name) +
+                                           " has a line break, which the user file cannot store."
+                                     : "Not added: the password for the user " + std::string(name) +
+                                           " cannot be stored.");
+  }
+  return problem;
 }
 
 void Engine::RemoveUsers(const std::vector<std::string>& names) {

@@ -12,24 +12,6 @@
 
 namespace vidoria {
 
-bool HasLineBreak(std::string_view text) {
-  return text.find_first_of("\r\n") != std::string_view::npos;
-}
-
-std::string Printable(std::string_view text) {
-  std::string printable;
-  for (const char c : text) {
-    if (c == '\r') {
-      printable += "\\r";
-    } else if (c == '\n') {
-      printable += "\\n";
-    } else {
-      printable += c;
-    }
-  }
-  return printable;
-}
-
 std::optional<std::string> ScanInputProblem(const std::string& path) {
   if (HasLineBreak(path) || HasLineBreak(ResolveShortcut(path))) {
     return "Not added: " + Printable(path) +

@@ -1,7 +1,7 @@
 // Paths that enter the scan: the ones the user hands over (dropped, chosen in the file or folder
 // dialog) and the files a folder walk finds. The stored files keep one cell per line, so a name
-// holding CR or LF must never reach the library table: the library file could not be written
-// again and every later change would be lost. Plain functions; any thread.
+// holding CR or LF must never reach the library table: the library file cannot hold it (its
+// writer would have to leave the row out). Plain functions; any thread.
 #pragma once
 
 #include <optional>
@@ -10,13 +10,9 @@
 #include <vector>
 
 #include "library/activity_log.h"
+#include "library/line_breaks.h"  // HasLineBreak, Printable
 
 namespace vidoria {
-
-bool HasLineBreak(std::string_view text);
-
-// `text` with CR and LF written as \r and \n, so that a message naming it stays one line.
-std::string Printable(std::string_view text);
 
 // Why a path the user handed over is not queued, or nothing: its name (or, for a link, its
 // target's) holds a line break; it does not exist; it is a folder that cannot be listed or a

@@ -1,5 +1,6 @@
 // vidoriad: the program without a window, for home servers. It reads no arguments, listens on
-// the stored port, rescans as the stored settings say, and saves and exits on SIGTERM or SIGINT.
+// the stored port, rescans as the stored settings say (with the rescan switch on, also right at
+// start), and saves and exits on SIGTERM or SIGINT.
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -10,11 +11,13 @@
 
 #include "engine/address.h"
 #include "engine/engine.h"
+#include "engine/process_setup.h"
 #include "server/main_thread.h"
 
 using namespace vidoria;
 
 int main() {
+  SetUpProcess();
   // Blocked before any thread starts, so every thread inherits the mask and the signals arrive
   // only through the signal descriptor, on this thread.
   // A shell starting us in the background sets SIGINT to be ignored; we want it.
@@ -56,6 +59,10 @@ int main() {
     if (engine.Create()) {
       // Always listen: there is no window whose Start button could do it later.
       if (!engine.CurrentSettings().autorun) engine.StartServer();
+      // Nobody adds files through a window here. With the switch "Scan folders every" on, the
+      // watched folders are scanned as the server starts, so that files added while it was down
+      // are served at once rather than one whole interval (5 minutes to a day) later.
+      if (engine.CurrentSettings().autoscan) engine.ScanWatchedFolders();
       engine.Shown(Engine::Clock::now());
       for (;;) {
         pollfd watch{signalFd, POLLIN, 0};

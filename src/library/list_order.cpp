@@ -13,11 +13,14 @@ unsigned char Folded(char c) {
 }  // namespace
 
 bool ListOrderLess(std::string_view a, std::string_view b) {
-  const bool less = std::lexicographical_compare(
-      a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) { return Folded(x) < Folded(y); });
-  const bool greater = std::lexicographical_compare(
-      b.begin(), b.end(), a.begin(), a.end(), [](char x, char y) { return Folded(x) < Folded(y); });
-  if (less || greater) return less;
+  // One pass: the first byte that differs without case decides, then the length, then the bytes.
+  const size_t common = std::min(a.size(), b.size());
+  for (size_t i = 0; i < common; ++i) {
+    const unsigned char x = Folded(a[i]);
+    const unsigned char y = Folded(b[i]);
+    if (x != y) return x < y;
+  }
+  if (a.size() != b.size()) return a.size() < b.size();
   return a < b;
 }
 

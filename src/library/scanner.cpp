@@ -94,6 +94,7 @@ bool Scanner::ScanPass() {
     if (IsLink(entry)) entry = ResolveShortcut(entry);
     (IsFolder(entry) ? folderList : fileList).push_back(std::move(entry));
   }
+  const size_t firstWalked = fileList.size();
   for (const std::string& folder : folderList) {
     status_.Show("Scanning " + folder);
     std::vector<std::string> files = hooks_.listFiles(folder);
@@ -114,6 +115,7 @@ bool Scanner::ScanPass() {
   const int count = static_cast<int>(fileList.size());
   for (int i = 0; i < count; ++i) {
     if (ExtensionOf(fileList[i]) != "mp4" || known.contains(fileList[i])) continue;
+    if (static_cast<size_t>(i) >= firstWalked && IsLink(fileList[i])) continue;
     AddNewToLibrary(libraryTable_, "MOVIE", fileList[i], count, i + 1, status_);
     known.insert(fileList[i]);
   }

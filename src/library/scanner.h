@@ -49,7 +49,10 @@ class Scanner {
   // queue, the timer is disabled, the queue is emptied into a copy sorted like a list; a queued
   // link is replaced by its target; existing folders are walked ("Scanning <folder>"), in sorted
   // order, after the queued files; every path of the pass with extension "mp4" is added as
-  // "MOVIE" with its 1-based position among all paths of the pass; afterPass() runs; true.
+  // "MOVIE" with its 1-based position among all paths of the pass, except symbolic links found
+  // by a walk: a link is this platform's shortcut, and a shortcut inside a folder is not a file
+  // of it (only a link handed over itself stands for its target). Links still count in the
+  // positions. afterPass() runs; true.
   bool ScanPass();
 
   bool Scanning() const { return scanning_; }
@@ -57,8 +60,8 @@ class Scanner {
   void SetScanTimerEnabled(bool enabled) { scanTimerEnabled_ = enabled; }
   const std::vector<std::string>& QueuedPaths() const { return queue_; }
 
-  // The watched folders in the order they were added (the stored folders file keeps them so);
-  // SortedFolders() is the order the window shows.
+  // The watched folders in the order they were added; SortedFolders() is the order the window
+  // shows them in and the folders file stores them in.
   const std::vector<std::string>& Folders() const { return folders_; }
   std::vector<std::string> SortedFolders() const;
   void SetFolders(std::vector<std::string> folders) { folders_ = std::move(folders); }

@@ -135,6 +135,28 @@ TEST_F(ScannerTest, QueuedLinksAreScannedThroughTheirTargets) {
       << ::testing::PrintToString(shown);
 }
 
+// A link is this platform's shortcut: inside a scanned folder it is skipped (though it still
+// counts in the positions), while the same link dropped on its own stands for its target.
+TEST_F(ScannerTest, LinksInsideFoldersAreSkippedAndDroppedLinksAddTheirTargets) {
+  const std::string films = dir_.MakeFolder("films");
+  const std::string real = dir_.Write("films/real.mp4");
+  const std::string target = dir_.Write("elsewhere/target.mp4");
+  dir_.Link("../elsewhere/target.mp4", "films/x.mp4");
+  dir_.Link("real.mp4", "films/sibling.mp4");
+
+  ScannerUnderTest().Queue(films);
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
+  EXPECT_EQ(LibraryPaths(), Paths{real});
+  const Paths shown = TakeShown();
+  ASSERT_EQ(shown.size(), 2u) << ::testing::PrintToString(shown);
+  EXPECT_EQ(shown[1].substr(shown[1].find(" of ")), " of 3)") << "the links count";
+
+  ScannerUnderTest().QueueDropped({films + "x.mp4", films + "sibling.mp4"});
+  ASSERT_TRUE(ScannerUnderTest().ScanPass());
+  EXPECT_EQ(LibraryPaths(), (Paths{real, target}))
+      << "the dropped links add their targets, never their own paths";
+}
+
 TEST_F(ScannerTest, FolderAddedTwiceGivesNoDuplicateRows) {
   const std::string folder = dir_.MakeFolder("twice");
   dir_.Write("twice/a.mp4");

@@ -1,6 +1,9 @@
 #include "library/settings.h"
 
+#include <iterator>
+
 #include "library/cipher.h"
+#include "library/line_breaks.h"
 #include "library/settings_numbers.h"
 #include "library/settings_switches.h"
 
@@ -21,23 +24,11 @@ bool SaysOn(std::string_view line) {
   return lower.find("on") != std::string::npos;
 }
 
-bool HasLineBreak(std::string_view text) {
-  return text.find_first_of("\r\n") != std::string_view::npos;
-}
-
 const char* const kLineNames[] = {"the server autorun switch", "the autostart switch",
                                   "the folder scan switch", "the scan interval"};
 
-// Lines 1 to 4 are required; the rest of the file is optional.
-const std::string& RequiredLine(const std::vector<std::string>& lines, size_t number) {
-  if (lines.size() < number) {
-    throw SettingsError("The settings end after " + std::to_string(lines.size()) +
-                        (lines.size() == 1 ? " line" : " lines") + ", before line " +
-                        std::to_string(number) + " (" + kLineNames[number - 1] +
-                        "); the remaining settings were not applied.");
-  }
-  return lines[number - 1];
-}
+// The lines of the values SettingsProblem looks at.
+constexpr size_t kUsernameLine = 4, kPasswordLine = 5, kPortLine = 7;
 
 }  // namespace
 
@@ -66,23 +57,69 @@ std::vector<std::string> SettingsLines(const Settings& settings) {
   };
 }
 
+std::vector<std::string> SettingsLinesToStore(const Settings& settings,
+                                              const std::vector<std::string>& current,
+                                              std::vector<std::string>& notices) {
+  if (!SettingsProblem(settings)) return SettingsLines(settings);
+  const Settings firstStart;
+  Settings storable = settings;
+  storable.username = storable.password = storable.port = "";
+  std::vector<std::string> lines = SettingsLines(storable);
+  const struct {
+    size_t line;
+    bool refused;
+    std::string value;  // the line as it would be written
+    std::string fallback;
+    const char* name;
+  } values[] = {
+      {kUsernameLine, HasLineBreak(settings.username), settings.username, firstStart.username,
+       "user name"},
+      {kPasswordLine, PasswordProblem(settings.password).has_value(),
+       EncodeText(kCypherKey, settings.password), EncodeText(kCypherKey, firstStart.password),
+       "password"},
+      {kPortLine, HasLineBreak(settings.port), settings.port, firstStart.port, "port"},
+  };
+  for (const auto& value : values) {
+    if (!value.refused) {
+      lines[value.line] = value.value;
+      continue;
+    }
+    const bool stored = current.size() > value.line;
+    lines[value.line] = stored ? current[value.line] : value.fallback;
+    notices.push_back(std::string("The settings keep ") +
+                      (stored ? "the stored " : "the default ") + value.name +
+                      ": the new one cannot be stored.");
+  }
+  return lines;
+}
+
+std::optional<std::string> SettingsFileProblem(const std::vector<std::string>& lines) {
+  // Lines 1 to 4 are required; the rest of the file is optional.
+  const size_t required = std::size(kLineNames);
+  if (lines.size() < required) {
+    return "it ends after " + std::to_string(lines.size()) +
+           (lines.size() == 1 ? " line" : " lines") + ", before line " +
+           std::to_string(lines.size() + 1) + " (" + kLineNames[lines.size()] + ")";
+  }
+  if (!WholeNumber(lines[3])) {
+    return "line 4 (" + std::string(kLineNames[3]) + ") is not a whole number: \"" +
+           Printable(lines[3]) + "\"";
+  }
+  return std::nullopt;
+}
+
 void LoadSettings(Settings& live, const std::vector<std::string>& lines,
                   const SettingsHooks& hooks) {
+  if (auto problem = SettingsFileProblem(lines)) throw SettingsError(*problem);
+
   if (lines.size() >= 8) live.port = lines[7];
   // Before the switches, so that an autorun switch starts the server on the stored port.
   if (hooks.serverPort) hooks.serverPort(PortValue(live.port));
 
-  if (SaysOn(RequiredLine(lines, 1))) SetAutorun(live, true, hooks);
-  if (SaysOn(RequiredLine(lines, 2))) SetAutostart(live, true, hooks);
-  if (SaysOn(RequiredLine(lines, 3))) SetAutoscan(live, true, hooks);
-
-  const std::string& interval = RequiredLine(lines, 4);
-  const std::optional<int> minutes = WholeNumber(interval);
-  if (!minutes) {
-    throw SettingsError("Line 4 of the settings (the scan interval) is not a whole number: \"" +
-                        interval + "\"; the remaining settings were not applied.");
-  }
-  SetScanMinutes(live, *minutes, hooks);
+  if (SaysOn(lines[0])) SetAutorun(live, true, hooks);
+  if (SaysOn(lines[1])) SetAutostart(live, true, hooks);
+  if (SaysOn(lines[2])) SetAutoscan(live, true, hooks);
+  SetScanMinutes(live, *WholeNumber(lines[3]), hooks);
 
   if (lines.size() >= 5) live.username = lines[4];
   if (lines.size() >= 6) live.password = DecodeText(kCypherKey, lines[5]);

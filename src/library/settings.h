@@ -54,11 +54,27 @@ std::vector<std::string> SettingsLines(const Settings& settings);
 // saving at close never meets it.
 std::optional<std::string> SettingsProblem(const Settings& settings);
 
+// The lines to write at close; never throws. A value SettingsProblem refuses cannot be in the live
+// settings (every change is checked as it is made), but if one still is, the file must not stay
+// unwritten over it: every other change would be lost. Such a value keeps the line `current`
+// (the file as it is now) holds at its place, or the first start's line when it holds none, and
+// `notices` gets a line naming the setting (never the password). Keeping the stored line rather
+// than writing a default matters for the password: a default one would open a login-protected
+// site to anyone who knows it.
+std::vector<std::string> SettingsLinesToStore(const Settings& settings,
+                                              const std::vector<std::string>& current,
+                                              std::vector<std::string>& notices);
+
+// Why stored lines cannot be applied, or nullopt: fewer than four lines, or a fourth line that is
+// not a whole number. The reason reads on after the file's name: "it ends after 2 lines, before
+// line 3 (the folder scan switch)".
+std::optional<std::string> SettingsFileProblem(const std::vector<std::string>& lines);
+
 // Applies stored lines to `live` (a fresh Settings at start-up), running each switch's handling
 // as a click on it would. Switches whose line does not say "on" are left as they are.
 // The interval line is clamped to 5..1440 and otherwise kept as it is (no rounding to the
-// control's step of 5). Fewer than four lines, or a fourth line that is not a whole number,
-// throw SettingsError once the lines before it have been applied; later lines are not applied.
+// control's step of 5). All or nothing: lines SettingsFileProblem refuses throw SettingsError
+// with its reason before anything is applied; the caller treats the file as damaged.
 void LoadSettings(Settings& live, const std::vector<std::string>& lines,
                   const SettingsHooks& hooks);
 

@@ -158,29 +158,27 @@ TEST_F(SettingsTest, ShortFilesApplyWhatTheyHave) {
   EXPECT_FALSE(live_.login);
 }
 
-TEST_F(SettingsTest, BrokenFilesThrowAfterApplyingTheLinesBeforeTheFault) {
-  const struct {
-    Lines lines;
-    Lines calls;
-  } cases[] = {
-      {{}, {"port 80"}},
-      {{"Autorun ON", "Autostart ON"}, {"port 80", "autorun on", "autostart on"}},
-      {{"Autorun ON", "Autostart OFF", "Autoscan ON"}, {"port 80", "autorun on", "autoscan on"}},
-      {{"Autorun ON", "Autostart OFF", "Autoscan OFF", "ten", "ann", "", "login ON", "81"},
-       {"port 81", "autorun on"}},
-      {{"Autorun OFF", "Autostart OFF", "Autoscan OFF", "", "ann"}, {"port 80"}},
-      {{"Autorun OFF", "Autostart OFF", "Autoscan OFF", "99999999999"}, {"port 80"}},
+// A damaged file is set aside whole and the program starts with the defaults, so nothing of it
+// may take effect: an autorun line applied before the fault would start the server on a port the
+// file never got to say.
+TEST_F(SettingsTest, BrokenFilesThrowBeforeApplyingAnything) {
+  const Lines cases[] = {
+      {},
+      {"Autorun ON", "Autostart ON"},
+      {"Autorun ON", "Autostart OFF", "Autoscan ON"},
+      {"Autorun ON", "Autostart OFF", "Autoscan OFF", "ten", "ann", "", "login ON", "81"},
+      {"Autorun OFF", "Autostart OFF", "Autoscan OFF", "", "ann"},
+      {"Autorun OFF", "Autostart OFF", "Autoscan OFF", "99999999999"},
   };
-  for (const auto& c : cases) {
+  for (const Lines& lines : cases) {
     live_ = Settings{};
     calls_.clear();
-    EXPECT_THROW(Load(c.lines), SettingsError) << c.lines.size();
-    EXPECT_EQ(calls_, c.calls) << c.lines.size();
-    // Nothing after the fault took effect.
-    EXPECT_EQ(live_.username, "qorvu");
-    EXPECT_FALSE(live_.login);
-    EXPECT_EQ(live_.scanMinutes, 5);
+    EXPECT_TRUE(SettingsFileProblem(lines).has_value()) << lines.size();
+    EXPECT_THROW(Load(lines), SettingsError) << lines.size();
+    EXPECT_EQ(calls_, Lines{}) << lines.size();
+    EXPECT_EQ(SettingsLines(live_), SettingsLines(Settings{})) << lines.size();
   }
+  EXPECT_EQ(SettingsFileProblem(Stored("Autorun ON", "10")), std::nullopt);
 }
 
 TEST_F(SettingsTest, ErrorMessagesNameTheLine) {
@@ -210,6 +208,38 @@ TEST_F(SettingsTest, SettingsThatWouldNotReadBackAreNotWritten) {
   bad.port = "80\n";
   EXPECT_THROW(SettingsLines(bad), SettingsError);
   EXPECT_EQ(SettingsProblem(Settings{}), std::nullopt);
+}
+
+// Values that cannot be stored never reach the live settings through the window, but if one does,
+// the file is still written: that value keeps its stored line (the default's without one), the
+// rest is saved, and the notice never shows the password.
+TEST_F(SettingsTest, ValuesThatCannotBeStoredKeepTheirStoredLineAndTheRestIsWritten) {
+  const Lines current = Stored("Autorun OFF", "5", "8080");
+  Settings live;
+  live.autoscan = true;
+  live.scanMinutes = 20;
+  live.username = "ann\nlogin ON";
+  live.password = "x\xfd";
+  live.port = "81\r";
+  for (const bool withFile : {true, false}) {
+    SCOPED_TRACE(withFile);
+    Lines notices;
+    const Lines lines = SettingsLinesToStore(live, withFile ? current : Lines{}, notices);
+    Lines expected = withFile ? current : SettingsLines(Settings{});
+    expected[2] = "Autoscan ON";
+    expected[3] = "20";
+    EXPECT_EQ(lines, expected);
+    ASSERT_EQ(notices.size(), 3u);
+    EXPECT_EQ(notices[1], std::string("The settings keep the ") +
+                              (withFile ? "stored" : "default") +
+                              " password: the new one cannot be stored.");
+    for (const std::string& notice : notices) EXPECT_EQ(notice.find("x\xfd"), std::string::npos);
+  }
+  Lines notices;
+  live = Settings{};
+  live.username = "bob";
+  EXPECT_EQ(SettingsLinesToStore(live, current, notices), SettingsLines(live));
+  EXPECT_TRUE(notices.empty());
 }
 
 TEST_F(SettingsTest, UncheckingAutorunUnchecksAndHidesAutostart) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "library/line_breaks.h"
 #include "platform/atomic_write.h"
 #include "platform/file_bytes.h"
 #include "platform/file_names.h"
@@ -21,10 +22,6 @@ constexpr std::string_view kCrLf = "\r\n";
 // never have such counts; a file asking for more than this many of them is taken as damaged
 // rather than trusted with a table of thousands of millions of cells.
 constexpr int64_t kMostUnstoredCells = 1 << 16;
-
-bool HasLineBreak(std::string_view text) {
-  return text.find_first_of("\r\n") != text.npos;
-}
 
 // A count line: optional spaces, an optional sign, decimal digits, optional spaces.
 std::optional<int> ParseCount(std::string_view line) {
@@ -69,14 +66,10 @@ std::string NotAGridFile(int lineNumber) {
   return "not a grid file (line " + std::to_string(lineNumber) + " is no count)";
 }
 
-std::optional<std::string> SetAside(const std::string& path, const StoreError& error) {
-  const std::string name = FileNameOf(path);
-  const OsResult<std::string> aside = MoveAside(path);
-  if (aside) {
-    return name + " could not be read (" + error.Reason() + "); kept as " + FileNameOf(*aside);
-  }
-  return name + " could not be read (" + error.Reason() + ") and could not be moved aside (" +
-         aside.Error().Text() + ")";
+// "Left out of LIBRARY.kavra: row 3 (/v/a\nb.mp4) has a line break, which the file cannot store."
+std::string LeftOut(const std::string& path, const std::string& what, std::string_view value) {
+  return "Left out of " + FileNameOf(path) + ": " + what + " (" + Printable(value) +
+         ") has a line break, which the file cannot store.";
 }
 
 // Runs `load` unless there is no file at `path`; sets the file aside when it fails.
@@ -88,32 +81,42 @@ std::optional<std::string> LoadOrSetAside(const std::string& path,
     load();
     return std::nullopt;
   } catch (const StoreError& error) {
-    return SetAside(path, error);
+    return SetAsideDamaged(path, error.Reason());
   }
 }
 
 }  // namespace
 
-void SaveGrid(const Table& table, const std::string& path) {
-  std::string bytes;
-  bytes.append(std::to_string(table.ColCount())).append(kCrLf);
-  bytes.append(std::to_string(table.RowCount())).append(kCrLf);
-  for (int col = 0; col < table.ColCount(); ++col) {
-    for (int row = 0; row < table.RowCount(); ++row) {
-      const std::string& cell = table.Cell(col, row);
-      if (HasLineBreak(cell)) {
-        throw StoreError("Cannot write", path,
-                         "the cell in column " + std::to_string(col) + ", row " +
-                             std::to_string(row) + " holds a line break");
-      }
-      bytes.append(cell).append(kCrLf);
+std::string GridBytes(const Table& table, const std::string& path,
+                      std::vector<std::string>* leftOut) {
+  std::vector<int> rows;
+  for (int row = 0; row < table.RowCount(); ++row) {
+    int broken = 0;
+    while (broken < table.ColCount() && !HasLineBreak(table.Cell(broken, row))) ++broken;
+    if (broken == table.ColCount()) {
+      rows.push_back(row);
+    } else if (leftOut) {
+      leftOut->push_back(LeftOut(path, "row " + std::to_string(row + 1), table.Cell(broken, row)));
     }
   }
-  WriteBytes(path, bytes);
+  std::string bytes;
+  bytes.append(std::to_string(table.ColCount())).append(kCrLf);
+  bytes.append(std::to_string(std::max<size_t>(rows.size(), 1))).append(kCrLf);
+  for (int col = 0; col < table.ColCount(); ++col) {
+    for (const int row : rows) bytes.append(table.Cell(col, row)).append(kCrLf);
+    if (rows.empty()) bytes.append(kCrLf);
+  }
+  return bytes;
 }
 
-void LoadGrid(Table& table, const std::string& path) {
-  const std::vector<std::string> lines = SplitLines(ReadBytes(path));
+std::vector<std::string> SaveGrid(const Table& table, const std::string& path) {
+  std::vector<std::string> leftOut;
+  WriteBytes(path, GridBytes(table, path, &leftOut));
+  return leftOut;
+}
+
+void ParseGrid(Table& table, std::string_view bytes, const std::string& path) {
+  const std::vector<std::string> lines = SplitLines(bytes);
   const std::optional<int> cols = lines.size() > 0 ? ParseCount(lines[0]) : std::nullopt;
   if (!cols) throw StoreError("Cannot read", path, NotAGridFile(1));
   const std::optional<int> rows = lines.size() > 1 ? ParseCount(lines[1]) : std::nullopt;
@@ -141,20 +144,36 @@ void LoadGrid(Table& table, const std::string& path) {
   table = std::move(loaded);
 }
 
+void LoadGrid(Table& table, const std::string& path) {
+  ParseGrid(table, ReadBytes(path), path);
+}
+
+std::vector<std::string> ParseLines(std::string_view bytes) {
+  return SplitLines(bytes);
+}
+
 std::vector<std::string> ReadLineFile(const std::string& path) {
   return SplitLines(ReadBytes(path));
 }
 
-void WriteLineFile(const std::string& path, const std::vector<std::string>& lines) {
+std::string LineFileBytes(const std::vector<std::string>& lines, const std::string& path,
+                          std::vector<std::string>* leftOut) {
   std::string bytes;
   for (size_t i = 0; i < lines.size(); ++i) {
     if (HasLineBreak(lines[i])) {
-      throw StoreError("Cannot write", path,
-                       "entry " + std::to_string(i + 1) + " holds a line break");
+      if (leftOut) leftOut->push_back(LeftOut(path, "entry " + std::to_string(i + 1), lines[i]));
+    } else {
+      bytes.append(lines[i]).append(kCrLf);
     }
-    bytes.append(lines[i]).append(kCrLf);
   }
-  WriteBytes(path, bytes);
+  return bytes;
+}
+
+std::vector<std::string> WriteLineFile(const std::string& path,
+                                       const std::vector<std::string>& lines) {
+  std::vector<std::string> leftOut;
+  WriteBytes(path, LineFileBytes(lines, path, &leftOut));
+  return leftOut;
 }
 
 std::optional<std::string> LoadGridOrSetAside(Table& table, const std::string& path) {
@@ -164,6 +183,14 @@ std::optional<std::string> LoadGridOrSetAside(Table& table, const std::string& p
 std::optional<std::string> ReadLineFileOrSetAside(std::vector<std::string>& lines,
                                                   const std::string& path) {
   return LoadOrSetAside(path, [&] { lines = ReadLineFile(path); });
+}
+
+std::string SetAsideDamaged(const std::string& path, const std::string& reason) {
+  const std::string name = FileNameOf(path);
+  const OsResult<std::string> aside = MoveAside(path);
+  if (aside) return name + " could not be read (" + reason + "); kept as " + FileNameOf(*aside);
+  return name + " could not be read (" + reason + ") and could not be moved aside (" +
+         aside.Error().Text() + ")";
 }
 
 }  // namespace vidoria

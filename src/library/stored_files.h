@@ -25,9 +25,16 @@ inline constexpr std::string_view kUsersFileName = "USERS.kavra";
 inline constexpr std::string_view kFoldersFileName = "FOLDERS.kavra";
 inline constexpr std::string_view kSettingsFileName = "settings.kavra";
 
-// Throws StoreError, leaving the file as it was, when a cell holds CR or LF (the format has no way
-// to store it, and writing it would shift every later cell) or the file cannot be written.
-void SaveGrid(const Table& table, const std::string& path);
+// A row whose cells hold CR or LF is left out, and the other rows are saved; the result names
+// each row left out, for the activity log. Why the row and not the file or the cell: the format
+// has no way to store a line break, and refusing the whole file would lose every other change at
+// the next start. A row is one record (a library file, a playlist, an account), and storing it
+// with the offending cell emptied would read back as a different record: an emptied path marks a
+// library row as free for the next file, an emptied password opens an account without one. The
+// entry points refuse such names, so a row left out here is a fault caught late, not a way of
+// working. When every row is left out, the file holds one empty row (the empty table).
+// Throws StoreError, leaving the file as it was, when the file cannot be written.
+[[nodiscard]] std::vector<std::string> SaveGrid(const Table& table, const std::string& path);
 
 // Sets the table's counts from the file (each raised to at least 1) and fills the stored cells;
 // cells outside the stored counts keep their text (a stored column count of 0 leaves column 0 as
@@ -39,9 +46,12 @@ void LoadGrid(Table& table, const std::string& path);
 
 // Throws StoreError when the file cannot be opened or read.
 std::vector<std::string> ReadLineFile(const std::string& path);
-// Throws StoreError, leaving the file as it was, when a line holds CR or LF or the file cannot be
-// written.
-void WriteLineFile(const std::string& path, const std::vector<std::string>& lines);
+// For lists whose entries stand alone (the watched folders): an entry holding CR or LF is left
+// out for the reasons SaveGrid gives, and the result names each one. A file whose lines have
+// fixed places (the settings) must be given lines without breaks: leaving one out would shift
+// the rest. Throws StoreError, leaving the file as it was, when the file cannot be written.
+[[nodiscard]] std::vector<std::string> WriteLineFile(const std::string& path,
+                                                     const std::vector<std::string>& lines);
 
 // Start-up loading that never loses a file and never stops start-up:
 // - no file at `path`: nothing changes, the result is empty;
@@ -53,5 +63,20 @@ void WriteLineFile(const std::string& path, const std::vector<std::string>& line
 std::optional<std::string> LoadGridOrSetAside(Table& table, const std::string& path);
 std::optional<std::string> ReadLineFileOrSetAside(std::vector<std::string>& lines,
                                                   const std::string& path);
+
+// Sets a file aside as the loaders above do, for a file that reads but whose content its user
+// finds damaged (`reason`, e.g. "line 4 is no whole number"), and returns the notice to report.
+std::string SetAsideDamaged(const std::string& path, const std::string& reason);
+
+// The formats without the files, behind the functions above (and the fuzz drivers' way in):
+// `path` only names the file in notices and errors. Rows and entries holding a line break are
+// left out as SaveGrid and WriteLineFile leave them out, with their notices added to `leftOut`
+// when it is given.
+void ParseGrid(Table& table, std::string_view bytes, const std::string& path);
+std::string GridBytes(const Table& table, const std::string& path,
+                      std::vector<std::string>* leftOut = nullptr);
+std::vector<std::string> ParseLines(std::string_view bytes);
+std::string LineFileBytes(const std::vector<std::string>& lines, const std::string& path,
+                          std::vector<std::string>* leftOut = nullptr);
 
 }  // namespace vidoria

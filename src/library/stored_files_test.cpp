@@ -12,6 +12,7 @@
 
 #include "library/activity_log.h"
 #include "library/library_table.h"
+#include "library/line_breaks.h"
 #include "library/table_layouts.h"
 #include "platform/temp_folder_for_tests.h"
 
@@ -35,7 +36,7 @@ TEST_F(StoredFilesTest, TwoMovieLibraryIsStoredByteForByte) {
   AddToLibrary(library, "MOVIE", "/w/b.mp4", 2, 2, status);
   const std::string path = dir_.Path(std::string(kLibraryFileName));
 
-  SaveGrid(library, path);
+  EXPECT_TRUE(SaveGrid(library, path).empty());
 
   EXPECT_EQ(TempFolder::Read(path),
             "4\r\n2\r\nMOVIE\r\nMOVIE\r\n/v/a.mp4\r\n/w/b.mp4\r\na.mp4\r\nb.mp4\r\n"
@@ -44,7 +45,7 @@ TEST_F(StoredFilesTest, TwoMovieLibraryIsStoredByteForByte) {
 
 TEST_F(StoredFilesTest, EmptyLibraryIsFourAndOneAndFourEmptyLines) {
   const std::string path = dir_.Path("LIBRARY.kavra");
-  SaveGrid(Table(4, 1), path);
+  EXPECT_TRUE(SaveGrid(Table(4, 1), path).empty());
   EXPECT_EQ(TempFolder::Read(path), "4\r\n1\r\n\r\n\r\n\r\n\r\n");
 }
 
@@ -57,7 +58,7 @@ TEST_F(StoredFilesTest, CellsRoundTripUnchanged) {
   for (int i = 0; i < 6; ++i) table.SetCell(i % 3, i / 3, cells[i]);
   const std::string path = dir_.Path("PLAYLISTS.kavra");
 
-  SaveGrid(table, path);
+  EXPECT_TRUE(SaveGrid(table, path).empty());
   Table loaded(1, 1);
   LoadGrid(loaded, path);
 
@@ -200,11 +201,11 @@ TEST_F(StoredFilesTest, UnreadableFilesAreSetAside) {
 TEST_F(StoredFilesTest, LineFilesEndEveryLineWithCrLf) {
   const std::string path = dir_.Path("FOLDERS.kavra");
   const std::vector<std::string> folders{"/home/u/Videos/", "", "/srv/Filme/Été/"};
-  WriteLineFile(path, folders);
+  EXPECT_TRUE(WriteLineFile(path, folders).empty());
   EXPECT_EQ(TempFolder::Read(path), "/home/u/Videos/\r\n\r\n/srv/Filme/Été/\r\n");
   EXPECT_EQ(ReadLineFile(path), folders);
 
-  WriteLineFile(path, {});
+  EXPECT_TRUE(WriteLineFile(path, {}).empty());
   EXPECT_EQ(TempFolder::Read(path), "");
   EXPECT_TRUE(ReadLineFile(path).empty());
 }
@@ -227,40 +228,51 @@ TEST_F(StoredFilesTest, LineFilesReadAnyLineEnd) {
   }
 }
 
-TEST_F(StoredFilesTest, LineBreaksInsideCellsAreRefusedAndTheOldFileKept) {
-  const std::string grid = dir_.Write("PLAYLISTS.kavra", "old grid");
-  const std::string lines = dir_.Write("settings.kavra", "old lines");
+// A value with a line break must never make a stored file unwritable: its row (or entry) stays
+// out, the others are saved, and the notice names the row.
+TEST_F(StoredFilesTest, RowsWithLineBreaksAreLeftOutAndTheRestIsSaved) {
+  const std::string grid = dir_.Write("LIBRARY.kavra", "old grid");
   for (const char* text : {"a\rb", "a\nb", "<html>\r\n</html>"}) {
-    Table table(3, 2);
-    table.SetCell(1, 1, text);
-    EXPECT_THROW(
-        {
-          try {
-            SaveGrid(table, grid);
-          } catch (const StoreError& e) {
-            EXPECT_EQ(e.Reason(), "the cell in column 1, row 1 holds a line break");
-            throw;
-          }
-        },
-        StoreError);
-    EXPECT_THROW(WriteLineFile(lines, {"fine", text}), StoreError);
+    SCOPED_TRACE(Printable(text));
+    Table table(3, 3);
+    for (int row = 0; row < 3; ++row) table.SetCell(0, row, "r" + std::to_string(row));
+    table.SetCell(2, 1, text);
+    const std::vector<std::string> leftOut = SaveGrid(table, grid);
+    EXPECT_EQ(TempFolder::Read(grid), "3\r\n2\r\nr0\r\nr2\r\n\r\n\r\n\r\n\r\n");
+    ASSERT_EQ(leftOut.size(), 1u);
+    EXPECT_EQ(leftOut[0], "Left out of LIBRARY.kavra: row 2 (" + Printable(text) +
+                              ") has a line break, which the file cannot store.");
   }
-  EXPECT_EQ(TempFolder::Read(grid), "old grid");
-  EXPECT_EQ(TempFolder::Read(lines), "old lines");
-  EXPECT_EQ(Names(), (std::set<std::string>{"PLAYLISTS.kavra", "settings.kavra"}));
+
+  // Nothing storable left: the empty table, which reads back as one empty row.
+  Table allBroken(2, 2);
+  allBroken.SetCell(0, 0, "x\n");
+  allBroken.SetCell(1, 1, "\ry");
+  EXPECT_EQ(SaveGrid(allBroken, grid).size(), 2u);
+  EXPECT_EQ(TempFolder::Read(grid), "2\r\n1\r\n\r\n\r\n");
+  Table loaded(2, 5);
+  LoadGrid(loaded, grid);
+  EXPECT_EQ(loaded.RowCount(), 1);
+
+  const std::string lines = dir_.Write("FOLDERS.kavra", "old lines");
+  const std::vector<std::string> leftOut = WriteLineFile(lines, {"/a/", "/b\n/", "/c/"});
+  EXPECT_EQ(TempFolder::Read(lines), "/a/\r\n/c/\r\n");
+  EXPECT_EQ(leftOut, std::vector<std::string>{"Left out of FOLDERS.kavra: entry 2 (/b\\n/) has a "
+                                              "line break, which the file cannot store."});
+  EXPECT_EQ(Names(), (std::set<std::string>{"LIBRARY.kavra", "FOLDERS.kavra"}));
 }
 
 TEST_F(StoredFilesTest, SavingIntoAFolderThatCannotExistFailsNamingTheFile) {
   dir_.Write("plain-file", "");
   const std::string path = dir_.Path("plain-file/LIBRARY.kavra");
   try {
-    SaveGrid(Table(4, 1), path);
+    (void)SaveGrid(Table(4, 1), path);
     ADD_FAILURE() << "saved";
   } catch (const StoreError& e) {
     EXPECT_NE(std::string(e.what()).find("Cannot write " + path + ": "), std::string::npos)
         << e.what();
   }
-  EXPECT_THROW(WriteLineFile(path, {"x"}), StoreError);
+  EXPECT_THROW((void)WriteLineFile(path, {"x"}), StoreError);
 }
 
 TEST_F(StoredFilesTest, FailedWriteLeavesTheOldFileAndNoTemporaryFile) {
@@ -275,7 +287,7 @@ TEST_F(StoredFilesTest, FailedWriteLeavesTheOldFileAndNoTemporaryFile) {
   rlimit small = saved;
   small.rlim_cur = 4096;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  EXPECT_THROW(SaveGrid(big, path), StoreError);
+  EXPECT_THROW((void)SaveGrid(big, path), StoreError);
   ::setrlimit(RLIMIT_FSIZE, &saved);
   ::signal(SIGXFSZ, oldHandler);
 
@@ -288,7 +300,7 @@ TEST_F(StoredFilesTest, ReplacingAFileKeepsItsPermissions) {
   ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
   Table users(2, 1);
   users.SetCell(0, 0, "anna");
-  SaveGrid(users, path);
+  EXPECT_TRUE(SaveGrid(users, path).empty());
   struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);

@@ -19,12 +19,6 @@ void Table::SetRowCount(int rows) {
   rows_.resize(std::max(rows, 1), std::vector<std::string>(cols_));
 }
 
-const std::string& Table::Cell(int col, int row) const {
-  static const std::string kOutside;
-  if (col < 0 || col >= cols_ || row < 0 || row >= RowCount()) return kOutside;
-  return rows_[row][col];
-}
-
 void Table::SetCell(int col, int row, std::string text) {
   if (col < 0 || col >= cols_ || row < 0 || row >= RowCount()) return;
   rows_[row][col] = std::move(text);

@@ -22,8 +22,11 @@ class Table {
   void SetColCount(int cols);
   void SetRowCount(int rows);
 
-  // "" for a cell outside the counts.
-  const std::string& Cell(int col, int row) const;
+  // "" for a cell outside the counts. Inline: the page generators read every cell of large tables.
+  const std::string& Cell(int col, int row) const {
+    if (col < 0 || col >= cols_ || row < 0 || row >= RowCount()) return kOutside;
+    return rows_[static_cast<size_t>(row)][static_cast<size_t>(col)];
+  }
   // A cell outside the counts is ignored; the table never grows by itself.
   void SetCell(int col, int row, std::string text);
 
@@ -35,6 +38,7 @@ class Table {
   bool operator==(const Table&) const = default;
 
  private:
+  inline static const std::string kOutside;
   int cols_;
   std::vector<std::vector<std::string>> rows_;  // rows_[row][col], every row cols_ long
 };

@@ -1,12 +1,16 @@
 #include "platform/atomic_write.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
+#include <memory>
 
 #include "platform/file_bytes.h"
 #include "platform/file_names.h"
@@ -23,10 +27,39 @@ WriteError Failed(WriteStep step, const char* what, int code) {
   return error;
 }
 
+constexpr std::string_view kTemporaryInfix = ".tmp-";
+
 // A name no other writer in this or another process picks at the same time; O_EXCL makes sure.
 std::string TemporaryNameFor(const std::string& path) {
   static std::atomic<unsigned> counter{0};
-  return path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  return path + std::string(kTemporaryInfix) + std::to_string(::getpid()) + "-" +
+         std::to_string(counter++);
+}
+
+bool AllDigits(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The writer's process id when `name` is `destination` + ".tmp-<pid>-<n>".
+std::optional<pid_t> WriterOf(std::string_view name, std::string_view destination) {
+  if (!name.starts_with(destination)) return std::nullopt;
+  name.remove_prefix(destination.size());
+  if (!name.starts_with(kTemporaryInfix)) return std::nullopt;
+  name.remove_prefix(kTemporaryInfix.size());
+  const size_t dash = name.find('-');
+  if (dash == std::string_view::npos || !AllDigits(name.substr(0, dash)) ||
+      !AllDigits(name.substr(dash + 1))) {
+    return std::nullopt;
+  }
+  pid_t pid = 0;
+  const auto [end, error] = std::from_chars(name.data(), name.data() + dash, pid);
+  if (error != std::errc() || pid <= 0) return std::nullopt;
+  return pid;
+}
+
+bool Running(pid_t pid) {
+  // EPERM: it runs, under another user.
+  return pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH;
 }
 
 // Step 7.
@@ -124,6 +157,21 @@ OsStatusOf<WriteError> WriteFileAtomically(const std::string& path, std::string_
                                            const AtomicWriteOptions& options) {
   return WriteFileAtomicallyWith(
       path, [bytes](int fd) { return WriteAll(fd, bytes); }, options);
+}
+
+std::vector<std::string> RemoveAbandonedTemporaryFiles(const std::string& path) {
+  std::vector<std::string> removed;
+  const std::string folder = FolderOf(path);
+  const std::string name = FileNameOf(path);
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "." : folder.c_str()),
+                                          ::closedir);
+  if (!dir) return removed;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const std::optional<pid_t> writer = WriterOf(entry->d_name, name);
+    if (!writer || Running(*writer)) continue;
+    if (::unlinkat(::dirfd(dir.get()), entry->d_name, 0) == 0) removed.push_back(entry->d_name);
+  }
+  return removed;
 }
 
 }  // namespace vidoria

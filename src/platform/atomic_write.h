@@ -26,6 +26,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/result.h"
 
@@ -58,5 +59,12 @@ OsStatusOf<WriteError> WriteFileAtomicallyWith(const std::string& path, const Co
 // Replaces the file with `bytes`.
 OsStatusOf<WriteError> WriteFileAtomically(const std::string& path, std::string_view bytes,
                                            const AtomicWriteOptions& options = {});
+
+// Removes the new files of step 1 that earlier writers of `path` left behind when they were killed
+// between steps 1 and 6: path + ".tmp-<pid>-<n>" whose process no longer runs. Nothing ever reads
+// them, but each crash during a save would leave one more. A file of a running process (this one
+// included) may be being written right now and is kept; so is anything else in the folder.
+// Returns the names removed. Call it before this process writes `path`.
+std::vector<std::string> RemoveAbandonedTemporaryFiles(const std::string& path);
 
 }  // namespace vidoria

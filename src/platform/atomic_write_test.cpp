@@ -1,8 +1,10 @@
 #include "platform/atomic_write.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <set>
@@ -116,6 +118,38 @@ TEST_F(AtomicWriteTest, AFailedStepLeavesTheOldFileAndNothingElse) {
   EXPECT_EQ(TempFolder::Read(path), "old");
   EXPECT_EQ(Names(), (std::set<std::string>{"file", "folder"}));
   EXPECT_TRUE(fs::exists(dir_.Path("folder/inside")));
+}
+
+// A process killed during a save leaves its new file behind; the next start clears those whose
+// writer is gone, and nothing that might still be written or that is not such a file.
+TEST_F(AtomicWriteTest, AbandonedTemporaryFilesOfGoneWritersAreRemoved) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  const std::string dead = std::to_string(child);
+  const std::string own = std::to_string(::getpid());
+
+  const std::string path = dir_.Write("LIBRARY.kavra", "real");
+  for (const std::string& name :
+       {"LIBRARY.kavra.tmp-" + dead + "-3", "LIBRARY.kavra.tmp-" + dead + "-0",
+        "LIBRARY.kavra.tmp-" + own + "-1", std::string("LIBRARY.kavra.tmp-1-0"),
+        "LIBRARY.kavra.tmp-" + dead + "-x", "LIBRARY.kavra.tmp-" + dead + "-1.bad",
+        std::string("LIBRARY.kavra.tmp--1"), "PLAYLISTS.kavra.tmp-" + dead + "-1"}) {
+    dir_.Write(name, "partial");
+  }
+
+  std::vector<std::string> removed = RemoveAbandonedTemporaryFiles(path);
+  std::sort(removed.begin(), removed.end());
+  EXPECT_EQ(removed, (std::vector<std::string>{"LIBRARY.kavra.tmp-" + dead + "-0",
+                                               "LIBRARY.kavra.tmp-" + dead + "-3"}));
+  EXPECT_EQ(Names(), (std::set<std::string>{
+                         "LIBRARY.kavra", "LIBRARY.kavra.tmp-" + own + "-1",
+                         std::string("LIBRARY.kavra.tmp-1-0"), "LIBRARY.kavra.tmp-" + dead + "-x",
+                         "LIBRARY.kavra.tmp-" + dead + "-1.bad", "LIBRARY.kavra.tmp--1",
+                         "PLAYLISTS.kavra.tmp-" + dead + "-1"}));
+  EXPECT_EQ(TempFolder::Read(path), "real");
+  EXPECT_TRUE(RemoveAbandonedTemporaryFiles(dir_.Path("missing/x")).empty());
 }
 
 TEST(FileBytesTest, ReadingAMissingFileSaysItCannotBeOpened) {

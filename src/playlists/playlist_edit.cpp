@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "library/line_breaks.h"
 #include "playlists/playlist_table.h"
 
 namespace vidoria {
@@ -57,8 +58,10 @@ void UpdatePlaylist(Table& playlistTable, std::string_view name,
                     const std::vector<std::string>& selected, const PlaylistRegeneration& regen) {
   const int row = PlaylistRow(playlistTable, name);
   for (const std::string& item : selected) {
-    // An empty text names no file; storing it would only widen the table.
-    if (item.empty() || RowHolds(playlistTable, row, item)) continue;
+    // An empty text names no file; storing it would only widen the table. A text with a line
+    // break names none either (the library cannot hold such a name), and the playlist file could
+    // not store the row: the whole playlist would be left out of it.
+    if (item.empty() || HasLineBreak(item) || RowHolds(playlistTable, row, item)) continue;
     playlistTable.SetCell(FreeSlot(playlistTable, row), row, item);
     regen.GeneratePlayList(row);
   }

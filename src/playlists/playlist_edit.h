@@ -22,8 +22,9 @@ std::string CreatePlaylist(Table& playlistTable, const std::vector<std::string>&
                            const PlaylistRegeneration& regen);
 
 // Adds the selected entries to the playlist row PlaylistRow(name), each into the lowest empty
-// slot; an entry the row already holds, and an empty text, are skipped. With no empty slot left
-// the table grows by one column. Generates that row's page after each entry added.
+// slot; an entry the row already holds, an empty text and a text with a line break are skipped.
+// With no empty slot left the table grows by one column. Generates that row's page after each entry
+// added.
 void UpdatePlaylist(Table& playlistTable, std::string_view name,
                     const std::vector<std::string>& selected, const PlaylistRegeneration& regen);
 

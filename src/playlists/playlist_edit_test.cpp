@@ -56,9 +56,12 @@ TEST_F(PlaylistEditTest, EntriesBeyondTheFreeSlotsWidenEveryRow) {
   EXPECT_EQ(recorder_.calls, (Calls{"page 0", "page 0", "page 0"}));
 }
 
-TEST_F(PlaylistEditTest, HeldEntriesAndEmptyTextsAreSkipped) {
+// A text with a line break names no library file, and stored in a slot it would leave the whole
+// playlist out of the playlist file.
+TEST_F(PlaylistEditTest, HeldEntriesEmptyTextsAndLineBreaksAreSkipped) {
   Table playlistTable = MakeTable({{"Favorites", "", "a.mp4"}}, PlaylistColumn::kCount);
-  UpdatePlaylist(playlistTable, "Favorites", {"a.mp4", "", "b.mp4", "b.mp4"}, regen_);
+  UpdatePlaylist(playlistTable, "Favorites", {"a.mp4", "", "x\ny.mp4", "b.mp4", "b.mp4", "z\r"},
+                 regen_);
   EXPECT_EQ(CellsOf(playlistTable), (Cells{{"Favorites", "", "a.mp4", "b.mp4"}}));
   EXPECT_EQ(recorder_.calls, (Calls{"page 0"}));
 

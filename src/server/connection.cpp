@@ -12,10 +12,11 @@
 namespace vidoria {
 
 Connection::Connection(HttpServer& server, ConnectionQueue& queue, std::unique_ptr<Socket> socket,
-                       ConnectionSettings settings, Timers& timers)
+                       std::shared_ptr<const ConnectionSettings> settings, Timers& timers)
     : server_(server),
       queue_(queue),
-      settings_(std::move(settings)),
+      sharedSettings_(std::move(settings)),
+      settings_(*sharedSettings_),
       reader_(HttpReaderLimits{settings_.maxRequestSize, settings_.maxHeaderSize,
                                settings_.fixupRequest}),
       socket_(std::move(socket)),
@@ -207,6 +208,7 @@ void Connection::CloseStep() {
     idle_.Stop();
   }
   socket_->Close();
+  writer_.DropOutput();
 }
 
 }  // namespace vidoria

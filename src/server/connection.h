@@ -28,6 +28,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "server/http_reader.h"
 #include "server/http_records.h"
@@ -87,6 +88,14 @@ class Connection {
   // is then computed), else sent with the header going first. Raises the writer's EConnection
   // errors for answers written twice or longer than announced.
   void Write(std::string_view text) { writer_.Write(text); }
+  // Writes `length` bytes of the file at `path` from `offset` as Write would, sent straight
+  // from the file (no copy through the program), which stays open until the answer has left.
+  // When the file cannot be opened, ends or fails before they have left, the bytes not sent are
+  // taken back from Response.ContentOut and `onReadError` runs as an event.
+  void WriteFile(const std::string& path, int64_t offset, int64_t length,
+                 ConnectionHandler onReadError) {
+    writer_.WriteFile(path, offset, length, std::move(onReadError));
+  }
   void WriteHeader(bool sendNow) { writer_.WriteHeader(sendNow); }
   // Parses `headerText` into the response first; an empty text writes no header and makes the
   // connection close after the request.
@@ -110,7 +119,7 @@ class Connection {
   friend class ResponseWriter;
 
   Connection(HttpServer& server, ConnectionQueue& queue, std::unique_ptr<Socket> socket,
-             ConnectionSettings settings, Timers& timers);
+             std::shared_ptr<const ConnectionSettings> settings, Timers& timers);
 
   // Runs one socket message; true when the connection closed (its queue then finishes). An
   // exception leaving it is answered with CloseStep.
@@ -152,7 +161,9 @@ class Connection {
 
   HttpServer& server_;
   ConnectionQueue& queue_;
-  const ConnectionSettings settings_;
+  // Shared with the other connections of the listening period; settings_ is *sharedSettings_.
+  const std::shared_ptr<const ConnectionSettings> sharedSettings_;
+  const ConnectionSettings& settings_;
   vidoria::Info info_;
   HttpReader reader_;
   HttpReader::Callbacks readerCallbacks_;

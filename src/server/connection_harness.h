@@ -71,12 +71,19 @@ class ConnectionDriver {
 
   // A new connection, already through its init and first readiness.
   HarnessClient& Connect() {
-    if (!server_.CountConnection()) ADD_FAILURE() << "connection limit";
     auto peer = std::make_shared<MemoryPeer>();
-    auto queue = std::make_shared<ManualConnectionQueue>(
-        server_, std::make_unique<MemorySocket>(peer), server_.SettingsForConnection(), &timers_);
+    HarnessClient& client = Connect(std::make_unique<MemorySocket>(peer));
+    client.peer = peer;
+    return client;
+  }
+  // The same over a socket of the test's making (its readiness is the test's to report too);
+  // the client's `peer` stays empty.
+  HarnessClient& Connect(std::unique_ptr<Socket> socket) {
+    if (!server_.CountConnection()) ADD_FAILURE() << "connection limit";
+    auto queue = std::make_shared<ManualConnectionQueue>(server_, std::move(socket),
+                                                         server_.SettingsForConnection(), &timers_);
     queue->PostInit();
-    clients_.push_back({peer, queue});
+    clients_.push_back({nullptr, queue});
     queue->RunAll();
     return clients_.back();
   }
@@ -125,6 +132,9 @@ class ConnectionHarness : public ::testing::Test {
   }
 
   HarnessClient& Connect() { return driver_->Connect(); }
+  HarnessClient& Connect(std::unique_ptr<Socket> socket) {
+    return driver_->Connect(std::move(socket));
+  }
   void Run() { driver_->Run(); }
   const std::string& Exchange(HarnessClient& client, std::string_view bytes) {
     return driver_->Exchange(client, bytes);

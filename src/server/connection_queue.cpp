@@ -23,7 +23,7 @@ class MessageJob final : public Job {
 }  // namespace
 
 ConnectionQueue::ConnectionQueue(HttpServer& server, std::unique_ptr<Socket> socket,
-                                 ConnectionSettings settings, Timers* timers)
+                                 std::shared_ptr<const ConnectionSettings> settings, Timers* timers)
     : connection_(server, *this, std::move(socket), std::move(settings),
                   timers ? *timers : server.Core().notifier.GetTimers()) {}
 

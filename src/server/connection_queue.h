@@ -18,8 +18,8 @@ namespace vidoria {
 class ConnectionQueue : public JobQueue {
  public:
   // `timers` run the idle timer; nullptr takes the server's notifier's.
-  ConnectionQueue(HttpServer& server, std::unique_ptr<Socket> socket, ConnectionSettings settings,
-                  Timers* timers = nullptr);
+  ConnectionQueue(HttpServer& server, std::unique_ptr<Socket> socket,
+                  std::shared_ptr<const ConnectionSettings> settings, Timers* timers = nullptr);
   Connection& GetConnection() { return connection_; }
 
   // Readiness thread (or a test peer's): turns epoll event masks into messages.

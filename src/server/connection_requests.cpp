@@ -97,6 +97,7 @@ void Connection::DataSentStep() {
   if (sent) {
     request.Clear();
     response.Clear();
+    writer_.ReleaseBuffers();
     reader_.RequestDone();
     if (reader_.DataPending()) PostRead();
   }

@@ -297,7 +297,9 @@ std::string HttpReader::TakeContent() {
 }
 
 void HttpReader::RequestDone() {
-  content_.clear();
+  // A connection waiting for its next request keeps no room from the last one.
+  std::string().swap(content_);
+  if (input_.empty()) std::string().swap(input_);
   lineSeen_ = headerComplete_ = false;
   contentRemaining_ = 0;
   chunked_ = false;

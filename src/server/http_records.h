@@ -17,7 +17,8 @@ namespace vidoria {
 // belong to one connection's job.
 class HttpHeader {
  public:
-  explicit HttpHeader(std::string cookieHeaderName) : cookieName_(std::move(cookieHeaderName)) {}
+  // `cookieHeaderName` must outlive the record (the records pass literals).
+  explicit HttpHeader(std::string_view cookieHeaderName) : cookieName_(cookieHeaderName) {}
   virtual ~HttpHeader() = default;
 
   // "" when absent; the cookie header name gives Cookie().Text().
@@ -45,12 +46,12 @@ class HttpHeader {
   // cookies after it.
   HttpValues& Cookie();
   const HttpValues& Cookie() const;
-  const std::string& CookieHeaderName() const { return cookieName_; }
+  std::string_view CookieHeaderName() const { return cookieName_; }
 
   void ClearHeader();
 
  private:
-  std::string cookieName_;
+  std::string_view cookieName_;
   std::vector<std::pair<std::string, std::string>> entries_;
   mutable std::unique_ptr<HttpValues> cookie_;  // created on first use
 };

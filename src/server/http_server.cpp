@@ -278,6 +278,7 @@ void HttpServer::CloseListeningSocket() {
   if (listenFd_ >= 0) ::close(listenFd_);
   listenFd_ = -1;
   state_ = State::kClosed;
+  listeningSettings_.reset();
 }
 
 void HttpServer::AcceptJob() {
@@ -322,10 +323,15 @@ void HttpServer::AcceptOne(int fd) {
   }
 }
 
-ConnectionSettings HttpServer::SettingsForConnection() const {
-  return ConnectionSettings{
-      serverAddr,     serverPort,    multiThreaded_, timeout,
-      maxRequestSize, maxHeaderSize, fixupRequest,   static_cast<const ConnectionEvents&>(*this)};
+std::shared_ptr<const ConnectionSettings> HttpServer::SettingsForConnection() {
+  std::lock_guard lock(mu_);
+  if (state_ == State::kListening && listeningSettings_) return listeningSettings_;
+  // Sixteen handlers and the settings: a copy per connection would be most of an idle one.
+  auto settings = std::make_shared<const ConnectionSettings>(
+      ConnectionSettings{serverAddr, serverPort, multiThreaded_, timeout, maxRequestSize,
+                         maxHeaderSize, fixupRequest, static_cast<const ConnectionEvents&>(*this)});
+  if (state_ == State::kListening) listeningSettings_ = settings;
+  return settings;
 }
 
 bool HttpServer::CountConnection() {

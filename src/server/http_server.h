@@ -88,8 +88,9 @@ class HttpServer : public ConnectionEvents, public ListenerEvents {
   void CloseListeningSocket();
   void RunListenerEvent(const ServerHandler& handler);
 
-  // What a new connection copies from the server.
-  ConnectionSettings SettingsForConnection() const;
+  // What a new connection takes from the server: a copy made now, shared by every connection
+  // accepted while the server listens (settings and handlers change only while it does not).
+  std::shared_ptr<const ConnectionSettings> SettingsForConnection();
   // Connection bookkeeping, called from connection jobs.
   bool CountConnection();
   void UncountConnection();
@@ -107,6 +108,7 @@ class HttpServer : public ConnectionEvents, public ListenerEvents {
   std::string localAddr_, localPort_;
   int openConnections_ = 0;
   int listenFd_ = -1;
+  std::shared_ptr<const ConnectionSettings> listeningSettings_;  // made at the first accept
 
   // Owned by the listener's jobs.
   WatchId listenWatch_ = 0;

@@ -2,7 +2,7 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
+#include <list>
 #include <memory>
 #include <thread>
 
@@ -62,7 +62,8 @@ class JobQueue : public std::enable_shared_from_this<JobQueue> {
   std::shared_ptr<detail::PoolCore> core_;  // set once at registration
   uint64_t id_ = 0;                         // set once at registration
   // All below are guarded by the pool lock.
-  std::deque<std::unique_ptr<Job>> jobs_;
+  // A list, not a deque: an empty deque holds a 512-byte block, and every connection has a queue.
+  std::list<std::unique_ptr<Job>> jobs_;
   enum class State { kIdle, kWaiting, kRunning } state_ = State::kIdle;
   bool paused_ = false;
   bool quitting_ = false;

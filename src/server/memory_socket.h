@@ -89,7 +89,7 @@ class MemorySocket final : public Socket {
     if (peer_->broken_) return {Status::kFailed, 0};
     return {peer_->ended_ ? Status::kClosed : Status::kWouldBlock, 0};
   }
-  Result Send(const char* data, size_t size) override {
+  Result Send(const char* data, size_t size, bool /*more*/) override {
     if (peer_->broken_) return {Status::kFailed, 0};
     const size_t n = std::min(size, peer_->room_);
     if (n == 0) return {Status::kWouldBlock, 0};

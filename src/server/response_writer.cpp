@@ -79,12 +79,10 @@ void ResponseWriter::WriteHeaderNow(bool sendNow) {
   if (sendNow || contentToWrite_ <= 0) TrySend();
 }
 
-void ResponseWriter::SendBody(std::string_view text) {
-  if (text.empty()) return;
+void ResponseWriter::CountBody(int64_t size) {
   if (!headerWritten_) {
     throw EConnection("Trying to send Data without Header. Call WriteHeader before Write.");
   }
-  const auto size = static_cast<int64_t>(text.size());
   if (contentToWrite_ >= 0) {
     if (size > contentToWrite_) {
       throw EConnection("Trying to send more Data out than specified in Header.");
@@ -95,8 +93,71 @@ void ResponseWriter::SendBody(std::string_view text) {
   response.done = contentToWrite_ == 0;
   response.contentOut += size;
   if (response.done) connection_.ReleaseSessionLock();
+}
+
+void ResponseWriter::SendBody(std::string_view text) {
+  if (text.empty()) return;
+  CountBody(static_cast<int64_t>(text.size()));
+  if (fileLeft_ > 0) SettleFile();
   out_.append(text);
   TrySend();
+}
+
+void ResponseWriter::WriteFile(const std::string& path, int64_t offset, int64_t length,
+                               std::function<void(Connection&)> onReadError) {
+  Connection& c = connection_;
+  if (!c.Open() || length <= 0) return;
+  if (!c.response.headerSent && (!c.response.HasContentLength() || outputBuffering_)) {
+    // Collected output is text until the event ends; so are these bytes then.
+    AnswerFile file;
+    std::string bytes;
+    const bool whole = file.Open(path) && file.ReadInto(offset, length, bytes);
+    Write(bytes);
+    if (!whole) c.RunEvent(onReadError);
+    return;
+  }
+  if (c.response.done) throw EConnection("Error! Answer allready sent for this request.");
+  c.idle_.Apply(c.settings_.timeout.afterDataSend);
+  if (!c.response.headerSent) WriteHeaderNow(false);
+  if (c.response.HasContentLength() &&
+      length > c.response.ContentLength() - c.response.contentOut) {
+    throw EConnection("Error! Sending more data out than specified in header.");
+  }
+  CountBody(length);
+  if (fileLeft_ > 0) SettleFile();
+  fileOffset_ = offset;
+  fileLeft_ = length;
+  onFileError_ = std::move(onReadError);
+  // What was written before the piece leaves even when the file cannot be had.
+  if (!file_.Open(path)) FileFailed();
+  TrySend();
+}
+
+void ResponseWriter::SettleFile() {
+  const size_t before = out_.size();
+  const bool whole = file_.ReadInto(fileOffset_, fileLeft_, out_);
+  const auto read = static_cast<int64_t>(out_.size() - before);
+  fileOffset_ += read;
+  fileLeft_ -= read;
+  if (whole) {
+    onFileError_ = nullptr;
+  } else {
+    FileFailed();
+  }
+}
+
+void ResponseWriter::FileFailed() {
+  const int64_t unsent = fileLeft_;
+  fileLeft_ = 0;
+  // A file that failed once is opened afresh by whatever comes next.
+  file_.Close();
+  ServerResponse& response = connection_.response;
+  response.contentOut -= unsent;
+  if (contentToWrite_ >= 0) contentToWrite_ += unsent;
+  response.done = contentToWrite_ == 0;
+  std::function<void(Connection&)> handler;
+  handler.swap(onFileError_);
+  connection_.RunEvent(handler);
 }
 
 void ResponseWriter::Flush() {
@@ -127,20 +188,51 @@ void ResponseWriter::TrySend() {
   // Raised before any send can find the buffer full, so that its write readiness is not skipped.
   if (outPos_ < out_.size()) connection_.OutputWaiting(true);
   bool sentNow = false;
-  while (outPos_ < out_.size() && connection_.Open()) {
-    const size_t chunk = std::min(out_.size() - outPos_, sendBlock_);
-    const Socket::Result sent = socket.Send(out_.data() + outPos_, chunk);
+  while ((outPos_ < out_.size() || fileLeft_ > 0) && connection_.Open()) {
+    Socket::Result sent;
+    if (outPos_ < out_.size()) {
+      const size_t tail = out_.size() - outPos_;
+      const size_t chunk = std::min(tail, sendBlock_);
+      // Text that ends where a file stretch begins is topped up from the file, and the two count
+      // as one send: sends and their reports come out as if the bytes were all text.
+      const bool topUp = chunk == tail && chunk < sendBlock_ && fileLeft_ > 0;
+      sent = socket.Send(out_.data() + outPos_, chunk, topUp);
+      if (sent.status == Socket::Status::kDone) {
+        outPos_ += sent.bytes;
+        if (outPos_ == out_.size()) {
+          out_.clear();
+          outPos_ = 0;
+        }
+        if (topUp && sent.bytes == chunk) {
+          // Whatever keeps the file's bytes back now shows again at the next turn.
+          const Socket::Result more =
+              socket.SendFile(file_.Fd(), fileOffset_,
+                              std::min(static_cast<size_t>(fileLeft_), sendBlock_ - chunk));
+          if (more.status == Socket::Status::kDone) {
+            fileOffset_ += static_cast<int64_t>(more.bytes);
+            fileLeft_ -= static_cast<int64_t>(more.bytes);
+            sent.bytes += more.bytes;
+          }
+        }
+      }
+    } else {
+      sent = socket.SendFile(file_.Fd(), fileOffset_,
+                             std::min(static_cast<size_t>(fileLeft_), sendBlock_));
+      if (sent.status == Socket::Status::kDone) {
+        fileOffset_ += static_cast<int64_t>(sent.bytes);
+        fileLeft_ -= static_cast<int64_t>(sent.bytes);
+      }
+    }
     if (sent.status == Socket::Status::kWouldBlock) break;  // write readiness resumes
+    if (sent.status == Socket::Status::kFileFailed) {
+      FileFailed();
+      continue;
+    }
     if (sent.status != Socket::Status::kDone) {
       sendFailed_ = true;
       break;
     }
-    outPos_ += sent.bytes;
     sentNow = sentSomething_ = true;
-    if (outPos_ == out_.size()) {
-      out_.clear();
-      outPos_ = 0;
-    }
     Delivered(sent.bytes);
     connection_.OnSent(sent.bytes);
   }
@@ -149,7 +241,7 @@ void ResponseWriter::TrySend() {
     out_.erase(0, outPos_);
     outPos_ = 0;
   }
-  if (sentNow && out_.empty() && !sendFailed_ && !dataSentQueued_) {
+  if (sentNow && out_.empty() && fileLeft_ == 0 && !sendFailed_ && !dataSentQueued_) {
     dataSentQueued_ = true;
     connection_.PostMessage(ConnectionMessage::kDataSent);
   }
@@ -166,7 +258,31 @@ void ResponseWriter::Delivered(size_t n) {
     response.sending = false;
     response.headerSent = false;
     headerWritten_ = false;
+    file_.Close();  // the answer has left; the next one opens its own
   }
+}
+
+}  // namespace vidoria
+
+namespace vidoria {
+
+void ResponseWriter::ReleaseBuffers() {
+  // An idle keep-alive connection should cost next to nothing: a piece-sized buffer kept from
+  // the last answer would be most of it.
+  if (out_.empty()) {
+    std::string().swap(out_);
+    outPos_ = 0;
+  }
+  if (outputBuffer_.empty()) std::string().swap(outputBuffer_);
+}
+
+void ResponseWriter::DropOutput() {
+  fileLeft_ = 0;
+  file_.Close();
+  onFileError_ = nullptr;
+  std::string().swap(out_);
+  outPos_ = 0;
+  std::string().swap(outputBuffer_);
 }
 
 }  // namespace vidoria

@@ -2,11 +2,17 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/epoll.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <ctime>
 
 namespace vidoria {
 
@@ -22,6 +28,34 @@ bool Name(int (*get)(int, sockaddr*, socklen_t*), int fd, std::string& addr, std
   port = std::to_string(ntohs(address.sin_port));
   return true;
 }
+
+std::atomic<bool> brokenPipeIgnored{false};
+
+// sendfile has no MSG_NOSIGNAL: SIGPIPE is held back on this thread around the call, and the one
+// a broken connection raised is taken before it can be delivered (the caller sees EPIPE).
+class SigPipeHeld {
+ public:
+  SigPipeHeld() {
+    sigemptyset(&pipe_);
+    sigaddset(&pipe_, SIGPIPE);
+    ::pthread_sigmask(SIG_BLOCK, &pipe_, &before_);
+  }
+  SigPipeHeld(const SigPipeHeld&) = delete;
+  SigPipeHeld& operator=(const SigPipeHeld&) = delete;
+  ~SigPipeHeld() {
+    if (raised_) {
+      const timespec now{0, 0};
+      while (::sigtimedwait(&pipe_, nullptr, &now) == SIGPIPE) {
+      }
+    }
+    ::pthread_sigmask(SIG_SETMASK, &before_, nullptr);
+  }
+  void Raised() { raised_ = true; }
+
+ private:
+  sigset_t pipe_, before_;
+  bool raised_ = false;
+};
 
 class PosixSocket final : public Socket {
  public:
@@ -75,14 +109,50 @@ class PosixSocket final : public Socket {
     return {Status::kFailed, 0};
   }
 
-  Result Send(const char* data, size_t size) override {
+  Result Send(const char* data, size_t size, bool more) override {
     ssize_t n;
     do {
-      n = ::send(fd_, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+      n = ::send(fd_, data, size, MSG_NOSIGNAL | MSG_DONTWAIT | (more ? MSG_MORE : 0));
     } while (n < 0 && errno == EINTR);
     if (n > 0) return {Status::kDone, static_cast<size_t>(n)};
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return {Status::kWouldBlock, 0};
     return {Status::kFailed, 0};
+  }
+
+  Result SendFile(int fd, int64_t offset, size_t size) override {
+    off_t position = static_cast<off_t>(offset);
+    ssize_t n;
+    int error = 0;
+    if (brokenPipeIgnored.load(std::memory_order_relaxed)) {
+      do {
+        n = ::sendfile(fd_, fd, &position, size);
+      } while (n < 0 && errno == EINTR);
+      error = errno;
+    } else {
+      SigPipeHeld held;
+      do {
+        n = ::sendfile(fd_, fd, &position, size);
+      } while (n < 0 && errno == EINTR);
+      error = errno;  // the guard's own calls may change errno
+      if (n < 0 && error == EPIPE) held.Raised();
+    }
+    if (n > 0) return {Status::kDone, static_cast<size_t>(n)};
+    if (n == 0) return {Status::kFileFailed, 0};  // nothing left at the offset: the file shrank
+    switch (error) {
+      case EAGAIN:
+        return {Status::kWouldBlock, 0};
+      case EINVAL:
+      case ENOSYS:
+        // A file system that cannot hand its pages over: read and send instead.
+        return Socket::SendFile(fd, offset, size);
+      case EIO:
+      case ENOMEM:
+      case EOVERFLOW:
+      case ESPIPE:
+        return {Status::kFileFailed, 0};
+      default:
+        return {Status::kFailed, 0};
+    }
   }
 
   void Close() override {
@@ -100,6 +170,22 @@ class PosixSocket final : public Socket {
 };
 
 }  // namespace
+
+void IgnoreBrokenPipeSignal() {
+  ::signal(SIGPIPE, SIG_IGN);
+  brokenPipeIgnored = true;
+}
+
+Socket::Result Socket::SendFile(int fd, int64_t offset, size_t size) {
+  // As much as asked for, so that each send is as large as a text send would be.
+  const std::unique_ptr<char[]> buffer(new char[size]);
+  ssize_t n;
+  do {
+    n = ::pread(fd, buffer.get(), size, static_cast<off_t>(offset));
+  } while (n < 0 && errno == EINTR);
+  if (n <= 0) return {Status::kFileFailed, 0};
+  return Send(buffer.get(), static_cast<size_t>(n), false);
+}
 
 std::unique_ptr<Socket> MakePosixSocket(int fd) {
   return std::make_unique<PosixSocket>(fd);

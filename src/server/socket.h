@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,7 @@ class Socket {
     kWouldBlock,  // nothing now; readiness will be reported again
     kClosed,      // receive only: the peer ended its side in order
     kFailed,      // the connection is broken
+    kFileFailed,  // SendFile only: the file ended or could not be read at the offset
   };
   struct Result {
     Status status;
@@ -45,14 +47,24 @@ class Socket {
   virtual void Unwatch() = 0;
 
   virtual Result Receive(char* buffer, size_t size) = 0;
-  // Never raises SIGPIPE and never blocks.
-  virtual Result Send(const char* data, size_t size) = 0;
+  // Never raises SIGPIPE and never blocks. `more`: further bytes follow at once (a file's), so
+  // these may wait for them to fill a packet.
+  virtual Result Send(const char* data, size_t size, bool more) = 0;
+  // Sends up to `size` bytes of the file `fd` from `offset` (the descriptor's own position is
+  // neither used nor moved), as Send does. This one reads the bytes and Sends them; the kernel
+  // socket hands the file's pages over without copying them through the program.
+  virtual Result SendFile(int fd, int64_t offset, size_t size);
 
   // Ends both directions and releases the socket; the destructor releases it without that.
   virtual void Close() = 0;
 };
 
-// The kernel socket `fd`, owned from now on.
+// For a program's start, before its threads: SIGPIPE is ignored for the whole process (a send to
+// a broken connection fails with EPIPE instead), so file sends need not hold it back on their
+// thread around every call. Without it they do, and the process is just as safe.
+void IgnoreBrokenPipeSignal();
+
+// The kernel socket `fd` (non-blocking), owned from now on.
 std::unique_ptr<Socket> MakePosixSocket(int fd);
 
 }  // namespace vidoria

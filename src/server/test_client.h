@@ -15,8 +15,16 @@ namespace vidoria::testing {
 
 class TestClient {
  public:
-  explicit TestClient(const std::string& port) {
+  // `from`, when given, is the loopback address to connect from (any of 127.0.0.0/8), so that
+  // one test can speak as several clients.
+  explicit TestClient(const std::string& port, const std::string& from = "") {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (!from.empty()) {
+      sockaddr_in local{};
+      local.sin_family = AF_INET;
+      ::inet_pton(AF_INET, from.c_str(), &local.sin_addr);
+      ::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(std::stoi(port)));

@@ -1,36 +1,45 @@
 #include "site/item_line.h"
 
 #include "site/markup.h"
-#include "site/names.h"
 
 namespace vidoria {
 
 namespace {
 
-std::string AsciiLowerCase(std::string_view text) {
-  std::string lower(text);
+template <typename Out>
+void WriteItemLine(Out& out, std::string_view className, std::string_view fileName) {
+  out += kEntryStart;
+  out += '/';
+  AppendPathSegment(out, fileName);
+  out += "\" type=\"video/mp4\"><img src=\"/kavra/";
+  // The class in ASCII lower case; short, so the string holds it without an allocation.
+  std::string lower(className);
   for (char& c : lower) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return lower;
+  AppendPathSegment(out, lower);
+  out += ".png\"></a></td><td><a href=\"/";
+  AppendPathSegment(out, fileName);
+  out += "\" type=\"video/mp4\">";
+  AppendHtmlText(out, ItemTitle(fileName));
+  out += "</a>";
+  out += kEntryEnd;
+  out += kCrLf;
 }
 
 }  // namespace
 
+void AppendItemLine(std::string& out, std::string_view className, std::string_view fileName) {
+  WriteItemLine(out, className, fileName);
+}
+
+void AppendItemLine(TextSize& out, std::string_view className, std::string_view fileName) {
+  WriteItemLine(out, className, fileName);
+}
+
 std::string ItemLine(std::string_view className, std::string_view fileName) {
-  const std::string href = PathSegment(fileName);
-  std::string line(kEntryStart);
-  line += '/';
-  line += href;
-  line += "\" type=\"video/mp4\"><img src=\"/kavra/";
-  line += PathSegment(AsciiLowerCase(className));
-  line += ".png\"></a></td><td><a href=\"/";
-  line += href;
-  line += "\" type=\"video/mp4\">";
-  line += HtmlText(ItemTitle(fileName));
-  line += "</a>";
-  line += kEntryEnd;
-  line += kCrLf;
+  std::string line;
+  AppendItemLine(line, className, fileName);
   return line;
 }
 

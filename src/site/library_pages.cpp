@@ -13,10 +13,16 @@ namespace vidoria {
 
 namespace {
 
-std::string PageStart(std::string_view collection) {
-  std::string page = HeaderBlock();
-  page += TitleBox("<a href=\"/\">Home</a> - <a href=\"/library.html\">Library</a> - " +
-                   std::string(collection));
+// The page up to its entries, with room for `itemBytes` of entries and the closing blocks.
+std::string PageStart(std::string_view collection, size_t itemBytes) {
+  const std::string title =
+      TitleBox("<a href=\"/\">Home</a> - <a href=\"/library.html\">Library</a> - " +
+               std::string(collection));
+  std::string page;
+  page.reserve(HeaderBlock().size() + title.size() + itemBytes + BackBox().size() +
+               FooterBlock().size());
+  page += HeaderBlock();
+  page += title;
   return page;
 }
 
@@ -37,23 +43,53 @@ LibraryPages LibraryPagesOf(const Table& libraryTable, const Table& playlistTabl
   SortNames(names);
   const std::vector<int> listed = JoinNames(names, RowsByName(libraryTable, LibraryColumn::kName));
 
-  LibraryPages out;
-  out.listList = ListOfLists(playlistTable);
-  out.library = PageStart("Entire collection");
-  out.movies = PageStart("Movie collection");
-  out.tvShows = PageStart("TV Show collection");
+  const std::string libraryPrefix = ListLinePrefix("library");
+  const std::string moviesPrefix = ListLinePrefix("movies");
+  const std::string tvShowsPrefix = ListLinePrefix("tvshows");
+  auto isMovie = [](std::string_view className) { return className == "MOVIE"; };
+  auto isTvShow = [](std::string_view className) { return className == "TV"; };
+
+  // Every text is measured first and allocated once: at 100,000 rows the pages are tens of
+  // megabytes, and growing them step by step would copy and fault in most of that again.
+  TextSize items, movieItems, tvShowItems, libraryList, moviesList, tvShowsList;
   for (int row : listed) {
     const std::string& className = libraryTable.Cell(LibraryColumn::kClass, row);
     const std::string& name = libraryTable.Cell(LibraryColumn::kName, row);
-    const std::string line = ItemLine(className, name);
-    out.library += line;
-    out.libraryList += ListLine("library", name);
-    if (className == "MOVIE") {
-      out.movies += line;
-      out.moviesList += ListLine("movies", name);
-    } else if (className == "TV") {
-      out.tvShows += line;
-      out.tvShowsList += ListLine("tvshows", name);
+    TextSize line;
+    AppendItemLine(line, className, name);
+    items.bytes += line.bytes;
+    AppendListLine(libraryList, libraryPrefix, name);
+    if (isMovie(className)) {
+      movieItems.bytes += line.bytes;
+      AppendListLine(moviesList, moviesPrefix, name);
+    } else if (isTvShow(className)) {
+      tvShowItems.bytes += line.bytes;
+      AppendListLine(tvShowsList, tvShowsPrefix, name);
+    }
+  }
+
+  LibraryPages out;
+  out.listList = ListOfLists(playlistTable);
+  out.library = PageStart("Entire collection", items.bytes);
+  out.movies = PageStart("Movie collection", movieItems.bytes);
+  out.tvShows = PageStart("TV Show collection", tvShowItems.bytes);
+  out.libraryList.reserve(libraryList.bytes);
+  out.moviesList.reserve(moviesList.bytes);
+  out.tvShowsList.reserve(tvShowsList.bytes);
+  for (int row : listed) {
+    const std::string& className = libraryTable.Cell(LibraryColumn::kClass, row);
+    const std::string& name = libraryTable.Cell(LibraryColumn::kName, row);
+    // Each line is written once, into the entire collection, and copied to its class's page.
+    const size_t lineStart = out.library.size();
+    AppendItemLine(out.library, className, name);
+    const size_t lineSize = out.library.size() - lineStart;
+    AppendListLine(out.libraryList, libraryPrefix, name);
+    if (isMovie(className)) {
+      out.movies.append(out.library, lineStart, lineSize);
+      AppendListLine(out.moviesList, moviesPrefix, name);
+    } else if (isTvShow(className)) {
+      out.tvShows.append(out.library, lineStart, lineSize);
+      AppendListLine(out.tvShowsList, tvShowsPrefix, name);
     }
   }
   ClosePage(out.library);

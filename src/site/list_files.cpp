@@ -6,12 +6,35 @@
 
 namespace vidoria {
 
+std::string ListLinePrefix(std::string_view listName) {
+  std::string prefix = "/";
+  prefix += ListLineListName(listName);
+  prefix += '*';
+  return prefix;
+}
+
+namespace {
+
+template <typename Out>
+void WriteListLine(Out& out, std::string_view prefix, std::string_view fileName) {
+  out += prefix;
+  AppendListLineName(out, fileName);
+  out += kCrLf;
+}
+
+}  // namespace
+
+void AppendListLine(std::string& out, std::string_view prefix, std::string_view fileName) {
+  WriteListLine(out, prefix, fileName);
+}
+
+void AppendListLine(TextSize& out, std::string_view prefix, std::string_view fileName) {
+  WriteListLine(out, prefix, fileName);
+}
+
 std::string ListLine(std::string_view listName, std::string_view fileName) {
-  std::string line = "/";
-  line += ListLineListName(listName);
-  line += '*';
-  line += ListLineName(fileName);
-  line += kCrLf;
+  std::string line;
+  AppendListLine(line, ListLinePrefix(listName), fileName);
   return line;
 }
 

@@ -6,6 +6,7 @@
 // finds its rows by binary search, for the same sequence of rows.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -14,7 +15,7 @@
 
 namespace vidoria {
 
-// The rows of a table ordered by the text of one column. Keeps a pointer to the table: valid
+// The rows of a table ordered by the text of one column. Keeps views of the table's cells: valid
 // while the table lives and is not changed. Cost O(n log n) to build, O(log n) per lookup.
 class RowsByName {
  public:
@@ -24,9 +25,13 @@ class RowsByName {
   std::span<const int> Rows(std::string_view name) const;
 
  private:
-  const Table* table_;
-  int column_;
-  std::vector<int> order_;  // every row, sorted by (cell text as bytes, row)
+  struct Key {
+    uint64_t head;          // the text's first eight bytes, for quick comparisons
+    std::string_view text;  // the cell
+    int row;
+  };
+  std::vector<Key> keys_;  // every row, sorted by (cell text as bytes, row)
+  std::vector<int> rows_;  // the rows of keys_ in the same order, for the spans Rows returns
 };
 
 // Sorts names into the order of the sorted name list (library/list_order.h: ASCII letters

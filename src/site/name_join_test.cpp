@@ -37,9 +37,25 @@ std::string AfterTitle(const std::string& page) {
   return page.substr(page.find(titleEnd) + titleEnd.size());
 }
 
-// Few distinct names, differing in case and in non-ASCII bytes, so that rows share names often.
-const std::vector<std::string> kNames = {"a.mp4", "A.mp4", "b.mp4", "B.MP4", "é.mp4", "É.mp4",
-                                         "",      " ",     "ab",    "a",     "zz",    "Zz"};
+// Few distinct names, differing in case and in non-ASCII bytes, so that rows share names often;
+// the long ones share their first eight bytes (or all but the case of them) and differ after.
+const std::vector<std::string> kNames = {"a.mp4",
+                                         "A.mp4",
+                                         "b.mp4",
+                                         "B.MP4",
+                                         "é.mp4",
+                                         "É.mp4",
+                                         "",
+                                         " ",
+                                         "ab",
+                                         "a",
+                                         "zz",
+                                         "Zz",
+                                         "holiday 1.mp4",
+                                         "Holiday 1.mp4",
+                                         "holiday 10.mp4",
+                                         "holiday 1.MP4",
+                                         "holiday é.mp4"};
 
 struct RandomLibrary {
   Table libraryTable;

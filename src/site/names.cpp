@@ -9,15 +9,25 @@ namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
-void AppendEscaped(std::string& out, unsigned char byte) {
+template <typename Out>
+void AppendEscaped(Out& out, unsigned char byte) {
   out += '%';
   out += kHex[byte >> 4];
   out += kHex[byte & 0x0F];
 }
 
+constexpr std::array<bool, 256> kKeptInSegment = [] {
+  std::array<bool, 256> kept{};
+  for (int c = 0; c < 256; ++c) {
+    kept[c] =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+        std::string_view("-._~!$(),+=:@").find(static_cast<char>(c)) != std::string_view::npos;
+  }
+  return kept;
+}();
+
 bool KeptInSegment(unsigned char c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
-  return std::string_view("-._~!$(),+=:@").find(static_cast<char>(c)) != std::string_view::npos;
+  return kKeptInSegment[c];
 }
 
 bool AsciiAlphanumeric(char c) {
@@ -53,11 +63,8 @@ bool ReadAsReference(std::string_view encoded) {
   return !AsciiAlphanumeric(next) && next != '=';
 }
 
-}  // namespace
-
-std::string HtmlText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
+template <typename Out>
+void WriteHtmlText(Out& out, std::string_view text) {
   for (char c : text) {
     switch (c) {
       case '&':
@@ -85,12 +92,10 @@ std::string HtmlText(std::string_view text) {
         out += c;
     }
   }
-  return out;
 }
 
-std::string PathSegment(std::string_view name) {
-  std::string out;
-  out.reserve(name.size());
+template <typename Out>
+void WritePathSegment(Out& out, std::string_view name) {
   for (char c : name) {
     const auto byte = static_cast<unsigned char>(c);
     if (KeptInSegment(byte)) {
@@ -99,6 +104,46 @@ std::string PathSegment(std::string_view name) {
       AppendEscaped(out, byte);
     }
   }
+}
+
+template <typename Out>
+void WriteListLineName(Out& out, std::string_view name) {
+  for (char c : name) {
+    if (c == '\r' || c == '\n') {
+      AppendEscaped(out, static_cast<unsigned char>(c));
+    } else {
+      out += c;
+    }
+  }
+}
+
+}  // namespace
+
+void AppendHtmlText(std::string& out, std::string_view text) {
+  WriteHtmlText(out, text);
+}
+void AppendHtmlText(TextSize& out, std::string_view text) {
+  WriteHtmlText(out, text);
+}
+
+std::string HtmlText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendHtmlText(out, text);
+  return out;
+}
+
+void AppendPathSegment(std::string& out, std::string_view name) {
+  WritePathSegment(out, name);
+}
+void AppendPathSegment(TextSize& out, std::string_view name) {
+  WritePathSegment(out, name);
+}
+
+std::string PathSegment(std::string_view name) {
+  std::string out;
+  out.reserve(name.size());
+  AppendPathSegment(out, name);
   return out;
 }
 
@@ -114,16 +159,17 @@ std::string ListHref(std::string_view name) {
   return encoded;
 }
 
+void AppendListLineName(std::string& out, std::string_view name) {
+  WriteListLineName(out, name);
+}
+void AppendListLineName(TextSize& out, std::string_view name) {
+  WriteListLineName(out, name);
+}
+
 std::string ListLineName(std::string_view name) {
   std::string out;
   out.reserve(name.size());
-  for (char c : name) {
-    if (c == '\r' || c == '\n') {
-      AppendEscaped(out, static_cast<unsigned char>(c));
-    } else {
-      out += c;
-    }
-  }
+  AppendListLineName(out, name);
   return out;
 }
 

@@ -8,14 +8,32 @@
 // reference. All functions are pure and thread-safe.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace vidoria {
 
+// Counts the bytes the Append functions would write, without writing them, so that a page can be
+// given its whole size before it is written.
+struct TextSize {
+  size_t bytes = 0;
+  TextSize& operator+=(char) {
+    ++bytes;
+    return *this;
+  }
+  TextSize& operator+=(std::string_view text) {
+    bytes += text.size();
+    return *this;
+  }
+};
+
 // Escapes & < > " ' (and CR, LF, so that an entry stays one line) for link texts and attribute
 // values.
 std::string HtmlText(std::string_view text);
+// HtmlText(text) appended to `out` (or counted).
+void AppendHtmlText(std::string& out, std::string_view text);
+void AppendHtmlText(TextSize& out, std::string_view text);
 
 // Percent-encodes one path segment, byte by byte, upper-case hex. Kept as they are: letters,
 // digits, "-._~" and "!$(),+=:@". Everything else is encoded, among it: space, '/' and '\' (a
@@ -23,6 +41,9 @@ std::string HtmlText(std::string_view text);
 // first raw '*'), '&' ("list&" inside a file name would route it to the playlist pages), ';' and
 // '#', '?', '%', quotes, '<', '>', control bytes and every byte of a non-ASCII character.
 std::string PathSegment(std::string_view name);
+// PathSegment(name) appended to `out` (or counted).
+void AppendPathSegment(std::string& out, std::string_view name);
+void AppendPathSegment(TextSize& out, std::string_view name);
 
 // A name for the hrefs "/list&" + name, which keep the raw '&' their paths always had: encoded as
 // PathSegment, and when a browser would read "&" + the start of the name as a character reference
@@ -34,6 +55,9 @@ std::string ListHref(std::string_view name);
 // that clients read line by line and fetch: names stay as they are, except CR and LF, which would
 // split the line; they become %0D and %0A, which the server decodes back.
 std::string ListLineName(std::string_view name);
+// ListLineName(name) appended to `out` (or counted).
+void AppendListLineName(std::string& out, std::string_view name);
+void AppendListLineName(TextSize& out, std::string_view name);
 // The list-name part of such a line, also with '*' as %2A: the server cuts a line at its first
 // '*' and looks up only what follows, so a '*' in a playlist name would cut off its file name.
 std::string ListLineListName(std::string_view name);

@@ -35,11 +35,12 @@ PlaylistPage PlaylistPageOf(const Table& playlistTable, int row, const LibraryBy
   out.page = HeaderBlock();
   out.page += TitleBox("<a href=\"/\">Home</a> - <a href=\"/playlists.html\">Playlists</a> - " +
                        HtmlText(name));
+  const std::string listPrefix = ListLinePrefix(name);
   for (int libraryRow : JoinNames(items, library.rows)) {
     const std::string& fileName = library.table.Cell(LibraryColumn::kName, libraryRow);
-    out.listFile += ListLine(name, fileName);
+    AppendListLine(out.listFile, listPrefix, fileName);
     if (exists(library.table.Cell(LibraryColumn::kPath, libraryRow))) {
-      out.page += ItemLine(library.table.Cell(LibraryColumn::kClass, libraryRow), fileName);
+      AppendItemLine(out.page, library.table.Cell(LibraryColumn::kClass, libraryRow), fileName);
     }
   }
   out.page += BackBox();

@@ -1,10 +1,20 @@
 #include "web/data_server.h"
 
+#include <chrono>
+#include <string_view>
+
 #include "server/exceptions.h"
 #include "server/log.h"
 #include "web/request_log.h"
 
 namespace vidoria {
+
+namespace {
+
+// Per request: when its first byte arrived, in milliseconds of the steady clock.
+constexpr std::string_view kRequestBegan = "$began";
+
+}  // namespace
 
 DataServer::DataServer(WebContext context, CoreRuntime& core, SessionStore* sessions)
     : context_(std::move(context)), server_(core) {
@@ -25,6 +35,7 @@ DataServer::DataServer(WebContext context, CoreRuntime& core, SessionStore* sess
   };
   server_.onRequestNotAccepted = [this](Connection& c) { ServerRequestNotAccepted(c); };
   server_.onInvalidRequest = [this](Connection& c) { ServerInvalidRequest(c); };
+  server_.onDataIn = [this](Connection& c) { ServerDataIn(c); };
   server_.onDataOut = [this](Connection& c) { ServerDataOut(c); };
 }
 
@@ -103,28 +114,48 @@ void DataServer::ServerDisconnecting(Connection& c) {
 
 void DataServer::ServerDisconnect(Connection& c) {
   if (c.request.ContentLength() > c.request.contentIn) {
-    Log("ERR! " + RequestPart(c) + " 0 " + ClientPart(c) +
-        " > DISCONNECTED while receiving a Request (" + std::to_string(c.request.contentIn) +
-        " of " + std::to_string(c.request.ContentLength()) + " bytes received).");
+    LogRequestLine("ERR! " + RequestPart(c) + " 0 " + ClientPart(c) +
+                   " > DISCONNECTED while receiving a Request (" +
+                   std::to_string(c.request.contentIn) + " of " +
+                   std::to_string(c.request.ContentLength()) + " bytes received).");
   }
+}
+
+void DataServer::ServerDataIn(Connection& c) {
+  const int limit = c.Settings().timeout.afterConnecting;
+  if (limit <= 0) return;
+  const auto now = context_.now ? context_.now() : std::chrono::steady_clock::now();
+  const int64_t nowMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+  // The record is cleared after each answer, so the mark is the first byte of this request.
+  Info& info = c.request.GetInfo();
+  if (!info.Has(kRequestBegan)) {
+    info.SetLargeIntField(kRequestBegan, nowMs);
+    return;
+  }
+  if (nowMs - info.LargeIntField(kRequestBegan) < int64_t{limit} * 1000) return;
+  Log("ERR! " + c.PeerAddr() + " > Request not received within " + std::to_string(limit) +
+      " seconds (" + std::to_string(c.TotalDataIn()) + " bytes received).");
+  c.Disconnect();
 }
 
 void DataServer::ServerDataOut(Connection& c) {
   bytesSent_.fetch_add(c.DataOut(), std::memory_order_relaxed);
+  sends_.fetch_add(1, std::memory_order_relaxed);
   if (events_.dataOut) events_.dataOut(c);
 }
 
 void DataServer::ServerRequestNotAccepted(Connection& c) {
-  Log("BAD! " + c.PeerAddr() + " > " + MethodAndName(c) + " > Method \"" + c.request.Method() +
-      "\" not supported.");
+  LogRequestLine("BAD! " + c.PeerAddr() + " > " + MethodAndName(c) + " > Method \"" +
+                 c.request.Method() + "\" not supported.");
   c.response.Status(400, "Bad Request");
   c.Write("Status 400: Bad Request");
   c.Disconnect();
 }
 
 void DataServer::ServerInvalidRequest(Connection& c) {
-  Log("ERR! " + c.PeerAddr() + " > " + MethodAndName(c) +
-      " > Invalid Request: Header size limit exceeded.");
+  LogRequestLine("ERR! " + c.PeerAddr() + " > " + MethodAndName(c) +
+                 " > Invalid Request: Header size limit exceeded.");
   c.response.Status(400, "Bad Request");
   c.Write("Status 400: Bad Request");
 }

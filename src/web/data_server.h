@@ -26,6 +26,11 @@ struct DataServerEvents {
 
 // Owns the server and the provider module. The owner (the engine, or a test) calls everything
 // here from one thread of its own; the events run on request threads.
+//
+// A request has to arrive whole within one idle interval (Timeout.afterConnecting) of its first
+// byte, or its connection is closed with an "ERR! " line: every byte a client sends renews the
+// idle timer, so without this a client trickling a request a byte at a time would hold its
+// connection open for as long as it liked.
 class DataServer {
   // Declared before server_, so that they are destroyed after it: the server's destructor waits
   // for its connections, which use them.
@@ -54,6 +59,8 @@ class DataServer {
   int ConnectionCount() const;
   // Bytes sent to clients since the last call (any thread): the traffic meter's reading.
   uint64_t TakeBytesSent() { return bytesSent_.exchange(0, std::memory_order_relaxed); }
+  // Sends so far (any thread): grows while the server works, stands still while it is quiet.
+  uint64_t Activity() const { return sends_.load(std::memory_order_relaxed); }
 
   // For tests that drive the server's connections in memory.
   HttpServer& ServerForTesting() { return server_; }
@@ -68,12 +75,14 @@ class DataServer {
   void ServerConnecting(Connection& c);
   void ServerDisconnecting(Connection& c);
   void ServerDisconnect(Connection& c);
+  void ServerDataIn(Connection& c);
   void ServerDataOut(Connection& c);
   void ServerRequestNotAccepted(Connection& c);
   void ServerInvalidRequest(Connection& c);
 
   DataServerEvents events_;  // owner's thread while stopped; read by request threads
   std::atomic<uint64_t> bytesSent_{0};
+  std::atomic<uint64_t> sends_{0};
   mutable std::mutex connectionLock_;  // guards connectionCount_ and the line written with it
   int connectionCount_ = 0;
 

@@ -1,3 +1,5 @@
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -47,6 +49,71 @@ TEST_F(DataServerTest, UnclaimedAndInvalidRequestsGetFourHundred) {
   EXPECT_TRUE(client.Received().ends_with("\r\n\r\nStatus 400: Bad Request"));
   const std::string invalid = WaitForLogLine("ERR! 127.0.0.1 > \"");
   EXPECT_TRUE(invalid.ends_with("\" > Invalid Request: Header size limit exceeded.")) << invalid;
+}
+
+// The web log quotes what clients send; a client must not be able to start a line of its own
+// (a forged entry) or hide part of one with control bytes.
+TEST_F(DataServerTest, ClientTextCannotBreakOrForgeLogLines) {
+  WriteFile(programFolder_ + "index.html", "home");
+  Start();
+  struct Case {
+    std::string request, expected;
+  };
+  const Case cases[] = {
+      {"GET /index.html HTTP/1.1\r\nHost: test\r\nReferer: x\rSEND forged\r\n\r\n",
+       "REF \"x\\rSEND forged\""},
+      {"GET /index.html HTTP/1.1\r\nHost: test\r\nUser-Agent: a\x1b[2Jb\r\n\r\n",
+       "AGENT \"a\\x1b[2Jb\""},
+      {"GET /" + std::string(130000, 'b') + " HTTP/1.1\r\n\r\n",
+       "\" > Invalid Request: Header size limit exceeded."},
+  };
+  for (const Case& c : cases) {
+    Request(c.request);
+    std::string found;
+    for (int i = 0; i < 2000 && found.empty(); ++i) {
+      for (const auto& line : LogLines()) {
+        if (line.find(c.expected) != std::string::npos) found = line;
+      }
+      if (found.empty()) std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_NE(found, "") << c.expected;
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(logFolder_)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::string line;
+    while (std::getline(in, line))
+      EXPECT_TRUE(line.size() > 21 && line[19] == ';') << line.substr(0, 80);
+  }
+}
+
+// Each byte renews the idle timer; the request as a whole still has one idle interval from its
+// first byte, and the next request on a kept-alive connection has its own.
+TEST_F(DataServerTest, RequestTrickledInSlowerThanTheIdleIntervalIsClosed) {
+  Start();
+  TestClient slow(port_), quick(port_);
+  int reads = 0;
+  auto send = [&](TestClient& client, const std::string& bytes) {
+    client.Send(bytes);
+    ASSERT_TRUE(WaitForClockReads(++reads));  // the server has taken the bytes in
+  };
+  send(slow, "GET / HT");
+  send(quick, "GET /login.html HT");
+  clockOffsetSeconds_ = 59;
+  send(quick, "TP/1.1\r\n\r\n");
+  EXPECT_NE(quick.ReadUntil("\r\n\r\n"), "") << "in time";
+  send(slow, "T");
+  clockOffsetSeconds_ = 60;
+  send(slow, "P");
+  EXPECT_TRUE(slow.WaitClosed());
+  EXPECT_EQ(slow.Received(), "");
+  EXPECT_EQ(WaitForLogLine("ERR! 127.0.0.1 > Request not"),
+            "ERR! 127.0.0.1 > Request not received within 60 seconds (10 bytes received).");
+
+  send(quick, "GET /login.html HT");
+  clockOffsetSeconds_ = 60 + 59;
+  send(quick, "TP/1.1\r\n\r\n");
+  EXPECT_NE(quick.ReadUntil("\r\n\r\n", 2), "");
+  EXPECT_FALSE(quick.ClosedByServer());
 }
 
 TEST_F(DataServerTest, ListenErrorIsLoggedAndHandedOn) {

@@ -1,13 +1,9 @@
 #include "web/files_provider.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 
+#include "library/line_breaks.h"
 #include "server/connection.h"
 #include "server/log.h"
 #include "server/text.h"
@@ -24,24 +20,6 @@ int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
-}
-
-// One piece, with the file opened and closed around it so that no handle outlives the piece.
-std::string ReadPiece(const std::string& path, int64_t offset, int64_t size) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return {};
-  std::string piece(static_cast<size_t>(size), '\0');
-  size_t done = 0;
-  while (done < piece.size()) {
-    const ssize_t n = ::pread(fd, piece.data() + done, piece.size() - done,
-                              static_cast<off_t>(offset) + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  piece.resize(done);
-  return piece;
 }
 
 // Header values must never carry a line break of the client's making.
@@ -95,7 +73,7 @@ void FilesProvider::CheckRequest(Connection& c) {
     const LookupContext lookupContext{
         *view, context_.programFolder,
         [](const std::string& path) { return FileSizeOf(path) >= 0; },
-        [this](const std::string& line) { context_.activity->Add(line); }};
+        [this](const std::string& line) { context_.activity->Add(Printable(line)); }};
     if (video) LookUpVideo(c.request.FileName(), lookupContext, lookup);
     if (image) LookUpImage(c.request.FileName(), lookupContext, lookup);
   }
@@ -109,21 +87,20 @@ void FilesProvider::ServeDiskFile(Connection& c, bool video, bool image,
   const std::string root = library ? libraryFolder : HostRootFor(c.request.Host());
   if (root.empty()) {
     c.Accept();
-    Log("BAD! " + RequestPart(c) + " 0 " + ClientPart(c) + " > Invalid Host: \"" +
-        c.request.Host() + "\".");
+    LogRequestLine("BAD! " + RequestPart(c) + " 0 " + ClientPart(c) + " > Invalid Host: \"" +
+                   c.request.Host() + "\".");
     AnswerStatus(c, 400, "Bad Request");
     return;
   }
   const MappedPath mapped =
       MapRequestPath(library ? libraryName : c.request.FileName(), root, defaultPages_);
   const std::string name = mapped.kind == MappedPath::Kind::kFile ? mapped.name : std::string();
-  if (video) context_.activity->Add("Request for " + name);
-  if (image) context_.activity->Add("Request for " + name);
+  if (library) context_.activity->Add("Request for " + Printable(name));
   switch (mapped.kind) {
     case MappedPath::Kind::kForbidden:
       c.Accept();
-      Log("DENY " + RequestPart(c) + " 0 " + ClientPart(c) + " > Invalid FileName: \"" +
-          mapped.full + "\".");
+      LogRequestLine("DENY " + RequestPart(c) + " 0 " + ClientPart(c) + " > Invalid FileName: \"" +
+                     mapped.full + "\".");
       AnswerStatus(c, 403, "Forbidden");
       return;
     case MappedPath::Kind::kFolderMoved:
@@ -139,11 +116,12 @@ void FilesProvider::ServeDiskFile(Connection& c, bool video, bool image,
     StartFileAnswer(c, name, root, mapped.fileSize);
   } else if (mapped.fileSize == 0) {
     c.Accept();
-    Log("SEND " + RequestPart(c) + " 0 " + ClientPart(c));
+    LogRequestLine("SEND " + RequestPart(c) + " 0 " + ClientPart(c));
     c.Write("");
   } else {
     c.Accept();
-    Log("FAIL " + RequestPart(c) + " 0 " + ClientPart(c) + " > File not found: \"" + name + "\".");
+    LogRequestLine("FAIL " + RequestPart(c) + " 0 " + ClientPart(c) + " > File not found: \"" +
+                   name + "\".");
     AnswerStatus(c, 404, "File not found");
   }
 }
@@ -173,10 +151,12 @@ void FilesProvider::StartFileAnswer(Connection& c, const std::string& name, cons
   }
   const std::string size = std::to_string(fileSize);
   if (!range.empty()) {
-    Log("PART " + RequestPart(c) + " " + size + " RANGE \"" + range + "\" (" +
-        c.response.Value("CONTENT-RANGE") + ") " + ClientPart(c) + " TYPE \"" + type + "\"");
+    LogRequestLine("PART " + RequestPart(c) + " " + size + " RANGE \"" + range + "\" (" +
+                   c.response.Value("CONTENT-RANGE") + ") " + ClientPart(c) + " TYPE \"" + type +
+                   "\"");
   } else {
-    Log("SEND " + RequestPart(c) + " " + size + " " + ClientPart(c) + " TYPE \"" + type + "\"");
+    LogRequestLine("SEND " + RequestPart(c) + " " + size + " " + ClientPart(c) + " TYPE \"" + type +
+                   "\"");
   }
   c.Write("");
 }
@@ -196,23 +176,27 @@ void FilesProvider::SendBody(Connection& c) {
   const int64_t length = c.response.ContentLength();
   const int64_t out = c.response.contentOut;
   if (out >= length) return;
-  const std::string path = info.TextField("root") + info.TextField("fname");
-  const std::string piece =
-      ReadPiece(path, info.LargeIntField("from") + out, std::min(kSendBlockSize, length - out));
-  if (!piece.empty()) {
-    c.Write(piece);
-    return;
-  }
-  Log("CRC! " + RequestPart(c) + " > Error reading File: \"" + path + "\".");
+  // The piece leaves straight from the file; a file that is gone, shorter than announced or
+  // unreadable ends the answer through ReadError.
+  c.WriteFile(info.TextField("root") + info.TextField("fname"), info.LargeIntField("from") + out,
+              std::min(kSendBlockSize, length - out),
+              [](Connection& failed) { ReadError(failed); });
+}
+
+void FilesProvider::ReadError(Connection& c) {
+  const Info& info = c.request.GetInfo();
+  LogRequestLine("CRC! " + RequestPart(c) + " > Error reading File: \"" + info.TextField("root") +
+                 info.TextField("fname") + "\".");
   c.Disconnect();
 }
 
 void FilesProvider::Disconnected(Connection& c) {
   const int64_t announced = c.request.ContentLength();
   if (announced > c.request.contentIn) {
-    Log("ERR! " + RequestPart(c) + " 0 " + ClientPart(c) +
-        " > DISCONNECTED while receiving a Request (" + std::to_string(c.request.contentIn) +
-        " of " + std::to_string(announced) + " bytes received).");
+    LogRequestLine("ERR! " + RequestPart(c) + " 0 " + ClientPart(c) +
+                   " > DISCONNECTED while receiving a Request (" +
+                   std::to_string(c.request.contentIn) + " of " + std::to_string(announced) +
+                   " bytes received).");
     return;
   }
   const int64_t length = c.response.ContentLength();
@@ -225,9 +209,9 @@ void FilesProvider::Disconnected(Connection& c) {
   const std::string head =
       RequestPart(c) + " -" + std::to_string(length - out) + " " + ClientPart(c) + " ";
   if (c.response.Value("CONTENT-RANGE").empty()) {
-    Log("ERR! " + head + std::to_string(out) + "/" + std::to_string(length) + figures);
+    LogRequestLine("ERR! " + head + std::to_string(out) + "/" + std::to_string(length) + figures);
   } else {
-    Log("BRK! " + head + std::to_string(out) + figures);
+    LogRequestLine("BRK! " + head + std::to_string(out) + figures);
   }
 }
 

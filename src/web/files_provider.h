@@ -40,6 +40,9 @@ class FilesProvider : public DataProvider {
   void StartFileAnswer(Connection& c, const std::string& name, const std::string& root,
                        int64_t fileSize);
   void SendBody(Connection& c);
+  // The file cannot give the piece's bytes (gone, shorter, unreadable): logged, and the
+  // connection closed, since the client was promised more than it can get.
+  static void ReadError(Connection& c);
   void Disconnected(Connection& c);
 
   const WebContext& context_;

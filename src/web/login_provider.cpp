@@ -6,8 +6,11 @@
 
 #include "server/connection.h"
 #include "server/http_values.h"
+#include "server/log.h"
 #include "server/session_store.h"
+#include "site/login_page.h"
 #include "web/provider_answers.h"
+#include "web/request_log.h"
 
 namespace vidoria {
 
@@ -22,14 +25,19 @@ std::string FormField(std::string_view raw) {
   return PercentDecode(spaced);
 }
 
+void AnswerLockedOut(Connection& c) {
+  static const std::string kPage = LoginPage(kLockedOutMessage);
+  c.Write(kPage);
+}
+
 }  // namespace
 
-LoginProvider::LoginProvider(const WebContext& context) : context_(context) {
+LoginProvider::LoginProvider(const WebContext& context) : context_(context), lockout_(context.now) {
   onCheckRequest = ClaimWhen([](const std::string& name) { return name == "/LOGIN.HTML"; });
   onDataReceived = [this](Connection& c) { DataReceived(c); };
 }
 
-void LoginProvider::DataReceived(Connection& c) const {
+void LoginProvider::DataReceived(Connection& c) {
   if (c.request.Method() == "GET") {
     WritePage(context_, c, page::kLogin);
     return;
@@ -42,19 +50,34 @@ void LoginProvider::DataReceived(Connection& c) const {
   }
   c.request.Params().AddText(c.Read());
   if (!c.request.complete) return;
+  const std::string& address = c.PeerAddr();
+  if (lockout_.Locked(address)) {
+    AnswerLockedOut(c);
+    return;
+  }
   const auto [username, password] = context_.access->Credentials();
   const std::string user = FormField(c.request.Params().Value("user"));
   if (user != username || FormField(c.request.Params().Value("pass")) != password) {
     if (context_.generateLogin) context_.generateLogin("Login failed, wrong username/password.");
+    if (lockout_.Failed(address)) {
+      LogRequestLine("DENY " + RequestPart(c) + " 0 " + ClientPart(c) +
+                     " > Too many failed logins: locked out for " +
+                     std::to_string(LoginLockout::kLockTime.count()) + " seconds.");
+      AnswerLockedOut(c);
+      return;
+    }
     WritePage(context_, c, page::kLogin);
     return;
   }
+  lockout_.Succeeded(address);
   context_.access->loggedIn = true;
   ServerSession* session = c.OpenSession(2);
   session->SetTextField("name", user);
   session->SetBooleanField("login", true);
   session->keepAlive = 240;
-  c.response.Cookie().SetValue("session", session->id);
+  // The response writes one cookie line per name as name=value, so the attributes ride along in
+  // the value. Scripts have no business with the session, and other sites' pages may not send it.
+  c.response.Cookie().SetValue("session", session->id + "; HttpOnly; SameSite=Lax");
   c.response.SetValue("Location", "index.html");
   WritePage(context_, c, page::kIndex);
 }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <regex>
 #include <string>
 #include <thread>
@@ -112,8 +113,11 @@ TEST_F(PageProvidersTest, GatedPagesOpenOnlyToTheClientThatLoggedIn) {
   EXPECT_EQ(right.Header("Location"), "index.html");
   EXPECT_EQ(right.body, "HOME");
   EXPECT_TRUE(access_.loggedIn);
-  const std::string cookie = right.Header("SET-COOKIE");
-  ASSERT_TRUE(std::regex_match(cookie, std::regex("session=[0-9a-f]{32}"))) << cookie;
+  const std::string setCookie = right.Header("SET-COOKIE");
+  ASSERT_TRUE(
+      std::regex_match(setCookie, std::regex("session=[0-9a-f]{32}; HttpOnly; SameSite=Lax")))
+      << setCookie;
+  const std::string cookie = setCookie.substr(0, setCookie.find(';'));  // what browsers send back
 
   EXPECT_EQ(Get("/").StatusLine(), "HTTP/1.1 302 Redirect") << "another client without the cookie";
   EXPECT_EQ(Get("/", "Cookie: " + cookie + "\r\n").body, "HOME");
@@ -139,6 +143,55 @@ TEST_F(PageProvidersTest, LoginFieldsAreReadAsTheBrowserEncodedThem) {
               "\r\n\r\n" + body);
   EXPECT_EQ(right.Header("Location"), "index.html");
   EXPECT_TRUE(access_.loggedIn);
+}
+
+TEST_F(PageProvidersTest, TooManyWrongLoginsLockOutOnlyThatAddressForAMinute) {
+  access_.loginRequired = true;
+  access_.SetCredentials("kim", "s3cret");
+  Start();
+  // The server closes first, so that no client port lingers in TIME_WAIT on an address other
+  // tests' free-port probes on 127.0.0.1 cannot see.
+  auto post = [this](const std::string& from, const std::string& body) {
+    testing::TestClient client(port_, from);
+    client.Send("POST /login.html HTTP/1.1\r\nHost: test\r\nConnection: close\r\nContent-Length: " +
+                std::to_string(body.size()) + "\r\n\r\n" + body);
+    const HttpAnswer answer = testing::ReadAnswer(client);
+    client.WaitClosed();
+    return answer;
+  };
+  const std::string failed = "LOGIN Login failed, wrong username/password.";
+  for (int i = 1; i <= 4; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(post("127.0.0.2", "user=kim&pass=guess" + std::to_string(i)).body, failed);
+  }
+  const HttpAnswer fifth = post("127.0.0.2", "user=kim&pass=guess5");
+  EXPECT_EQ(fifth.StatusLine(), "HTTP/1.1 200 OK");
+  EXPECT_NE(fifth.body.find("Too many failed logins. Try again in a minute."), std::string::npos)
+      << fifth.body;
+  EXPECT_EQ(WaitForLogLine("DENY 127.0.0.2"),
+            "DENY 127.0.0.2 > test \"POST /login.html\" 0 REF \"\" AGENT \"\" > Too many failed "
+            "logins: locked out for 60 seconds.");
+
+  const HttpAnswer locked = post("127.0.0.2", "user=kim&pass=s3cret");
+  EXPECT_EQ(locked.body, fifth.body) << "the right password is not even checked";
+  EXPECT_EQ(locked.Header("SET-COOKIE"), "");
+  EXPECT_FALSE(access_.loggedIn);
+  EXPECT_EQ(Get("/login.html").body, failed) << "the shared page does not carry the lockout";
+
+  const HttpAnswer other = post("127.0.0.1", "user=kim&pass=s3cret");
+  EXPECT_EQ(other.body, "HOME") << "another address logs in";
+
+  clockOffsetSeconds_ = 59;
+  EXPECT_EQ(post("127.0.0.2", "user=kim&pass=s3cret").body, fifth.body);
+  clockOffsetSeconds_ = 60;
+  const HttpAnswer after = post("127.0.0.2", "user=kim&pass=s3cret");
+  EXPECT_EQ(after.body, "HOME");
+  EXPECT_NE(after.Header("SET-COOKIE"), "");
+  const auto lines = LogLines();
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& line) { return line.starts_with("DENY "); }),
+            1)
+      << "one line for the lockout, none for the posts it refused";
 }
 
 TEST_F(PageProvidersTest, HugeLoginPostIsRefused) {

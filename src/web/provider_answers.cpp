@@ -40,13 +40,14 @@ void AnswerStatus(Connection& c, int status, const char* text) {
 }
 
 void NotFound(Connection& c, const std::string& what) {
-  Log("FAIL " + RequestPart(c) + " 0 " + ClientPart(c) + " > File not found: \"" + what + "\".");
+  LogRequestLine("FAIL " + RequestPart(c) + " 0 " + ClientPart(c) + " > File not found: \"" + what +
+                 "\".");
   AnswerStatus(c, 404, "File not found");
 }
 
 void RefuseLargeBody(Connection& c, int64_t size) {
-  Log("BAD! " + RequestPart(c) + " 0 " + ClientPart(c) +
-      " > Content size exceeds 128K limit (size=" + std::to_string(size) + " bytes).");
+  LogRequestLine("BAD! " + RequestPart(c) + " 0 " + ClientPart(c) +
+                 " > Content size exceeds 128K limit (size=" + std::to_string(size) + " bytes).");
   AnswerStatus(c, 400, "Bad Request");
   c.Disconnect();
 }

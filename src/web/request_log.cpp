@@ -1,5 +1,8 @@
 #include "web/request_log.h"
 
+#include "library/line_breaks.h"
+#include "server/log.h"
+
 namespace vidoria {
 
 std::string RequestPart(Connection& c) {
@@ -13,6 +16,10 @@ std::string ClientPart(Connection& c) {
 
 std::string MethodAndName(Connection& c) {
   return "\"" + c.request.Method() + " " + c.request.FileName() + "\"";
+}
+
+void LogRequestLine(std::string_view line) {
+  Log(Printable(line));
 }
 
 }  // namespace vidoria

@@ -1,6 +1,7 @@
 // What the web providers read of the rest of the program.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -20,6 +21,9 @@ struct WebContext {
   AccessState* access = nullptr;
   // Rebuilds the login page with a message line (from a request thread); may be empty.
   std::function<void(const std::string& message)> generateLogin;
+  // The steady clock the providers time things by (login lockouts); empty reads
+  // std::chrono::steady_clock. Tests move it. Called from request threads.
+  std::function<std::chrono::steady_clock::time_point()> now;
 };
 
 }  // namespace vidoria

@@ -21,50 +21,11 @@
 #include "library/table_layouts.h"
 #include "server/log.h"
 #include "server/session_store.h"
-#include "server/test_client.h"
 #include "server/text.h"
 #include "web/data_server.h"
+#include "web/http_answer_for_tests.h"
 
 namespace vidoria::testing {
-
-struct HttpAnswer {
-  std::string head;  // status line and header lines, without the blank line
-  std::string body;
-  bool complete = false;
-  std::string StatusLine() const { return head.substr(0, head.find("\r\n")); }
-  // The value of the first header line with this exact name, "" when absent.
-  std::string Header(const std::string& name) const {
-    const std::string key = "\r\n" + name + ": ";
-    const size_t at = head.find(key);
-    if (at == std::string::npos) return {};
-    const size_t start = at + key.size();
-    return head.substr(start, head.find("\r\n", start) - start);
-  }
-};
-
-// Reads one answer off the connection: the header, then as many body bytes as it announces.
-inline HttpAnswer ReadAnswer(TestClient& client, bool head = false, size_t alreadyConsumed = 0) {
-  HttpAnswer answer;
-  std::string all = client.Received();
-  size_t end;
-  while ((end = all.find("\r\n\r\n", alreadyConsumed)) == std::string::npos) {
-    const size_t before = all.size();
-    all = client.ReadAtLeast(before + 1);
-    if (all.size() == before) return answer;  // closed or timed out
-  }
-  answer.head = all.substr(alreadyConsumed, end - alreadyConsumed);
-  int64_t length = 0;
-  const std::string upper = UpperCase(answer.head);
-  if (const size_t at = upper.find("\r\nCONTENT-LENGTH: "); at != std::string::npos) {
-    length = std::stoll(answer.head.substr(at + 18));
-  }
-  if (head) length = 0;
-  const size_t want = end + 4 + static_cast<size_t>(length);
-  all = client.ReadAtLeast(want);
-  answer.body = all.substr(std::min(all.size(), end + 4), static_cast<size_t>(length));
-  answer.complete = all.size() >= want;
-  return answer;
-}
 
 class WebFixture : public ::testing::Test {
  protected:
@@ -117,7 +78,12 @@ class WebFixture : public ::testing::Test {
                       .library = &library_,
                       .pages = &pages_,
                       .access = &access_,
-                      .generateLogin = {}};
+                      .generateLogin = {},
+                      .now = [this] {
+                        ++clockReads_;
+                        return std::chrono::steady_clock::now() +
+                               std::chrono::seconds(clockOffsetSeconds_.load());
+                      }};
   }
 
   static void WriteFile(const std::string& path, const std::string& bytes) {
@@ -169,6 +135,17 @@ class WebFixture : public ::testing::Test {
     return {};
   }
 
+  // Waits until the providers' clock has been read `count` times in all: a request thread got as
+  // far as timing what it received. False when that did not happen within the time.
+  bool WaitForClockReads(int count) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (clockReads_.load() < count) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+  }
+
   inline static int fixtureCount = 0;
   std::filesystem::path base_;
   std::string programFolder_, logFolder_, port_;
@@ -177,7 +154,8 @@ class WebFixture : public ::testing::Test {
   LibraryView view_;
   PageBuffers pages_;
   AccessState access_;
-  std::atomic<int64_t> clockOffsetSeconds_{0};  // moves the session clock forward
+  std::atomic<int64_t> clockOffsetSeconds_{0};  // moves the session and provider clocks forward
+  std::atomic<int> clockReads_{0};              // how often the providers' clock was read
   SessionStore sessions_{[this] {
     return std::chrono::system_clock::now() + std::chrono::seconds(clockOffsetSeconds_.load());
   }};

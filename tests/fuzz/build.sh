@@ -1,28 +1,54 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer driver of the HTTP reader with clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer. The CMake build calls it when clang and its fuzzer runtime are found.
-# Usage: tests/fuzz/build.sh [output-folder]   (default build/fuzz; CLANGXX names the compiler)
+# Builds the libFuzzer drivers with clang, AddressSanitizer and UndefinedBehaviorSanitizer. The
+# CMake build calls it (one driver at a time) when clang and its fuzzer runtime are found.
+# Usage: tests/fuzz/build.sh [output-folder [driver...]]   (default build/fuzz and every driver;
+# CLANGXX names the compiler). Drivers: http_reader byte_ranges grid_reader line_reader
+# settings_reader faststart; each becomes <output-folder>/<driver>_fuzz.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 out="${1:-$root/build/fuzz}"
+shift || true
+drivers=("$@")
+[[ ${#drivers[@]} -gt 0 ]] ||
+  drivers=(http_reader byte_ranges grid_reader line_reader settings_reader faststart)
 cxx="${CLANGXX:-clang++}"
-server="$root/src/server"
+src="$root/src"
+tools="$root/tools"
 
-# The reader and the records it fills; nothing that needs threads or sockets.
-sources=(
-  "$root/tests/fuzz/http_reader_fuzz.cpp"
-  "$server/http_reader.cpp"
-  "$server/http_records.cpp"
-  "$server/http_values.cpp"
-  "$server/info.cpp"
-  "$server/text.cpp"
-  "$server/exceptions.cpp"
-)
+# Each driver with the sources it parses and what they call; nothing that needs threads or
+# sockets. Asserts stay on: they are expectations too.
+platform_files=("$src/platform/atomic_write.cpp" "$src/platform/file_bytes.cpp"
+  "$src/platform/file_names.cpp" "$src/platform/result.cpp" "$src/platform/unique_fd.cpp")
+stored_files=("$src/library/stored_files.cpp" "$src/library/line_breaks.cpp"
+  "$src/library/table.cpp" "${platform_files[@]}")
+sources_of() {
+  case "$1" in
+    http_reader)
+      echo "$src/server/http_reader.cpp" "$src/server/http_records.cpp" \
+        "$src/server/http_values.cpp" "$src/server/info.cpp" "$src/server/text.cpp" \
+        "$src/server/exceptions.cpp" ;;
+    byte_ranges) echo "$src/web/byte_ranges.cpp" "$src/server/text.cpp" ;;
+    grid_reader | line_reader) echo "${stored_files[@]}" ;;
+    settings_reader)
+      echo "$src/library/settings.cpp" "$src/library/settings_numbers.cpp" \
+        "$src/library/settings_switches.cpp" "$src/library/cipher.cpp" "${stored_files[@]}" ;;
+    faststart)
+      echo "$tools/faststart/mp4_boxes.cpp" "$tools/faststart/layout.cpp" \
+        "$tools/faststart/file_io.cpp" "$tools/faststart/faststart.cpp" "${platform_files[@]}" ;;
+    *) echo "build.sh: no driver named $1" >&2; return 1 ;;
+  esac
+}
 
 mkdir -p "$out/corpus"
-# Linked to a temporary name first, so a failed build never leaves a stale binary looking fresh.
-"$cxx" -std=c++20 -O2 -g -fno-omit-frame-pointer -Wall -Wextra \
-  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I"$root/src" "${sources[@]}" -o "$out/http_reader_fuzz.tmp"
-mv -f "$out/http_reader_fuzz.tmp" "$out/http_reader_fuzz"
-echo "built $out/http_reader_fuzz"
+for driver in "${drivers[@]}"; do
+  files="$(sources_of "$driver")"
+  # Linked to a temporary name first, so a failed build never leaves a stale binary looking fresh.
+  # shellcheck disable=SC2086 # the file list splits on spaces; the tree has none in its paths
+  "$cxx" -std=c++20 -O2 -g -fno-omit-frame-pointer -Wall -Wextra -D_FILE_OFFSET_BITS=64 \
+    -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+    -I"$src" -I"$tools" "$root/tests/fuzz/${driver}_fuzz.cpp" $files \
+    -o "$out/${driver}_fuzz.tmp"
+  mv -f "$out/${driver}_fuzz.tmp" "$out/${driver}_fuzz"
+  mkdir -p "$out/corpus/$driver"
+  echo "built $out/${driver}_fuzz"
+done

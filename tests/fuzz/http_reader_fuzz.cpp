@@ -28,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz_expect.h"
 #include "server/http_reader.h"
 #include "server/http_records.h"
 #include "server/text.h"
@@ -51,15 +52,6 @@ constexpr size_t kMaxPackets = 512;
   do {                                              \
     if (!(condition)) Broken(#condition, __LINE__); \
   } while (false)
-
-uint64_t Hash(std::string_view data) {
-  uint64_t hash = 14695981039346656037u;
-  for (const char c : data) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 1099511628211u;
-  }
-  return hash;
-}
 
 // splitmix64: small, and the same sequence on every platform.
 struct Random {
@@ -311,7 +303,7 @@ void ExpectSame(const std::string& whole, const std::string& cut, int line) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace vidoria;
   const std::string_view input(reinterpret_cast<const char*>(data), size);
-  Random random{Hash(input)};
+  Random random{vidoria::fuzz::Hash(input)};
 
   Plan program;
   program.limits.maxRequestSize = kProgramMaxRequest;

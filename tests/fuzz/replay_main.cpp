@@ -1,10 +1,11 @@
-// Runs the HTTP reader's fuzz entry point without libFuzzer, so every build (the project's own
-// compiler, the sanitizer presets) gets a short fuzz pass: first every given file as it is (the
-// seed corpus, crash reproducers), then pseudo-random mutations of them. The mutations come from a
-// fixed seed, so a failure repeats; the input that broke is written to http_reader_fuzz-crash.bin
-// in the working folder.
+// Runs a fuzz entry point without libFuzzer, so every build (the project's own compiler, the
+// sanitizer presets) gets a short fuzz pass: first every given file as it is (the seed corpus,
+// crash reproducers), then pseudo-random mutations of them. The mutations come from a fixed seed,
+// so a failure repeats; the input that broke is written to <driver>-crash.bin in the working
+// folder, the driver's name being the program's without "_replay" (http_reader_fuzz_replay saves
+// http_reader_fuzz-crash.bin). Every driver links this same file.
 //
-// Usage: http_reader_fuzz_replay [--seconds S] [--mutations N] [--seed N] [--dict FILE] PATH...
+// Usage: <driver>_replay [--seconds S] [--mutations N] [--seed N] [--dict FILE] PATH...
 // PATH is a file or a folder (its files, not recursively).
 #include <fcntl.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 #include <string>
@@ -40,7 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
 
-constexpr char kCrashFile[] = "http_reader_fuzz-crash.bin";
+// Set once in main, before any input runs; the crash handlers only read them.
+char crashFile[256] = "fuzz-crash.bin";
+char programName[256] = "fuzz_replay";
 // Mutations stay small: the point of this pass is many states quickly, not big inputs.
 constexpr size_t kMaxMutant = 65536;
 
@@ -53,7 +57,7 @@ void SaveCurrentInput() {
   const char* data = currentData;
   const size_t size = currentSize;
   if (data == nullptr) return;
-  const int fd = ::open(kCrashFile, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int fd = ::open(crashFile, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd < 0) return;
   size_t done = 0;
   while (done < size) {
@@ -62,9 +66,10 @@ void SaveCurrentInput() {
     done += static_cast<size_t>(n);
   }
   ::close(fd);
-  constexpr char kNote[] = "http_reader_fuzz_replay: failing input saved to ";
-  [[maybe_unused]] ssize_t ignored = ::write(2, kNote, sizeof kNote - 1);
-  ignored = ::write(2, kCrashFile, sizeof kCrashFile - 1);
+  constexpr char kNote[] = ": failing input saved to ";
+  [[maybe_unused]] ssize_t ignored = ::write(2, programName, std::strlen(programName));
+  ignored = ::write(2, kNote, sizeof kNote - 1);
+  ignored = ::write(2, crashFile, std::strlen(crashFile));
   ignored = ::write(2, "\n", 1);
 }
 
@@ -134,7 +139,7 @@ class Mutator {
   size_t Below(size_t n) { return n == 0 ? 0 : static_cast<size_t>(random_() % n); }
   char AnyByte() { return static_cast<char>(random_() & 0xff); }
 
-  // Bytes the reader decides on more often than the others.
+  // Bytes the text parsers decide on more often than the others.
   char Telling() {
     static constexpr char kBytes[] = {'\r', '\n', ' ', ':', ';', '=', '&',  '?', '%',
                                       '/',  '0',  '9', 'a', 'F', '"', '\t', '\0'};
@@ -143,7 +148,7 @@ class Mutator {
 
   void Mutate(std::string& data) {
     const size_t at = Below(data.size() + 1);
-    switch (Below(10)) {
+    switch (Below(11)) {
       case 0:
         if (!data.empty()) data[Below(data.size())] ^= static_cast<char>(1u << Below(8));
         break;
@@ -173,7 +178,7 @@ class Mutator {
       case 7:  // a long run, to reach the limits
         data.insert(at, 1 + Below(600), random_() % 2 ? Telling() : 'x');
         break;
-      case 8: {  // a number where lengths and chunk sizes go
+      case 8: {  // a number where lengths, counts and chunk sizes go
         const uint64_t value = random_() >> (Below(64));
         char text[32];
         std::snprintf(text, sizeof text, random_() % 2 ? "%llu" : "%llx",
@@ -181,11 +186,24 @@ class Mutator {
         data.insert(at, text);
         break;
       }
-      default:  // the four leading option bytes of the small-limit run
+      case 9:  // the leading option bytes some drivers read
         for (size_t i = 0; i < 4 && i < data.size(); ++i) {
           if (random_() % 2) data[i] = AnyByte();
         }
         break;
+      default: {  // a big-endian 32-bit size where binary formats keep theirs
+        static constexpr uint32_t kSizes[] = {0, 1, 7, 8, 16, 0x7fffffff, 0xffffffff};
+        const uint32_t value = random_() % 2 ? kSizes[Below(std::size(kSizes))]
+                                             : static_cast<uint32_t>(Below(data.size() + 64));
+        const char bytes[4] = {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
+                               static_cast<char>(value >> 8), static_cast<char>(value)};
+        if (at + 4 <= data.size() && random_() % 2) {
+          data.replace(at, 4, bytes, 4);
+        } else {
+          data.insert(at, bytes, 4);
+        }
+        break;
+      }
     }
   }
 
@@ -195,15 +213,25 @@ class Mutator {
 };
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: http_reader_fuzz_replay [--seconds S] [--mutations N] [--seed N] "
-               "[--dict FILE] PATH...\n");
+  std::fprintf(stderr, "usage: %s [--seconds S] [--mutations N] [--seed N] [--dict FILE] PATH...\n",
+               programName);
   return 2;
+}
+
+// programName from argv[0]; crashFile from it without "_replay".
+void SetNames(const char* argv0) {
+  std::string name = std::filesystem::path(argv0).filename().string();
+  if (name.empty() || name.size() + 16 > sizeof programName) name = "fuzz_replay";
+  std::snprintf(programName, sizeof programName, "%s", name.c_str());
+  constexpr std::string_view kSuffix = "_replay";
+  if (name.ends_with(kSuffix)) name.resize(name.size() - kSuffix.size());
+  std::snprintf(crashFile, sizeof crashFile, "%s-crash.bin", name.c_str());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  SetNames(argc > 0 ? argv[0] : "");
   double seconds = 5;
   unsigned long mutations = 20000;
   uint64_t seed = 20240611;
@@ -245,7 +273,7 @@ int main(int argc, char** argv) {
   for (const auto& path : files) {
     std::string data;
     if (!ReadFile(path, data)) {
-      std::fprintf(stderr, "http_reader_fuzz_replay: cannot read %s\n", path.c_str());
+      std::fprintf(stderr, "%s: cannot read %s\n", programName, path.c_str());
       return 2;
     }
     RunOne(data);
@@ -262,7 +290,7 @@ int main(int argc, char** argv) {
     RunOne(mutator.Next());
   }
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  std::printf("http_reader_fuzz_replay: %zu files, %lu of %lu mutations (seed %llu), %.2f s%s\n",
+  std::printf("%s: %zu files, %lu of %lu mutations (seed %llu), %.2f s%s\n", programName,
               seeds.size(), done, mutations, static_cast<unsigned long long>(seed), took.count(),
               done < mutations ? ", stopped at the time limit" : "");
   return 0;
