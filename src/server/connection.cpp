@@ -1,6 +1,8 @@
 // The life of a connection: its socket steps from init to close.
 #include "server/connection.h"
 
+#include <sys/epoll.h>
+
 #include "server/connection_queue.h"
 #include "server/event_depth.h"
 #include "server/http_server.h"
@@ -102,8 +104,8 @@ bool Connection::Sync(const ConnectionHandler& handler) {
 
 void Connection::InitStep() {
   writer_.SetSendBlock(socket_->Prepare(HttpServer::kSocketBufferSize));
-  // Edge-triggered: each readiness is one message; the reader asks for more itself when a
-  // receive may have left bytes behind.
+  // Each report is one message, and the socket is armed again only at a message's end (see
+  // RearmSocket); the reader asks for more itself when a receive may have left bytes behind.
   std::weak_ptr<JobQueue> weak = queue_.shared_from_this();
   socket_->Watch(server_.Core().notifier, [weak](uint32_t events) {
     if (auto queue = weak.lock()) static_cast<ConnectionQueue&>(*queue).Notify(events);
@@ -159,6 +161,21 @@ bool Connection::ReadStep() {
     Disconnect();
   }
   return false;
+}
+
+void Connection::RearmSocket() {
+  if (!Open() || phase_ == Phase::kAccepted) return;
+  uint32_t events = 0;
+  // A complete request leaves the next one's bytes in the socket until its answer is done, and
+  // a read already queued reads anyway: asking then would only report the same bytes again.
+  if (!request.complete && !queue_.readQueued_.load()) events |= EPOLLIN | EPOLLRDHUP;
+  if (queue_.writeWanted_.load() && !queue_.writeQueued_.load()) events |= EPOLLOUT;
+  socket_->Rearm(events);
+}
+
+void Connection::OutputWaiting(bool waiting) {
+  // A connection not yet established still needs its first write readiness for that.
+  queue_.writeWanted_.store(waiting || phase_ == Phase::kOpen || phase_ == Phase::kAccepted);
 }
 
 void Connection::WriteStep() {

@@ -6,10 +6,12 @@
 //   runs is a job of that queue, so one worker at a time touches the connection, its records
 //   (Request, Response), its reader, its ResponseWriter, its IdleTimer and its Socket: none of
 //   them has a lock.
-// - The notifier thread only reports readiness: the Socket's watch handler posts read, write and
-//   close messages into the queue (ConnectionQueue::Notify), and an idle timer tick posts the
-//   timeout message. Neither touches connection state.
-// - The listener's queue creates the connection and posts its init and stop messages; the
+// - A readiness thread of the notifier reports the socket's readiness: the Socket's watch handler
+//   turns it into read, write and close messages (ConnectionQueue::Notify) and runs them itself,
+//   as jobs of the queue, when the queue is idle, else queues them. The notifier thread's idle
+//   timer tick posts the timeout message. Neither touches connection state outside a job.
+// - The listener's queue creates the connection and runs its init message (as a job of the
+//   connection's queue, on the listener's thread) and posts its stop message; the
 //   listener's counters (HttpServer) have their own lock.
 // - Session comes from the server's SessionStore, whose own lock guards it; the connection holds
 //   at most one, released once an answer's last byte is written, when the next request is
@@ -142,6 +144,8 @@ class Connection {
   void OnReceived(size_t n);
   // The writer's report of `n` bytes taken by the socket, after its own accounting.
   void OnSent(size_t n);
+  // The writer's report of whether output waits for the socket; see writeWanted_.
+  void OutputWaiting(bool waiting);
   void DataReceivedStep();
   void InvalidRequestStep();
   void RunEventAndFlush(const ConnectionHandler& handler);
@@ -149,6 +153,8 @@ class Connection {
   // Connecting fired exactly when the local address was known and specific.
   bool ConnectingFired() const { return !localPort_.empty(); }
 
+  // At the end of each message: arms the socket for the one report the connection waits for now.
+  void RearmSocket();
   void PostMessage(ConnectionMessage message, bool atHead = false);
   // Asks for another read step unless one is waiting already.
   void PostRead();

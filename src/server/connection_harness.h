@@ -31,6 +31,9 @@ class ManualConnectionQueue final : public ConnectionQueue {
       inbox_.push_back(message);
     }
   }
+  void RunOrPostMessage(ConnectionMessage message, bool atHead) override {
+    PostMessage(message, atHead);
+  }
   // Runs waiting messages, including those they post, until none is left.
   void RunAll() {
     while (!inbox_.empty() && !finished_) {

@@ -34,7 +34,9 @@ std::unique_ptr<Job> ConnectionQueue::MakeMessageJob(ConnectionMessage message) 
 bool ConnectionQueue::Work(Job& job) {
   try {
     if (auto* message = dynamic_cast<MessageJob*>(&job)) {
-      return connection_.Handle(message->Message());
+      if (connection_.Handle(message->Message())) return true;
+      connection_.RearmSocket();
+      return false;
     }
     return JobQueue::Work(job);
   } catch (...) {
@@ -51,22 +53,26 @@ void ConnectionQueue::PostMessage(ConnectionMessage message, bool atHead) {
   Post(MakeMessageJob(message), false, atHead);
 }
 
+void ConnectionQueue::RunOrPostMessage(ConnectionMessage message, bool atHead) {
+  RunOrPost(MakeMessageJob(message), atHead);
+}
+
 void ConnectionQueue::Notify(uint32_t events) {
   if (events & (EPOLLHUP | EPOLLERR)) {
-    PostMessage(ConnectionMessage::kClose, /*atHead=*/true);
+    RunOrPostMessage(ConnectionMessage::kClose, /*atHead=*/true);
     return;
   }
   if (events & EPOLLRDHUP) peerEnded_ = true;
   if ((events & (EPOLLIN | EPOLLRDHUP)) && !readQueued_.exchange(true)) {
-    PostMessage(ConnectionMessage::kRead, false);
+    RunOrPostMessage(ConnectionMessage::kRead, false);
   }
-  if ((events & EPOLLOUT) && !writeQueued_.exchange(true)) {
-    PostMessage(ConnectionMessage::kWrite, false);
+  if ((events & EPOLLOUT) && writeWanted_.load() && !writeQueued_.exchange(true)) {
+    RunOrPostMessage(ConnectionMessage::kWrite, false);
   }
 }
 
 void ConnectionQueue::PostInit() {
-  PostMessage(ConnectionMessage::kInit, false);
+  RunOrPostMessage(ConnectionMessage::kInit, false);
 }
 
 void ConnectionQueue::PostStop() {

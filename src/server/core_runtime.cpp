@@ -5,7 +5,7 @@
 namespace vidoria {
 
 void CoreRuntime::Shutdown(const std::function<void()>& pump) {
-  notifier.Stop();
+  notifier.Stop(Notifier::kStopWait, pump);
   pool.Shutdown(WorkerPool::kShutdownWait, pump);
 }
 

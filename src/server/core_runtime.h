@@ -18,8 +18,8 @@ struct CoreRuntime {
   // The program's main thread for Sync; nullptr runs synchronised handlers on the worker.
   MainThread* main = nullptr;
 
-  // Stops the notifier and then the pool, each waiting up to 10 s; `pump` keeps the main thread
-  // serving hand-overs meanwhile.
+  // Stops the notifier (with its readiness threads) and then the pool, each waiting up to 10 s;
+  // `pump` keeps the main thread serving hand-overs meanwhile.
   void Shutdown(const std::function<void()>& pump = {});
 };
 

@@ -38,6 +38,9 @@ void AbsDataServerLink::SetCheckOrder(int order) {
 }
 
 void AbsDataServerLink::SetServer(HttpServer* server) {
+  // Attached already, it stays where it is: a restart must not rewrite what the connections of
+  // the previous listen, still closing on other threads, read.
+  if (server != nullptr && server == server_) return;
   Detach();
   server_ = server;
   if (server_) server_->components_.Insert(this);

@@ -42,7 +42,8 @@ class AbsDataServerLink {
   int CheckOrder() const { return checkOrder_; }
   void SetCheckOrder(int order);  // re-inserts an attached component
   HttpServer* Server() const { return server_; }
-  void SetServer(HttpServer* server);  // detaches from the link; nullptr detaches
+  // Detaches from the link; nullptr detaches; the server it is attached to already changes nothing.
+  void SetServer(HttpServer* server);
   DataServerLink* Link() const { return link_; }
   // Detaches from the server. Throws EConnection "Circular DataServerLink reference!" for a link
   // that is this component or would contain it.

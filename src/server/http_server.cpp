@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <deque>
 #include <thread>
 
 #include "server/connection_queue.h"
@@ -282,22 +283,47 @@ void HttpServer::CloseListeningSocket() {
 }
 
 void HttpServer::AcceptJob() {
+  // The listen queue holds only 200 connections, and a connect it turns away is repeated by the
+  // client only a second later, while setting a connection up costs many accepts. So connections
+  // are taken first and set up after, and the queue is emptied again every few set-ups.
+  std::deque<int> taken;
+  struct CloseLeft {
+    std::deque<int>& fds;
+    ~CloseLeft() {
+      for (int fd : fds) ::close(fd);  // only when a set-up threw
+    }
+  } closeLeft{taken};
+  bool accepting = true;
+  bool lost = false;
   for (;;) {
-    int fd;
-    {
-      std::lock_guard lock(mu_);
-      fd = listenFd_;
+    while (accepting) {
+      int fd;
+      {
+        std::lock_guard lock(mu_);
+        fd = listenFd_;
+      }
+      if (fd < 0) {
+        accepting = false;
+        break;
+      }
+      const int client = ::accept4(fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+      if (client >= 0) {
+        taken.push_back(client);
+        continue;
+      }
+      if (errno == EINTR || errno == ECONNABORTED) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) break;  // looked at again after the set-ups
+      lost = errno == EINVAL;                              // the socket no longer listens
+      accepting = false;                                   // anything else: wait for more readiness
     }
-    if (fd < 0) return;
-    const int client = ::accept4(fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (client >= 0) {
+    if (taken.empty()) break;
+    for (int i = 0; i < kSetUpsPerLook && !taken.empty(); ++i) {
+      const int client = taken.front();
+      taken.pop_front();
       AcceptOne(client);
-      continue;
     }
-    if (errno == EINTR || errno == ECONNABORTED) continue;
-    if (errno == EINVAL) ListenLostJob();  // the socket no longer listens
-    return;                                // EAGAIN: all taken; anything else: wait for more
   }
+  if (lost) ListenLostJob();
 }
 
 void HttpServer::AcceptOne(int fd) {

@@ -77,8 +77,11 @@ class HttpServer : public ConnectionEvents, public ListenerEvents {
   bool PostToListener(std::unique_ptr<Job> job, bool atHead = false);
   void StartJob();
   void CreateListeningSocket();
+  // Takes every connection waiting in the listen queue and sets each up (AcceptOne).
   void AcceptJob();
   void AcceptOne(int fd);
+  // Connections set up before the listen queue is emptied again: 200 wait there at most.
+  static constexpr int kSetUpsPerLook = 16;
   void ListenLostJob();
   void StopJob();
   void RestartJob();

@@ -32,6 +32,12 @@ class JobQueue : public std::enable_shared_from_this<JobQueue> {
   bool Post(std::unique_ptr<Job> job, bool resume = false, bool atHead = false);
   // Posts the QuitJob; after it no further post is accepted.
   bool PostQuit(bool atHead = false);
+  // As Post, but when the queue is idle, not paused and has nothing waiting, the job runs at once
+  // on the calling thread, which is then the queue's runner for it: the jobs' order and the rule
+  // of one job at a time stay those of Post, without handing the job to a worker. A few jobs
+  // posted meanwhile follow on this thread; the rest are handed to the pool. The caller must hold
+  // no lock its jobs may take.
+  bool RunOrPost(std::unique_ptr<Job> job, bool atHead = false);
 
   // A paused queue is not served; resuming schedules it again when it has jobs.
   void Pause();

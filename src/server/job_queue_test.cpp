@@ -390,5 +390,44 @@ TEST(WorkerPoolTest, ShutdownStopsWaitingForAStuckWorker) {
   std::this_thread::sleep_for(50ms);
 }
 
+TEST(JobQueueTest, RunOrPostRunsAnIdleQueuesJobHereAndQueuesBehindABusyOne) {
+  WorkerPool pool;
+  auto queue = pool.CreateQueue();
+  Trace trace;
+  // Idle: the job runs before RunOrPost returns, on this thread, as the queue's runner.
+  std::thread::id ranOn, runner;
+  ASSERT_TRUE(queue->RunOrPost(MakeJob([&](JobQueue& q) {
+    ranOn = std::this_thread::get_id();
+    runner = q.Runner();
+    EXPECT_EQ(JobQueue::Current(), &q);
+    trace.Add(1);
+  })));
+  EXPECT_EQ(ranOn, std::this_thread::get_id());
+  EXPECT_EQ(runner, std::this_thread::get_id());
+  EXPECT_EQ(JobQueue::Current(), nullptr);
+
+  // Busy on a worker: the job waits its turn behind the running one and what was posted before.
+  Gate hold, holding;
+  queue->Post(MakeJob([&](JobQueue&) {
+    holding.Open();
+    hold.Wait();
+    trace.Add(2);
+  }));
+  queue->Post(MakeJob([&](JobQueue&) { trace.Add(3); }));
+  holding.Wait();
+  ASSERT_TRUE(queue->RunOrPost(MakeJob([&](JobQueue&) { trace.Add(4); })));
+  hold.Open();
+  EXPECT_EQ(trace.WaitFor(4), (std::vector<int>{1, 2, 3, 4}));
+
+  // A job posted by an inline job follows it, still in order, and a finished queue refuses more.
+  queue->RunOrPost(MakeJob([&](JobQueue& q) {
+    q.Post(MakeJob([&](JobQueue&) { trace.Add(6); }));
+    trace.Add(5);
+  }));
+  EXPECT_EQ(trace.WaitFor(6), (std::vector<int>{1, 2, 3, 4, 5, 6}));
+  ASSERT_TRUE(queue->PostQuit());
+  EXPECT_FALSE(queue->RunOrPost(MakeJob([&](JobQueue&) { trace.Add(7); })));
+}
+
 }  // namespace
 }  // namespace vidoria

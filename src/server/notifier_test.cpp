@@ -100,5 +100,43 @@ TEST(NotifierTest, StopsAndStartsAgainKeepingItsTimers) {
   EXPECT_TRUE(WaitFor([&] { return fired > stopped; }));
 }
 
+// Readiness threads: one report per arm, and a handler that blocks does not stall other watches.
+TEST(NotifierTest, OneShotWatchReportsOncePerArmOnAReadinessThread) {
+  Notifier notifier;
+  int a[2], b[2];
+  ASSERT_EQ(::pipe(a), 0);
+  ASSERT_EQ(::pipe(b), 0);
+  std::atomic<int> callsA{0}, callsB{0};
+  std::atomic<bool> onNotifier{false};
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  // Never reads: the pipe stays readable, so a level report would repeat without the one-shot.
+  WatchId idA = notifier.WatchOneShot(a[0], EPOLLIN, [&](uint32_t) {
+    if (notifier.OnNotifierThread()) onNotifier = true;
+    if (++callsA == 2) released.wait();  // blocks its readiness thread
+  });
+  WatchId idB = notifier.WatchOneShot(b[0], EPOLLIN, [&](uint32_t) { ++callsB; });
+  ASSERT_EQ(::write(a[1], "x", 1), 1);
+  EXPECT_TRUE(WaitFor([&] { return callsA == 1; }));
+  // B is served meanwhile; A, still readable, is not reported again before its Rearm.
+  ASSERT_EQ(::write(b[1], "y", 1), 1);
+  EXPECT_TRUE(WaitFor([&] { return callsB == 1; }));
+  EXPECT_EQ(callsA, 1);
+
+  notifier.Rearm(idA, EPOLLIN);
+  EXPECT_TRUE(WaitFor([&] { return callsA == 2; }));
+  // With A's readiness thread held in its handler, B is still served, again and again.
+  for (int i = 2; i <= 4; ++i) {
+    notifier.Rearm(idB, EPOLLIN);
+    EXPECT_TRUE(WaitFor([&] { return callsB == i; })) << "report " << i;
+  }
+  EXPECT_FALSE(onNotifier);
+  release.set_value();
+  notifier.Unwatch(idA);
+  notifier.Unwatch(idB);
+  notifier.Stop();
+  for (int fd : {a[0], a[1], b[0], b[1]}) ::close(fd);
+}
+
 }  // namespace
 }  // namespace vidoria

@@ -185,6 +185,8 @@ void ResponseWriter::TrySend() {
     ~Reset() { flag = false; }
   } reset{sending_};
   Socket& socket = *connection_.socket_;
+  // Raised before any send can find the buffer full, so that its write readiness is not skipped.
+  if (outPos_ < out_.size() || fileLeft_ > 0) connection_.OutputWaiting(true);
   bool sentNow = false;
   while ((outPos_ < out_.size() || fileLeft_ > 0) && connection_.Open()) {
     Socket::Result sent;
@@ -234,6 +236,7 @@ void ResponseWriter::TrySend() {
     Delivered(sent.bytes);
     connection_.OnSent(sent.bytes);
   }
+  connection_.OutputWaiting(!sendFailed_ && (outPos_ < out_.size() || fileLeft_ > 0));
   if (outPos_ > 0 && outPos_ >= out_.size() / 2) {
     out_.erase(0, outPos_);
     outPos_ = 0;

@@ -88,7 +88,10 @@ class PosixSocket final : public Socket {
 
   void Watch(Notifier& notifier, Notifier::Handler handler) override {
     notifier_ = &notifier;
-    watch_ = notifier.Watch(fd_, EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET, std::move(handler));
+    watch_ = notifier.WatchOneShot(fd_, 0, std::move(handler));
+  }
+  void Rearm(uint32_t events) override {
+    if (watch_) notifier_->Rearm(watch_, events);
   }
   void Unwatch() override {
     if (watch_) notifier_->Unwatch(watch_);

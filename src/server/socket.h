@@ -11,8 +11,8 @@
 namespace vidoria {
 
 // One connected stream socket. Every member is called from the connection's own jobs; the
-// readiness handler given to Watch runs on the notifier thread (or, for a test peer, on the
-// thread that feeds it) and must only post work.
+// readiness handler given to Watch runs on a readiness thread of the notifier (or, for a test
+// peer, on the thread that feeds it), where it may run the connection's job itself.
 class Socket {
  public:
   enum class Status {
@@ -36,8 +36,13 @@ class Socket {
   virtual bool LocalName(std::string& addr, std::string& port) = 0;
   virtual bool PeerName(std::string& addr, std::string& port) = 0;
 
-  // Edge-triggered readiness for reading, writing, hang-up and errors, as epoll event masks.
+  // Readiness for reading, writing, hang-up and errors, as epoll event masks. A kernel socket
+  // reports hang-ups and errors only until the first Rearm, and after each report nothing until
+  // the next Rearm; a test peer reports each change as it happens and ignores Rearm.
   virtual void Watch(Notifier& notifier, Notifier::Handler handler) = 0;
+  // Asks for one report of `events` (EPOLLIN, EPOLLOUT, EPOLLRDHUP): at once when the socket is
+  // ready now, else when it becomes so. Safe to call when not watched.
+  virtual void Rearm(uint32_t events) { (void)events; }
   // After it returns no new readiness is reported; safe to call when not watched.
   virtual void Unwatch() = 0;
 

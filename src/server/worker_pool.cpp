@@ -63,6 +63,40 @@ class PoolCore : public std::enable_shared_from_this<PoolCore> {
     return true;
   }
 
+  bool RunOrPost(JobQueue& queue, std::unique_ptr<Job> job, bool atHead) {
+    Lock lock(mu_);
+    if (stopping_ || !queue.registered_ || queue.quitting_ || job->IsQuit() || queue.paused_ ||
+        queue.state_ != JobQueue::State::kIdle || !queue.jobs_.empty()) {
+      lock.unlock();
+      return Post(queue, std::move(job), false, atHead);
+    }
+    queue.state_ = JobQueue::State::kRunning;
+    queue.runner_ = std::this_thread::get_id();
+    queue.jobs_.push_front(std::move(job));
+    std::shared_ptr<JobQueue> self = queue.shared_from_this();
+    RunOneJob(self, lock);
+    // What the job posted to its own queue (a connection's data-sent step) follows here too, a
+    // few jobs at most so that one busy queue cannot keep this thread: the lock was not released
+    // since the queue became waiting, so no worker has taken it.
+    for (int more = kInlineFollowUps;
+         more > 0 && queue.state_ == JobQueue::State::kWaiting && !stopping_; --more) {
+      waiting_.erase(queue.id_);
+      queue.state_ = JobQueue::State::kRunning;
+      queue.runner_ = std::this_thread::get_id();
+      RunOneJob(self, lock);
+    }
+    if (queue.state_ == JobQueue::State::kWaiting) {
+      try {
+        GetWorker();
+      } catch (const EThreadLimitReached&) {
+        // The queue waits until a worker frees up.
+      }
+    }
+    return true;
+  }
+
+  static constexpr int kInlineFollowUps = 4;
+
   void Pause(JobQueue& queue) {
     std::lock_guard lock(mu_);
     queue.paused_ = true;
@@ -335,6 +369,14 @@ bool JobQueue::Post(std::unique_ptr<Job> job, bool resume, bool atHead) {
     return false;
   }
   return core_->Post(*this, std::move(job), resume, atHead);
+}
+
+bool JobQueue::RunOrPost(std::unique_ptr<Job> job, bool atHead) {
+  if (!core_) {
+    job->Kill();
+    return false;
+  }
+  return core_->RunOrPost(*this, std::move(job), atHead);
 }
 
 bool JobQueue::PostQuit(bool atHead) {
