@@ -133,6 +133,10 @@ void ResponseWriter::WriteFile(const std::string& path, int64_t offset, int64_t 
   TrySend();
 }
 
+void ResponseWriter::UseFile(AnswerFile file) {
+  if (fileLeft_ == 0) file_ = std::move(file);
+}
+
 void ResponseWriter::SettleFile() {
   const size_t before = out_.size();
   const bool whole = file_.ReadInto(fileOffset_, fileLeft_, out_);
