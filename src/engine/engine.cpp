@@ -224,9 +224,10 @@ void Engine::FirstGeneration() {
   GenerateLibrary();
   PrunePlaylists(playlistTable_, libraryTable_);
   const LibraryByName byName(libraryTable_);
+  ExistingFiles existing;
   for (int row = 0; row < playlistTable_.RowCount(); ++row) {
     status_.Show("Generating " + playlistTable_.Cell(PlaylistColumn::kName, row));
-    GeneratePlayList(row, playlistTable_, playlistListFiles_, byName, ExistingFile, pages_);
+    GeneratePlayList(row, playlistTable_, playlistListFiles_, byName, std::ref(existing), pages_);
     status_.Clear();
   }
   PublishLibrary();

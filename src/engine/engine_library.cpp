@@ -8,6 +8,8 @@
 #include "site/file_exists.h"
 #include "site/library_pages.h"
 
+#include <functional>
+
 namespace vidoria {
 
 ListResult Engine::LibraryListing() const {
@@ -43,7 +45,8 @@ void Engine::GenerateLibrary() {
   status_.Show("Updating Library");
   status_.Show("Checking files");
   status_.Show("Generating website");
-  vidoria::GenerateLibrary(libraryTable_, playlistTable_, ExistingFile, pages_);
+  ExistingFiles existing;
+  vidoria::GenerateLibrary(libraryTable_, playlistTable_, std::ref(existing), pages_);
   status_.Clear();
   StoreLibrary();
   PublishLibrary();

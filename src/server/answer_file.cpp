@@ -5,8 +5,28 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 namespace vidoria {
+
+AnswerFile::AnswerFile(AnswerFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), path_(std::exchange(other.path_, {})) {}
+
+AnswerFile& AnswerFile::operator=(AnswerFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = std::exchange(other.fd_, -1);
+    path_ = std::exchange(other.path_, {});
+  }
+  return *this;
+}
+
+AnswerFile AnswerFile::Adopt(int fd, std::string path) {
+  AnswerFile file;
+  file.fd_ = fd;
+  file.path_ = std::move(path);
+  return file;
+}
 
 bool AnswerFile::Open(const std::string& path) {
   if (fd_ >= 0 && path == path_) return true;

@@ -96,6 +96,9 @@ class Connection {
                  ConnectionHandler onReadError) {
     writer_.WriteFile(path, offset, length, std::move(onReadError));
   }
+  // Hands over the file an answer is about to send, opened already while choosing it, so that
+  // WriteFile of its path need not open it again (see ResponseWriter::UseFile).
+  void UseAnswerFile(AnswerFile file) { writer_.UseFile(std::move(file)); }
   void WriteHeader(bool sendNow) { writer_.WriteHeader(sendNow); }
   // Parses `headerText` into the response first; an empty text writes no header and makes the
   // connection close after the request.

@@ -30,12 +30,17 @@ constexpr std::string_view kContentLength = "CONTENT-LENGTH";
 
 }  // namespace
 
+const std::string* HttpHeader::Find(std::string_view name) const {
+  for (const auto& [entryName, text] : entries_) {
+    if (EqualsIgnoreCase(entryName, name)) return &text;
+  }
+  return nullptr;
+}
+
 std::string HttpHeader::Value(std::string_view name) const {
   if (EqualsIgnoreCase(name, cookieName_)) return cookie_ ? cookie_->Text() : std::string();
-  for (const auto& [entryName, text] : entries_) {
-    if (EqualsIgnoreCase(entryName, name)) return text;
-  }
-  return {};
+  const std::string* text = Find(name);
+  return text ? *text : std::string();
 }
 
 void HttpHeader::SetValue(std::string_view name, std::string_view text) {
@@ -59,8 +64,8 @@ void HttpHeader::SetValue(std::string_view name, std::string_view text) {
 }
 
 int64_t HttpHeader::ContentLength() const {
-  const std::string entry = Value(kContentLength);
-  std::string_view text = TrimControl(entry);
+  const std::string* entry = Find(kContentLength);
+  std::string_view text = entry ? TrimControl(*entry) : std::string_view();
   if (text.empty()) return 0;
   int64_t length = 0;
   auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), length);
@@ -75,22 +80,27 @@ void HttpHeader::SetContentLength(int64_t length) {
 }
 
 bool HttpHeader::HasContentLength() const {
-  return !TrimControl(Value(kContentLength)).empty();
+  const std::string* entry = Find(kContentLength);
+  return entry && !TrimControl(*entry).empty();
 }
 
 std::string HttpHeader::HeaderText() const {
   std::string text;
+  AppendHeaderText(text);
+  return text;
+}
+
+void HttpHeader::AppendHeaderText(std::string& out) const {
   for (const auto& [name, value] : entries_) {
     if (value.empty()) continue;  // emptied entries stand for removed header lines
-    text += name + ": " + value + "\r\n";
+    out.append(name).append(": ").append(value).append("\r\n");
   }
   if (cookie_ && !cookie_->Text().empty()) {
     for (size_t i = 0; i < cookie_->Count(); ++i) {
-      text.append(cookieName_).append(": ");
-      text += cookie_->Name(i) + "=" + cookie_->ValueAt(i) + "\r\n";
+      out.append(cookieName_).append(": ");
+      out += cookie_->Name(i) + "=" + cookie_->ValueAt(i) + "\r\n";
     }
   }
-  return text;
 }
 
 void HttpHeader::SetHeaderText(std::string_view text) {

@@ -38,6 +38,8 @@ class HttpHeader {
   // Every non-empty entry as "Name: text" CR LF, in order, then one line per cookie name:
   // cookie header name + ": " + name + "=" + last value + CR LF.
   std::string HeaderText() const;
+  // Appends the same text to `out`.
+  void AppendHeaderText(std::string& out) const;
   // Adds "name: value" lines through SetValue, name and value trimmed. LF or CR LF ends a line; a
   // bare LF (no CR) ends parsing; a line without ':' or without a name is skipped.
   virtual void SetHeaderText(std::string_view text);
@@ -51,6 +53,9 @@ class HttpHeader {
   void ClearHeader();
 
  private:
+  // The entry's text, or null; never the cookie list's.
+  const std::string* Find(std::string_view name) const;
+
   std::string_view cookieName_;
   std::vector<std::pair<std::string, std::string>> entries_;
   mutable std::unique_ptr<HttpValues> cookie_;  // created on first use

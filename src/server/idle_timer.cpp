@@ -5,6 +5,7 @@ namespace vidoria {
 void IdleTimer::Start(Timers::Callback onIdle) {
   onIdle_ = std::move(onIdle);
   id_ = timers_.Create();
+  postponement_ = timers_.PostponementOf(id_);
 }
 
 void IdleTimer::Apply(int seconds) {
@@ -13,7 +14,13 @@ void IdleTimer::Apply(int seconds) {
     interval_ = seconds;
     timers_.Enable(id_, std::chrono::seconds(seconds), false, false, onIdle_);
   } else if (seconds == 0 || seconds == interval_) {
-    timers_.Reset(id_);
+    // Timers::Reset without the lock. Before the first period the timer is not enabled and a
+    // reset does nothing; after Disable the stored time is cleared when it is armed again.
+    if (interval_ > 0) {
+      postponement_->store(
+          (timers_.Now() + std::chrono::seconds(interval_)).time_since_epoch().count(),
+          std::memory_order_relaxed);
+    }
   } else {
     timers_.Disable(id_);
   }
@@ -22,6 +29,7 @@ void IdleTimer::Apply(int seconds) {
 void IdleTimer::Stop() {
   if (id_) timers_.Stop(id_);
   id_ = 0;
+  postponement_ = nullptr;
 }
 
 }  // namespace vidoria

@@ -7,9 +7,10 @@
 
 namespace vidoria {
 
-// Part of one Connection, used from its jobs only; the timers' own lock guards the timer itself.
-// When a tick finds the deadline passed, `onIdle` runs on the thread delivering ticks (the
-// notifier) and must only post the timeout message.
+// Part of one Connection, used from its jobs only; the timers' own lock guards the timer itself,
+// except for its postponement, which only these jobs write: postponing the deadline, what most
+// phases do, takes no lock. When a tick finds the deadline passed, `onIdle` runs on the thread
+// delivering ticks (the notifier) and must only post the timeout message.
 class IdleTimer {
  public:
   explicit IdleTimer(Timers& timers) : timers_(timers) {}
@@ -28,7 +29,8 @@ class IdleTimer {
   Timers& timers_;
   Timers::Callback onIdle_;
   TimerId id_ = 0;
-  int interval_ = 0;  // seconds of the current period
+  Timers::Postponement* postponement_ = nullptr;  // the timer's, while id_ is
+  int interval_ = 0;                              // seconds of the current period
 };
 
 }  // namespace vidoria

@@ -55,26 +55,34 @@ void ResponseWriter::WriteHeaderNow(bool sendNow) {
     throw EConnection("Last header intercepted with new header, before data sent out.");
   }
   ServerResponse& response = connection_.response;
-  std::string header = "HTTP/1.1 " + std::to_string(response.statusCode) + " " +
-                       response.statusText + "\r\n" + response.HeaderText();
-  if (connection_.request.close) header += "Connection: close\r\n";
-  header += "\r\n";
+  // Written straight behind whatever output still waits, without a text of its own.
+  const size_t headerStart = out_.size();
+  out_.append("HTTP/1.1 ").append(std::to_string(response.statusCode)).append(" ");
+  out_.append(response.statusText).append("\r\n");
+  response.AppendHeaderText(out_);
+  if (connection_.request.close) out_.append("Connection: close\r\n");
+  out_.append("\r\n");
+  const size_t headerSize = out_.size() - headerStart;
   response.headerSent = true;
   response.sending = true;
   if (response.sendContent && !response.HasContentLength()) {
     contentToWrite_ = -1;
     bytesToDeliver_ = -1;
   } else {
-    contentToWrite_ = response.sendContent ? response.ContentLength() : 0;
+    try {
+      contentToWrite_ = response.sendContent ? response.ContentLength() : 0;
+    } catch (...) {
+      out_.resize(headerStart);  // a length that is no number leaves no header behind
+      throw;
+    }
     // A HEAD answer announces the length but carries no body.
     if (!response.sendContent) response.SetValue("CONTENT-LENGTH", "");
-    bytesToDeliver_ = static_cast<int64_t>(header.size()) + contentToWrite_;
+    bytesToDeliver_ = static_cast<int64_t>(headerSize) + contentToWrite_;
   }
   response.done = contentToWrite_ == 0;
   // The session lock of a request is released once its last byte has been written.
   if (response.done) connection_.ReleaseSessionLock();
   headerWritten_ = true;
-  out_.append(header);
   // With a body to follow and no hurry, the header leaves together with its first piece.
   if (sendNow || contentToWrite_ <= 0) TrySend();
 }
@@ -131,6 +139,10 @@ void ResponseWriter::WriteFile(const std::string& path, int64_t offset, int64_t 
   // What was written before the piece leaves even when the file cannot be had.
   if (!file_.Open(path)) FileFailed();
   TrySend();
+}
+
+void ResponseWriter::UseFile(AnswerFile file) {
+  if (fileLeft_ == 0) file_ = std::move(file);
 }
 
 void ResponseWriter::SettleFile() {

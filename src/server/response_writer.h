@@ -38,6 +38,10 @@ class ResponseWriter {
   // not sent are taken back from ContentOut (Done falls) and `onReadError` runs as an event.
   void WriteFile(const std::string& path, int64_t offset, int64_t length,
                  std::function<void(Connection&)> onReadError);
+  // The answer's file, opened already by the handler that chose it: WriteFile of its path sends
+  // from it instead of opening the path again. Closed with the answer like a file WriteFile
+  // opened; ignored while a stretch of another file is still waiting.
+  void UseFile(AnswerFile file);
   void WriteHeader(bool sendNow);
   void WriteHeader(std::string_view headerText, bool sendNow);
   // Sends the output collected during an event, with its computed length when none was set.

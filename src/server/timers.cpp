@@ -12,7 +12,7 @@ Timers::Timers(std::function<Clock::time_point()> now, std::function<void()> wak
 TimerId Timers::Create() {
   std::lock_guard lock(mu_);
   TimerId id = nextId_++;
-  timers_.emplace(id, Timer{});
+  timers_.try_emplace(id);
   return id;
 }
 
@@ -42,6 +42,7 @@ void Timers::Arm(TimerId id, std::chrono::milliseconds interval, bool autoDisabl
     t.autoDestroy = autoDestroy;
     t.interval = interval;
     t.deadline = now + interval;
+    t.postponedTo.store(0, std::memory_order_relaxed);
     t.nextTick = now + interval;
     ++t.generation;
     t.callback = std::move(callback);
@@ -60,6 +61,17 @@ void Timers::Reset(TimerId id) {
   auto it = timers_.find(id);
   if (it == timers_.end() || !it->second.enabled) return;
   it->second.deadline = now_() + it->second.interval;
+}
+
+Timers::Postponement* Timers::PostponementOf(TimerId id) {
+  std::lock_guard lock(mu_);
+  auto it = timers_.find(id);
+  return it == timers_.end() ? nullptr : &it->second.postponedTo;
+}
+
+Timers::Clock::time_point Timers::DeadlineOf(const Timer& t) {
+  const Clock::time_point postponed{Clock::duration(t.postponedTo.load(std::memory_order_relaxed))};
+  return std::max(t.deadline, postponed);
 }
 
 void Timers::Disable(TimerId id) {
@@ -151,7 +163,7 @@ Timers::Clock::time_point Timers::DeliverDue() {
       // Ticks missed while the thread was busy collapse into this one, as system timers do.
       const auto missed = (now - tick.at) / t.interval;
       t.nextTick = tick.at + (missed + 1) * t.interval;
-      if (now < t.deadline) {
+      if (now < DeadlineOf(t)) {
         PushTick({t.nextTick, tick.id, t.generation});
         continue;
       }

@@ -1,6 +1,7 @@
 // Timers whose ticks become callbacks or jobs.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -22,7 +23,8 @@ using TimerId = uint64_t;
 //
 // Every member may be called from any thread; one lock guards the registry, and callbacks run
 // and jobs are posted after it was released, on the thread calling DeliverDue (the notifier).
-// Operations on a stopped or unknown id do nothing.
+// Operations on a stopped or unknown id do nothing. The one exception to the lock is a timer's
+// postponement (see PostponementOf), an atomic its one owner writes and DeliverDue reads.
 class Timers {
  public:
   using Clock = std::chrono::steady_clock;
@@ -44,6 +46,16 @@ class Timers {
                  JobFactory makeJob, std::weak_ptr<JobQueue> queue);
   // Moves the deadline to now + interval when the timer is enabled.
   void Reset(TimerId id);
+
+  // A second deadline of the timer that needs no lock: the timer does not fire before the time
+  // it holds (Clock ticks since the clock's epoch; 0 at Create and whenever the timer is armed).
+  // Storing Now() + interval into it while the timer is enabled is Reset without the registry
+  // lock, for timers reset far more often than they tick (a connection's idle timer is reset
+  // several times per request, and all connections share the registry lock). Null for unknown
+  // ids; valid until Stop(id). Only the timer's owner stores into it.
+  using Postponement = std::atomic<Clock::rep>;
+  Postponement* PostponementOf(TimerId id);
+  Clock::time_point Now() const { return now_(); }
   void Disable(TimerId id);
   // Unregisters and frees the timer.
   void Stop(TimerId id);
@@ -67,7 +79,8 @@ class Timers {
     std::chrono::milliseconds interval{0};
     Clock::time_point deadline;
     Clock::time_point nextTick;
-    uint64_t generation = 0;  // bumped on every arm/disarm; older heap entries are stale
+    uint64_t generation = 0;      // bumped on every arm/disarm; older heap entries are stale
+    Postponement postponedTo{0};  // the lock-free deadline (see PostponementOf)
     Callback callback;
     JobFactory makeJob;
     std::weak_ptr<JobQueue> queue;
@@ -91,6 +104,8 @@ class Timers {
   bool Live(const Tick& tick) const;
   void PushTick(const Tick& tick) const;
   void PopTick() const;
+  // Lock held: the later of the timer's deadline and its postponement.
+  static Clock::time_point DeadlineOf(const Timer& t);
 
   const std::function<Clock::time_point()> now_;
   const std::function<void()> wake_;

@@ -48,6 +48,30 @@ TEST_F(ManualTimersTest, TimerKeptAliveByResetsFiresOnceLeftAlone) {
   EXPECT_EQ(fired_, (std::vector<Clock::duration>{11min}));
 }
 
+// The owner's lock-free postponement moves the deadline exactly as Reset does, and arming the
+// timer again forgets it.
+TEST_F(ManualTimersTest, PostponementActsAsResetAndArmingForgetsIt) {
+  TimerId id = timers_.Create();
+  Timers::Postponement* postponement = timers_.PostponementOf(id);
+  ASSERT_NE(postponement, nullptr);
+  auto postpone = [&] { postponement->store((timers_.Now() + 60s).time_since_epoch().count()); };
+  timers_.Enable(id, 60s, false, false, Record());
+  Advance(10min, 1s, postpone);
+  EXPECT_TRUE(fired_.empty()) << "postponed more often than its interval";
+  Advance(90s, 1s);
+  EXPECT_EQ(fired_, (std::vector<Clock::duration>{11min}));
+
+  // Postponed far ahead, then armed with a short interval: the short one counts.
+  fired_.clear();
+  start_ = now_;
+  postponement->store((timers_.Now() + 1h).time_since_epoch().count());
+  timers_.Enable(id, 5s, false, false, Record());
+  Advance(6s, 1s);
+  EXPECT_EQ(fired_, (std::vector<Clock::duration>{5s}));
+  timers_.Stop(id);
+  EXPECT_EQ(timers_.PostponementOf(id), nullptr);
+}
+
 TEST_F(ManualTimersTest, FiresAtFirstTickAtOrAfterTheDeadline) {
   struct Case {
     const char* name;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "library/line_breaks.h"
 #include "server/connection.h"
@@ -92,7 +93,7 @@ void FilesProvider::ServeDiskFile(Connection& c, bool video, bool image,
     AnswerStatus(c, 400, "Bad Request");
     return;
   }
-  const MappedPath mapped =
+  MappedPath mapped =
       MapRequestPath(library ? libraryName : c.request.FileName(), root, defaultPages_);
   const std::string name = mapped.kind == MappedPath::Kind::kFile ? mapped.name : std::string();
   if (library) context_.activity->Add("Request for " + Printable(name));
@@ -113,7 +114,7 @@ void FilesProvider::ServeDiskFile(Connection& c, bool video, bool image,
       break;
   }
   if (mapped.fileSize > 0) {
-    StartFileAnswer(c, name, root, mapped.fileSize);
+    StartFileAnswer(c, name, root, mapped.fileSize, std::move(mapped.file));
   } else if (mapped.fileSize == 0) {
     c.Accept();
     LogRequestLine("SEND " + RequestPart(c) + " 0 " + ClientPart(c));
@@ -127,8 +128,9 @@ void FilesProvider::ServeDiskFile(Connection& c, bool video, bool image,
 }
 
 void FilesProvider::StartFileAnswer(Connection& c, const std::string& name, const std::string& root,
-                                    int64_t fileSize) {
+                                    int64_t fileSize, AnswerFile file) {
   c.Accept();
+  c.UseAnswerFile(std::move(file));
   const std::string type = ContentTypeFor(name);
   Info& info = c.request.GetInfo();
   info.SetTextField("fname", name);

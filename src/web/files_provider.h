@@ -37,8 +37,9 @@ class FilesProvider : public DataProvider {
   void CheckRequest(Connection& c);
   void ServeDiskFile(Connection& c, bool video, bool image, const std::string& libraryFolder,
                      const std::string& libraryName);
+  // `file` is the file of root + name, open already (see MapRequestPath).
   void StartFileAnswer(Connection& c, const std::string& name, const std::string& root,
-                       int64_t fileSize);
+                       int64_t fileSize, AnswerFile file);
   void SendBody(Connection& c);
   // The file cannot give the piece's bytes (gone, shorter, unreadable): logged, and the
   // connection closed, since the client was promised more than it can get.

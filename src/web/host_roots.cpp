@@ -5,19 +5,46 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
+#include <utility>
 
 #include "server/text.h"
 
 namespace vidoria {
 
 std::string NormalPath(std::string_view path) {
-  std::string text(path);
-  if (text.empty() || text.front() != '/') text.insert(0, "/");
-  std::string normal = std::filesystem::path(text).lexically_normal().string();
-  // ".." above the top stays at the top, as the platform resolves it.
-  while (normal.starts_with("/../")) normal.erase(0, 3);
-  if (normal == "/..") normal = "/";
+  // A path of separators only is left as it is, as the standard library's lexical normal form
+  // leaves it.
+  if (!path.empty() && path.find_first_not_of('/') == std::string_view::npos) {
+    return std::string(path);
+  }
+  // Built in one pass, every kept name followed by its '/'; a name ending the path loses it
+  // again unless the path ended with a separator, "." or "..". Above the top ".." stays at the
+  // top, as the platform resolves it.
+  std::string normal;
+  normal.reserve(path.size() + 1);
+  normal += '/';
+  bool trailing = false;  // the last part seen was "." or ".."
+  for (size_t at = 0; at < path.size();) {
+    if (path[at] == '/') {
+      ++at;
+      continue;
+    }
+    const size_t end = std::min(path.find('/', at), path.size());
+    const std::string_view part = path.substr(at, end - at);
+    at = end;
+    if (part == "." || part == "..") {
+      if (part == ".." && normal.size() > 1) {
+        normal.pop_back();
+        normal.resize(normal.rfind('/') + 1);
+      }
+      trailing = true;
+      continue;
+    }
+    normal += part;
+    normal += '/';
+    trailing = false;
+  }
+  if (!trailing && !path.ends_with('/') && normal.size() > 1) normal.pop_back();
   return normal;
 }
 
@@ -47,14 +74,40 @@ std::string HostRoots::For(std::string_view host) const {
   return {};
 }
 
-int64_t FileSizeOf(const std::string& path) {
+namespace {
+
+// What a path names, found with one open and fstat where the path can be opened.
+struct PathLook {
+  bool folder = false;  // a folder (through links), readable or not
+  int64_t size = -1;    // a regular file that can be opened for reading; -1 for anything else
+  AnswerFile file;      // that file, open, when size >= 0
+};
+
+PathLook LookAt(const std::string& path, bool askFolder) {
+  PathLook look;
   // Non-blocking, so that a named pipe in a media folder cannot stall a worker.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return -1;
   struct stat info {};
-  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  ::close(fd);
-  return regular ? static_cast<int64_t>(info.st_size) : -1;
+  if (fd >= 0 && ::fstat(fd, &info) == 0) {
+    if (S_ISREG(info.st_mode)) {
+      look.size = static_cast<int64_t>(info.st_size);
+      look.file = AnswerFile::Adopt(fd, path);
+      return look;
+    }
+    ::close(fd);
+    look.folder = S_ISDIR(info.st_mode);
+    return look;
+  }
+  if (fd >= 0) ::close(fd);
+  // A folder this process may not read still is one.
+  look.folder = askFolder && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  return look;
+}
+
+}  // namespace
+
+int64_t FileSizeOf(const std::string& path) {
+  return LookAt(path, false).size;
 }
 
 MappedPath MapRequestPath(std::string_view requestPath, const std::string& root,
@@ -65,7 +118,8 @@ MappedPath MapRequestPath(std::string_view requestPath, const std::string& root,
     p = std::string(TrimControl(std::string_view(p).substr(star + 1)));
   }
   MappedPath mapped;
-  mapped.full = NormalPath(root + p);
+  p.insert(0, root);
+  mapped.full = NormalPath(p);
   // Compared exactly: on this platform "/Videos" and "/videos" are different folders.
   const bool inside =
       mapped.full.find("/..") == std::string::npos && mapped.full.starts_with(root) &&
@@ -75,26 +129,28 @@ MappedPath MapRequestPath(std::string_view requestPath, const std::string& root,
     return mapped;
   }
   std::string rel = mapped.full.substr(root.size());
-  if (!rel.ends_with('/')) {
-    std::error_code ec;
-    if (!rel.empty() && std::filesystem::is_directory(root + rel, ec)) {
+  if (!rel.empty() && !rel.ends_with('/')) {
+    // root + rel is the full path.
+    PathLook look = LookAt(mapped.full, true);
+    if (look.folder) {
       mapped.kind = MappedPath::Kind::kFolderMoved;
       return mapped;
     }
-  }
-  if (!rel.empty() && !rel.ends_with('/')) {
-    mapped.fileSize = FileSizeOf(mapped.full);
+    mapped.fileSize = look.size;
+    mapped.file = std::move(look.file);
   } else {
     if (rel.empty()) rel = "/";
     for (const std::string& page : defaultPages) {
-      mapped.fileSize = FileSizeOf(root + rel + page);
-      if (mapped.fileSize >= 0) {
+      PathLook look = LookAt(root + rel + page, false);
+      if (look.size >= 0) {
+        mapped.fileSize = look.size;
+        mapped.file = std::move(look.file);
         rel += page;
         break;
       }
     }
   }
-  mapped.name = rel;
+  mapped.name = std::move(rel);
   return mapped;
 }
 

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "server/answer_file.h"
+
 namespace vidoria {
 
 // Absolute and normal: "." and ".." resolved by the text alone (links are not followed), runs of
@@ -35,11 +37,13 @@ struct MappedPath {
   std::string full;       // the normal path the request named
   std::string name;       // for kFile: relative to the root, starting with '/' for site files
   int64_t fileSize = -1;  // for kFile: -1 when missing or unreadable
+  AnswerFile file;        // for kFile with fileSize >= 0: the file, open for the answer
 };
 
 // Maps a request path under a document root. Paths that leave the root are forbidden; a folder
 // named without its trailing '/' is to be redirected; a folder with it gets its first existing
-// default page.
+// default page. The file found stays open in `file`, so that its answer need not open it again
+// (one open and fstat per request, a stat more only for paths that cannot be opened).
 MappedPath MapRequestPath(std::string_view requestPath, const std::string& root,
                           const std::vector<std::string>& defaultPages);
 

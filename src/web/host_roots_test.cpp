@@ -1,5 +1,9 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 
 #include <gtest/gtest.h>
 
@@ -53,6 +57,53 @@ TEST(HostRootsTest, RootsResolveUnderTheProgramFolder) {
   EXPECT_EQ(roots.For("MEDIA.LOCAL"), "/srv/videos");
   HostRoots none;
   EXPECT_EQ(none.For("x"), "");
+}
+
+// The lexical normal form as std::filesystem gives it, made absolute, ".." above the top dropped.
+std::string ReferenceNormalPath(std::string_view path) {
+  std::string text(path);
+  if (text.empty() || text.front() != '/') text.insert(0, "/");
+  std::string normal = fs::path(text).lexically_normal().string();
+  while (normal.starts_with("/../")) normal.erase(0, 3);
+  if (normal == "/..") normal = "/";
+  return normal;
+}
+
+TEST(NormalPathTest, ResolvesDotsAndSeparatorsByTheText) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "/"},
+      {"a/b", "/a/b"},
+      {"/a//b/", "/a/b/"},
+      {"/a/./b/.", "/a/b/"},
+      {"/a/b/..", "/a/"},
+      {"/a/b/../../..", "/"},
+      {"/../../etc/passwd", "/etc/passwd"},
+      {"/a/..b/...", "/a/..b/..."},
+      {"//", "//"},
+  };
+  for (const auto& [path, normal] : cases) EXPECT_EQ(NormalPath(path), normal) << path;
+}
+
+// Every path of up to six parts from a small alphabet of names, dots and separators comes out
+// as the standard library's lexical normal form makes it.
+TEST(NormalPathTest, MatchesTheLexicalNormalFormOfEveryShortPath) {
+  const std::string_view parts[] = {"/", ".", "..", "a", ".x", "b.", "\xc3\xa4"};
+  std::vector<std::string> paths = {""};
+  for (size_t begin = 0, length = 0; length < 6; ++length) {
+    const size_t end = paths.size();
+    for (size_t i = begin; i < end; ++i) {
+      for (std::string_view part : parts) paths.push_back(paths[i] + std::string(part));
+    }
+    begin = end;
+  }
+  int mismatches = 0;
+  for (const std::string& path : paths) {
+    if (NormalPath(path) != ReferenceNormalPath(path) && ++mismatches <= 10) {
+      ADD_FAILURE() << "\"" << path << "\" gives \"" << NormalPath(path) << "\", not \""
+                    << ReferenceNormalPath(path) << "\"";
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
 }
 
 // A program folder with a site and a sibling folder whose name starts with the root's.
@@ -114,7 +165,41 @@ TEST_F(MapRequestPathTest, AnswersForEachKindOfPath) {
       EXPECT_EQ(mapped.name, c.name);
       EXPECT_EQ(mapped.fileSize, c.size);
     }
+    // The file found is open for its answer, as the path its answer will name.
+    EXPECT_EQ(mapped.file.IsOpen(), c.size >= 0);
+    if (mapped.file.IsOpen()) {
+      EXPECT_EQ(mapped.file.Path(), root_ + c.name);
+      struct stat opened {
+      }, named{};
+      ASSERT_EQ(::fstat(mapped.file.Fd(), &opened), 0);
+      ASSERT_EQ(::stat(mapped.file.Path().c_str(), &named), 0);
+      EXPECT_EQ(opened.st_ino, named.st_ino);
+    }
   }
+}
+
+// Links are followed; what is neither a folder nor a regular file is missing, and a named pipe
+// is looked at without waiting for a writer.
+TEST_F(MapRequestPathTest, LinksFoldersAndOtherFiles) {
+  fs::create_symlink(root_ + "/kavra", root_ + "/linked");
+  fs::create_symlink(root_ + "/kavra/style.css", root_ + "/style-link.css");
+  fs::create_symlink(root_ + "/nowhere", root_ + "/dangling.css");
+  ASSERT_EQ(::mkfifo((root_ + "/pipe.css").c_str(), 0644), 0);
+  fs::create_directories(root_ + "/closed");
+  fs::permissions(root_ + "/closed", fs::perms::none);
+  using Kind = MappedPath::Kind;
+  const std::pair<const char*, Kind> kinds[] = {
+      {"/linked", Kind::kFolderMoved}, {"/closed", Kind::kFolderMoved},  {"/pipe.css", Kind::kFile},
+      {"/dangling.css", Kind::kFile},  {"/style-link.css", Kind::kFile},
+  };
+  for (const auto& [path, kind] : kinds) EXPECT_EQ(Map(path).kind, kind) << path;
+  EXPECT_EQ(Map("/linked/style.css").fileSize, 6);
+  EXPECT_EQ(Map("/style-link.css").fileSize, 6);
+  EXPECT_EQ(Map("/pipe.css").fileSize, -1);
+  EXPECT_FALSE(Map("/pipe.css").file.IsOpen());
+  EXPECT_EQ(Map("/dangling.css").fileSize, -1);
+  EXPECT_EQ(Map("/linked/").name, "/linked/index.html");
+  fs::permissions(root_ + "/closed", fs::perms::owner_all);
 }
 
 TEST_F(MapRequestPathTest, LibraryFolderRootsEndInASlash) {
