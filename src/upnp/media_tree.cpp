@@ -23,7 +23,7 @@ constexpr std::string_view kPlaylistsId = "playlists";
 // asked about once.
 class ItemMaker {
  public:
-  ItemMaker(const Table& libraryTable, const FileSizeOf& sizeOf)
+  ItemMaker(const Table& libraryTable, const FileSizeCheck& sizeOf)
       : table_(libraryTable), byName_(libraryTable), sizeOf_(sizeOf) {}
 
   const LibraryByName& ByName() const { return byName_; }
@@ -60,7 +60,7 @@ class ItemMaker {
 
   const Table& table_;
   LibraryByName byName_;
-  const FileSizeOf& sizeOf_;
+  const FileSizeCheck& sizeOf_;
   std::unordered_map<int, MediaItem> items_;
   std::unordered_map<std::string, std::optional<int64_t>> sizes_;
 };
@@ -79,7 +79,7 @@ MediaTree::MediaTree() {
 }
 
 MediaTree::MediaTree(const Table& libraryTable, const Table& playlistTable,
-                     const FileSizeOf& sizeOf)
+                     const FileSizeCheck& sizeOf)
     : MediaTree() {
   ItemMaker maker(libraryTable, sizeOf);
   auto exists = [&maker](const std::string& path) { return maker.Exists(path); };

@@ -28,7 +28,7 @@
 namespace vidoria {
 
 // The size of the regular file at `path` (links followed), nullopt when there is none.
-using FileSizeOf = std::function<std::optional<int64_t>(const std::string& path)>;
+using FileSizeCheck = std::function<std::optional<int64_t>(const std::string& path)>;
 
 struct MediaItem {
   std::string title;      // the phone page's link text
@@ -50,7 +50,7 @@ class MediaTree {
  public:
   // `libraryTable` and `playlistTable` as the engine publishes them. Asks `sizeOf` about each
   // library row's file, and about the pictures beside the listed ones.
-  MediaTree(const Table& libraryTable, const Table& playlistTable, const FileSizeOf& sizeOf);
+  MediaTree(const Table& libraryTable, const Table& playlistTable, const FileSizeCheck& sizeOf);
   // A tree with the empty containers only.
   MediaTree();
 

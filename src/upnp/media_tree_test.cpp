@@ -16,7 +16,7 @@ namespace {
 using testing::TableOf;
 
 // Files that exist, with their sizes.
-FileSizeOf Files(std::map<std::string, int64_t> files) {
+FileSizeCheck Files(std::map<std::string, int64_t> files) {
   return [files = std::move(files)](const std::string& path) -> std::optional<int64_t> {
     const auto at = files.find(path);
     if (at == files.end()) return std::nullopt;
@@ -61,12 +61,12 @@ class MediaTreeTest : public ::testing::Test {
       {"", "", "Zulu.mp4"},
       {"Kids & <co>", "", "", "Tom & Jerry <1>.mp4", "", "Amélie.mp4"},
   });
-  const FileSizeOf sizes_ = Files({{"/m/Zulu.mp4", 100},
-                                   {"/t/Tom & Jerry <1>.mp4", 200},
-                                   {"/t2/Tom & Jerry <1>.mp4", 250},
-                                   {"/m/Amélie.mp4", 300},
-                                   {"/o/odd.avi", 400},
-                                   {"/t/alpha.mp4", 500}});
+  const FileSizeCheck sizes_ = Files({{"/m/Zulu.mp4", 100},
+                                      {"/t/Tom & Jerry <1>.mp4", 200},
+                                      {"/t2/Tom & Jerry <1>.mp4", 250},
+                                      {"/m/Amélie.mp4", 300},
+                                      {"/o/odd.avi", 400},
+                                      {"/t/alpha.mp4", 500}});
   const FileExists exists_ = [this](const std::string& path) { return sizes_(path).has_value(); };
 };
 
