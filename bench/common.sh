@@ -135,8 +135,6 @@ media_file() {  # FOLDER MIB
   echo "$big"
 }
 
-# vidoriad's settings in DATA (its data folder): no autorun, autostart or autoscan, user "bench"
-# without a password, login off, listening on PORT.
 write_film_library() {  # DATA FILE: a library table listing FILE as its one film, big.mp4
   # Columns one after the other: type, full path, name, duration.
   printf '4\r\n1\r\nMOVIE\r\n%s\r\nbig.mp4\r\n1:01:40\r\n' "$2" >"$1/LIBRARY.kavra"
@@ -157,9 +155,13 @@ stop_everything() {
   if [ "${KEEP_WORK:-0}" = 1 ]; then echo "kept $work" >&2; else rm -rf "$work"; fi
 }
 
+# vidoriad's settings in DATA (its data folder): no autorun, autostart or autoscan, user "bench"
+# without a password, login off, listening on PORT;
+# no announcements to the network (TVs would browse the bench's library).
 write_settings() {  # DATA PORT
   printf 'Autorun OFF\r\nAutostart OFF\r\nAutoscan OFF\r\n5\r\nbench\r\n\r\nlogin OFF\r\n%s\r\n' \
     "$2" >"$1/settings.kavra"
+  printf 'Share OFF\r\n' >"$1/sharing.kavra"
 }
 
 # An nginx configuration in PREFIX/nginx.conf, as Debian's has it where it matters here:

@@ -243,6 +243,29 @@ class MainWindowServerTest : public QObject {
     QCOMPARE(lines.value(6), QByteArray("login ON\r"));
   }
 
+  void SharingSwitchIsStoredInAFileOfItsOwn() {
+    {
+      // The first start shares.
+      WindowRig rig;
+      QFile::remove(rig.home.Data() + "sharing.kavra");
+      QVERIFY(rig.Make().GetStreamingPane()->sharing->isChecked());
+    }
+    WindowRig rig;
+    const QByteArray settings = TestHome::Settings(8080);
+    TestHome::Write(rig.home.Data() + "settings.kavra", settings);
+    MainWindow& window = rig.Make();
+    StreamingPane* view = window.GetStreamingPane();
+    QVERIFY(!view->sharing->isChecked());  // the test home's stored "Share OFF"
+    view->sharing->click();
+    QVERIFY(window.GetEngine().Sharing());
+    QCOMPARE(TestHome::Read(rig.home.Data() + "sharing.kavra"), QByteArray("Share ON\r\n"));
+    view->sharing->click();
+    QVERIFY(!window.GetEngine().Sharing());
+    QVERIFY(!window.GetEngine().SharingRunning());
+    QCOMPARE(TestHome::Read(rig.home.Data() + "sharing.kavra"), QByteArray("Share OFF\r\n"));
+    QCOMPARE(TestHome::Read(rig.home.Data() + "settings.kavra"), settings);
+  }
+
   void AcceptedSettingsTakeEffectAsEdited() {
     WindowRig rig;
     TestHome::Write(rig.home.Data() + "settings.kavra", TestHome::Settings(8080));

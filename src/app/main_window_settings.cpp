@@ -39,6 +39,10 @@ void MainWindow::ConnectSettings() {
     engine_->SetAutostart(checked);
     ShowSettings();
   });
+  connect(streaming_->sharing, &QCheckBox::clicked, this, [this](bool checked) {
+    engine_->SetSharing(checked);
+    ShowSettings();
+  });
   connect(streaming_->login, &QCheckBox::clicked, this, [this](bool checked) {
     engine_->SetLoginRequired(checked);
     ShowSettings();
@@ -106,6 +110,7 @@ void MainWindow::ShowSettings() {
   streaming_->port->setText(QString::fromStdString(settings.port));
   streaming_->autorun->setChecked(settings.autorun);
   streaming_->autostart->setChecked(settings.autostart);
+  streaming_->sharing->setChecked(engine_->Sharing());
   streaming_->login->setChecked(settings.login);
   streaming_->username->setText(QString::fromStdString(settings.username));
   streaming_->password->setText(QString::fromStdString(settings.password));

@@ -16,6 +16,8 @@ StreamingPane::StreamingPane(QWidget* parent) : QWidget(parent) {
   currentRate = new QLabel(QStringLiteral("0 B"), this);
   totalAmount = new QLabel(QStringLiteral("0 B"), this);
   peakRate = new QLabel(QStringLiteral("0 B"), this);
+  sharing = new QCheckBox(QStringLiteral("Share with TVs and players on this network"), this);
+  sharing->setChecked(true);
   login = new QCheckBox(QStringLiteral("Require login"), this);
   username = new QLineEdit(QStringLiteral("qorvu"), this);
   username->setObjectName(QStringLiteral("username"));
@@ -34,6 +36,7 @@ StreamingPane::StreamingPane(QWidget* parent) : QWidget(parent) {
   form->addRow(QStringLiteral("Current transfer rate:"), currentRate);
   form->addRow(QStringLiteral("Total transfer amount:"), totalAmount);
   form->addRow(QStringLiteral("Peak transfer rate:"), peakRate);
+  form->addRow(sharing);
   form->addRow(login);
   form->addRow(username);
   form->addRow(password);

@@ -32,6 +32,8 @@ class StreamingPane : public QWidget {
   QLabel* currentRate;
   QLabel* totalAmount;
   QLabel* peakRate;
+  // The UPnP media server beside the web server; stored in its own file at once.
+  QCheckBox* sharing;
   QCheckBox* login;
   QLineEdit* username;
   QLineEdit* password;        // masked

@@ -18,7 +18,11 @@ namespace vidoria::testing {
 class TestHome {
  public:
   explicit TestHome(bool withDataFolder = true) {
-    if (withDataFolder) QDir().mkpath(Data());
+    if (withDataFolder) {
+      QDir().mkpath(Data());
+      // Tests stay off the network: a started server shares with TVs only where a test says so.
+      Write(Data() + QStringLiteral("sharing.kavra"), "Share OFF\r\n");
+    }
     QDir().mkpath(Program());
     env_["HOME"] = dir_.path().toStdString();
   }

@@ -17,6 +17,7 @@
 #include "site/login_page.h"
 #include "site/playlist_pages.h"
 #include "site/playlists_page.h"
+#include "upnp/device_files.h"
 #include "web/content_types.h"
 
 namespace vidoria {
@@ -54,11 +55,13 @@ Engine::Engine(EngineOptions options)
   DataServerEvents events;
   events.listenStart = [this](HttpServer&) {
     Notify([this] {
+      StartSharing();
       if (notifications_.listening) notifications_.listening();
     });
   };
   events.listenStop = [this](HttpServer&) {
     Notify([this] {
+      StopSharing();
       if (notifications_.stopped) notifications_.stopped();
     });
   };
@@ -96,6 +99,7 @@ Engine::Engine(EngineOptions options)
 }
 
 Engine::~Engine() {
+  mediaServer_.reset();
   server_.reset();
 }
 
@@ -129,6 +133,7 @@ bool Engine::Create() {
   LoadStoredFiles();
   PublishLibrary();
   LoadStoredSettings();
+  sharing_ = ReadSharingSwitch(Stored(kSharingFileName));
   access_.SetCredentials(settings_.username, settings_.password);
   status_.Clear();
   return true;
@@ -235,6 +240,9 @@ void Engine::FirstGeneration() {
 
 void Engine::PublishLibrary() {
   library_.Publish(LibraryView{libraryTable_, playlistTable_, playlistListFiles_});
+  // After the publication: the media server reads the count first, then the tables.
+  ++siteGeneration_;
+  if (mediaServer_) mediaServer_->SiteChanged();
 }
 
 void Engine::Close() {

@@ -8,6 +8,7 @@
 // something waits, so a window can tick at once instead of at its next timer.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -34,6 +35,7 @@
 #include "playlists/tree_drop.h"
 #include "server/core_runtime.h"
 #include "site/page_buffers.h"
+#include "upnp/media_server.h"
 #include "web/access.h"
 #include "web/data_server.h"
 #include "web/library_view.h"
@@ -118,6 +120,15 @@ class Engine {
   std::string ListeningPort() const;
   // Bytes sent to clients since the last call: the traffic meter's reading.
   uint64_t TakeBytesSent();
+
+  // ---- Sharing with TVs and players (a UPnP MediaServer beside the web server). It runs while
+  // the server listens and the switch is on; the switch is stored at once in its own file
+  // (upnp/device_files.h), and starts or stops sharing at once.
+  bool Sharing() const { return sharing_; }
+  void SetSharing(bool on);
+  bool SharingRunning() const { return mediaServer_ != nullptr; }
+  // The site's generation count, which TVs see as the system update id.
+  uint32_t SiteGeneration() const { return siteGeneration_.load(); }
 
   // ---- Settings: each takes effect at once, as a click on the control would; the file is
   // written at close.
@@ -213,6 +224,8 @@ class Engine {
   void RunScanPass();
   void PublishLibrary();
   void DeliverServerNotifications();
+  void StartSharing();
+  void StopSharing();
   void Notify(std::function<void()> toMainThread);  // from request threads
   // Why `path` may not enter the scan, logged; nullopt when it may.
   std::optional<std::string> RefuseScanInput(const std::string& path);
@@ -256,6 +269,12 @@ class Engine {
   ServerNotifications notifications_;          // main thread
   std::mutex pendingLock_;                     // guards pending_
   std::deque<std::function<void()>> pending_;  // from request threads, run by Tick()
+
+  bool sharing_ = true;  // the stored switch; main thread
+  // Counted by every publication of the tables; read by the media server's thread.
+  std::atomic<uint32_t> siteGeneration_{1};
+  // While sharing runs. Its thread reads library_, access_ and siteGeneration_.
+  std::unique_ptr<MediaServer> mediaServer_;
 
   // Last: it is stopped and destroyed first, while everything its handlers read still exists.
   std::unique_ptr<DataServer> server_;

@@ -37,6 +37,8 @@ class EngineTest : public ::testing::Test {
     fs::remove_all(home_);
     data_ = home_ / ".local/share/Kelvane3";
     fs::create_directories(data_);
+    // Tests stay off the network: a started server shares with TVs only where a test says so.
+    Write(data_ / "sharing.kavra", "Share OFF\r\n");
     env_ = {{"HOME", home_.string()}};
   }
   ~EngineTest() override { fs::remove_all(home_); }

@@ -2,6 +2,14 @@
 // thread.
 #include "engine/engine.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "upnp/descriptions.h"
+#include "upnp/device_files.h"
+
 namespace vidoria {
 
 void Engine::SetServerNotifications(ServerNotifications notifications) {
@@ -15,7 +23,43 @@ void Engine::StartServer() {
 }
 
 void Engine::StopServer() {
+  StopSharing();
   if (server_) server_->StopServer();
+}
+
+void Engine::SetSharing(bool on) {
+  sharing_ = on;
+  if (dataFolderOk_) {
+    if (auto problem = WriteSharingSwitch(Stored(kSharingFileName), on)) Report(*problem);
+  }
+  if (on) {
+    StartSharing();
+  } else {
+    StopSharing();
+  }
+}
+
+void Engine::StartSharing() {
+  if (!sharing_ || !dataFolderOk_ || closing_ || mediaServer_ || !Listening()) return;
+  std::optional<std::string> problem;
+  std::string uuid = DeviceUuid(Stored(kDeviceFileName), problem);
+  if (problem) activity_.Add(*problem);
+  if (uuid.empty()) return;
+  char host[256] = {};
+  if (::gethostname(host, sizeof host - 1) != 0) std::strcpy(host, "this computer");
+  MediaServerOptions options;
+  options.friendlyName = FriendlyName(host);
+  options.uuid = std::move(uuid);
+  options.mediaPort = std::atoi(ListeningPort().c_str());
+  options.library = [this] { return library_.Current(); };
+  options.listingAllowed = [this] { return !access_.loginRequired.load(); };
+  options.siteGeneration = &siteGeneration_;
+  options.report = [this](const std::string& line) { activity_.Add(line); };
+  mediaServer_ = std::make_unique<MediaServer>(std::move(options));
+}
+
+void Engine::StopSharing() {
+  mediaServer_.reset();
 }
 
 bool Engine::Listening() const {

@@ -8,6 +8,21 @@
 
 namespace vidoria {
 
+// The link of a media file as every page writes it: "/" + the name as one path segment. Other
+// clients that must reach the same file the same way (the TV listing) take it from here.
+std::string VideoHref(std::string_view fileName);
+void AppendVideoHref(std::string& out, std::string_view fileName);
+void AppendVideoHref(TextSize& out, std::string_view fileName);
+
+// The link of the cover picture of a media file: "/" + the name with ".jpg" in place of its
+// final ".mp4", which the server's picture lookup turns back into the video's name to find its
+// folder. "" when no such link can lead back: the name does not end in ".mp4" (letter case
+// counts), or holds ".jpg" elsewhere, which the lookup would also turn into ".mp4".
+std::string CoverHref(std::string_view fileName);
+// The name of the picture beside the video that CoverHref leads to first ("Name.jpg"), "" when
+// CoverHref is "". The lookup falls back to "cover.jpg", then "folder.jpg" in the same folder.
+std::string CoverPictureName(std::string_view fileName);
+
 // One line (ending in CR LF): an icon named after the class in lower case ("MOVIE" ->
 // /kavra/movie.png) and the title (ItemTitle), both linking to "/" + file name with the media type
 // video/mp4. Names are escaped and encoded as site/names.h says.

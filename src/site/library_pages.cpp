@@ -33,15 +33,19 @@ void ClosePage(std::string& page) {
 
 }  // namespace
 
-LibraryPages LibraryPagesOf(const Table& libraryTable, const Table& playlistTable,
-                            const FileExists& exists) {
+std::vector<int> ListedLibraryRows(const Table& libraryTable, const FileExists& exists) {
   std::vector<std::string_view> names;
   for (int row = 0; row < libraryTable.RowCount(); ++row) {
     if (exists(libraryTable.Cell(LibraryColumn::kPath, row)))
       names.push_back(libraryTable.Cell(LibraryColumn::kName, row));
   }
   SortNames(names);
-  const std::vector<int> listed = JoinNames(names, RowsByName(libraryTable, LibraryColumn::kName));
+  return JoinNames(names, RowsByName(libraryTable, LibraryColumn::kName));
+}
+
+LibraryPages LibraryPagesOf(const Table& libraryTable, const Table& playlistTable,
+                            const FileExists& exists) {
+  const std::vector<int> listed = ListedLibraryRows(libraryTable, exists);
 
   const std::string libraryPrefix = ListLinePrefix("library");
   const std::string moviesPrefix = ListLinePrefix("movies");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "library/table.h"
 #include "site/file_exists.h"
@@ -21,6 +22,12 @@ struct LibraryPages {
   std::string musicList;    // page::kMusicList: always empty
   std::string listList;     // page::kListList: ListOfLists(playlists)
 };
+
+// The rows the collection pages list, in their order: for each entry of the sorted name list (the
+// file name of every row whose full path names an existing file), the rows with exactly that file
+// name in table order (a row whose file is missing is thus listed through a present row of the
+// same name). Calls `exists` once per row.
+std::vector<int> ListedLibraryRows(const Table& libraryTable, const FileExists& exists);
 
 // `libraryTable` is the library table (class, full path, file name, ...). The sorted name list
 // holds the file name of every row whose full path names an existing file; the listed rows are, for

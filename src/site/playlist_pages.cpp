@@ -19,24 +19,27 @@ void StoreInRow(Table& table, int column, int row, std::string text) {
 
 }  // namespace
 
-PlaylistPage PlaylistPageOf(const Table& playlistTable, int row, const LibraryByName& library,
-                            const FileExists& exists) {
+std::vector<int> PlaylistRows(const Table& playlistTable, int row, const LibraryByName& library) {
   const bool inTable = row >= 0 && row < playlistTable.RowCount();
-  const std::string& name = playlistTable.Cell(PlaylistColumn::kName, row);  // "" outside the table
-
   std::vector<std::string_view> items;
   for (int col = PlaylistColumn::kFirstSlot; inTable && col < playlistTable.ColCount(); ++col) {
     const std::string& item = playlistTable.Cell(col, row);
     if (!item.empty()) items.push_back(item);
   }
   SortNames(items);
+  return JoinNames(items, library.rows);
+}
+
+PlaylistPage PlaylistPageOf(const Table& playlistTable, int row, const LibraryByName& library,
+                            const FileExists& exists) {
+  const std::string& name = playlistTable.Cell(PlaylistColumn::kName, row);  // "" outside the table
 
   PlaylistPage out;
   out.page = HeaderBlock();
   out.page += TitleBox("<a href=\"/\">Home</a> - <a href=\"/playlists.html\">Playlists</a> - " +
                        HtmlText(name));
   const std::string listPrefix = ListLinePrefix(name);
-  for (int libraryRow : JoinNames(items, library.rows)) {
+  for (int libraryRow : PlaylistRows(playlistTable, row, library)) {
     const std::string& fileName = library.table.Cell(LibraryColumn::kName, libraryRow);
     AppendListLine(out.listFile, listPrefix, fileName);
     if (exists(library.table.Cell(LibraryColumn::kPath, libraryRow))) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "library/table.h"
 #include "library/table_layouts.h"
@@ -23,6 +24,12 @@ struct LibraryByName {
   const Table& table;
   RowsByName rows;
 };
+
+// The library rows of the playlist in `row`, in the order of its list file: for each entry of the
+// sorted name list of its non-empty item cells (duplicates kept), the library rows with exactly
+// that file name in table order. Its page lists those of them whose full path names an existing
+// file. Empty for a row outside the table.
+std::vector<int> PlaylistRows(const Table& playlistTable, int row, const LibraryByName& library);
 
 struct PlaylistPage {
   std::string page;      // header block, title box, item lines, Back box, footer block

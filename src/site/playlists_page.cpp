@@ -47,11 +47,16 @@ std::string PlaylistsPage(const Table& playlistTable) {
   page += TitleBox("<a href=\"/\">Home</a> - Playlists");
   for (int row = 0; row < playlistTable.RowCount(); ++row) {
     const std::string& name = playlistTable.Cell(PlaylistColumn::kName, row);
-    if (!name.empty() && HasItems(playlistTable, row)) page += Entry(name);
+    if (ListedOnPlaylistsPage(playlistTable, row)) page += Entry(name);
   }
   page += BackBox();
   page += FooterBlock();
   return page;
+}
+
+bool ListedOnPlaylistsPage(const Table& playlistTable, int row) {
+  return row >= 0 && row < playlistTable.RowCount() &&
+         !playlistTable.Cell(PlaylistColumn::kName, row).empty() && HasItems(playlistTable, row);
 }
 
 void GeneratePlayLists(const Table& playlistTable, PageBuffers& pages) {

@@ -15,6 +15,9 @@ namespace vidoria {
 // "tvshows") is listed too, although the server answers that path with the collection: hiding a
 // playlist the user made would be more surprising than a link that needs a rename. Pure.
 std::string PlaylistsPage(const Table& playlistTable);
+// Whether the playlists page lists the playlist in `row`: a name that is not empty and at least
+// one item slot that is not blank.
+bool ListedOnPlaylistsPage(const Table& playlistTable, int row);
 
 // Stores PlaylistsPage into page::kPlaylists. Main thread; status texts are the caller's part.
 void GeneratePlayLists(const Table& playlistTable, PageBuffers& pages);

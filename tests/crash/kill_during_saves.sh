@@ -78,6 +78,7 @@ settings_lines() {  # $1 autorun line, $2 autoscan line, $3 interval
   crlf "$1" "Autostart OFF" "$2" "$3" "qorvu" "$password" "login OFF" "0"
 }
 crlf 2 1 "ann" "$(rot13 secret)" >"$data/USERS.kavra"
+crlf "Share OFF" >"$data/sharing.kavra"  # no announcements to the network from this test
 crlf 4 2 "Favorites" "Later" "" "" "gone.mp4" "" "" "" >"$data/PLAYLISTS.kavra"
 # Names the library must never hold: a link inside a watched folder (a shortcut, not a file of
 # the folder) and a name with a line break (no stored file could hold it).

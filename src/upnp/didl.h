@@ -1,0 +1,33 @@
+// DIDL-Lite, the XML a ContentDirectory answers Browse with. Pure functions; any thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "upnp/media_tree.h"
+
+namespace vidoria {
+
+inline constexpr std::string_view kVideoProtocolInfo = "http-get:*:video/mp4:*";
+
+// `text` as XML character data or an attribute value: & < > " ' escaped; bytes that are no valid
+// UTF-8 and characters XML 1.0 forbids (control characters other than tab, LF and CR) become
+// U+FFFD, so that one odd file name cannot make the whole answer unreadable to a TV.
+std::string XmlText(std::string_view text);
+
+// Collects objects into one DIDL-Lite document. `mediaBase` is "http://host:port" of the web
+// server; an item's res and album art are it + the item's hrefs.
+class DidlWriter {
+ public:
+  explicit DidlWriter(std::string mediaBase);
+  void AddContainer(const MediaContainer& container);
+  void AddItem(const MediaContainer& container, size_t index);
+  // The document; the writer is spent afterwards.
+  std::string Finish();
+
+ private:
+  std::string mediaBase_;
+  std::string out_;
+};
+
+}  // namespace vidoria

@@ -1,0 +1,423 @@
+#include "upnp/media_server.h"
+
+#include <ifaddrs.h>
+#include <libgupnp/gupnp.h>
+#include <net/if.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <future>
+#include <mutex>
+#include <thread>
+
+#include "platform/atomic_write.h"
+#include "upnp/browse.h"
+#include "upnp/descriptions.h"
+#include "upnp/didl.h"
+#include "web/host_roots.h"
+
+namespace vidoria {
+
+namespace {
+
+// Whether the network device is a loopback device. Interfaces come and go; a name no longer
+// known counts as one, so nothing is announced on it.
+bool IsLoopbackDevice(const char* name) {
+  if (!name) return true;
+  ifaddrs* list = nullptr;
+  if (::getifaddrs(&list) != 0) return true;
+  bool loopback = true;
+  for (ifaddrs* at = list; at; at = at->ifa_next) {
+    if (at->ifa_name && std::strcmp(at->ifa_name, name) == 0) {
+      loopback = (at->ifa_flags & IFF_LOOPBACK) != 0;
+      break;
+    }
+  }
+  ::freeifaddrs(list);
+  return loopback;
+}
+
+std::string Text(const char* value) {
+  return value ? std::string(value) : std::string();
+}
+
+// How long the devices' last messages (byebye) get to leave when sharing stops.
+constexpr guint kFarewellMilliseconds = 300;
+// Between two queued SSDP messages of one device; gssdp's default spaces them 120 ms apart, so
+// that four announcements take half a second. A smaller gap still keeps bursts apart.
+constexpr guint kMessageDelayMilliseconds = 20;
+
+}  // namespace
+
+class MediaServer::Impl {
+ public:
+  explicit Impl(MediaServerOptions options);
+  ~Impl();
+  void SiteChanged();
+  std::vector<std::string> DescriptionUrls() const {
+    std::lock_guard lock(urlsLock_);
+    return urls_;
+  }
+
+ private:
+  // One root device per interface; owned by the server's thread.
+  struct Device {
+    Impl* owner = nullptr;
+    GUPnPContext* context = nullptr;  // not owned
+    GUPnPRootDevice* root = nullptr;
+    GUPnPServiceInfo* contentDirectory = nullptr;
+    GUPnPServiceInfo* connectionManager = nullptr;
+    std::string mediaBase;  // "http://<this interface's address>:<web port>"
+    ~Device() {
+      if (contentDirectory) g_object_unref(contentDirectory);
+      if (connectionManager) g_object_unref(connectionManager);
+      if (root) g_object_unref(root);
+    }
+  };
+
+  void Run(std::promise<void>& running);
+  bool WriteDescriptions();
+  void AddDevice(GUPnPContext* context);
+  void RemoveDevice(GUPnPContext* context);
+  void PublishUrls();
+  void SayFarewell();
+  const MediaTree& Tree();
+  uint32_t UpdateId() const {
+    return options_.siteGeneration ? options_.siteGeneration->load() : 0;
+  }
+  void Report(const std::string& line) {
+    if (options_.report) options_.report(line);
+  }
+
+  static void OnContextAvailable(GUPnPContextManager*, GUPnPContext* context, gpointer self);
+  static void OnContextUnavailable(GUPnPContextManager*, GUPnPContext* context, gpointer self);
+  static void OnBrowse(GUPnPService*, GUPnPServiceAction* action, gpointer device);
+  static void OnSystemUpdateId(GUPnPService*, GUPnPServiceAction* action, gpointer device);
+  static void OnCapabilities(GUPnPService*, GUPnPServiceAction* action, gpointer device);
+  static void OnProtocolInfo(GUPnPService*, GUPnPServiceAction* action, gpointer device);
+  static void OnConnectionIds(GUPnPService*, GUPnPServiceAction* action, gpointer device);
+  static void OnConnectionInfo(GUPnPService*, GUPnPServiceAction* action, gpointer device);
+  static void OnQueryVariable(GUPnPService*, char* variable, GValue* value, gpointer device);
+
+  const MediaServerOptions options_;
+  GMainContext* mainContext_ = nullptr;  // set before the thread starts, freed after it ends
+  GMainLoop* loop_ = nullptr;            // likewise; g_main_loop_quit is callable from any thread
+  // Server thread only:
+  std::string folder_;  // the descriptions, in a temporary folder of their own
+  GUPnPContextManager* manager_ = nullptr;
+  std::vector<std::unique_ptr<Device>> devices_;
+  std::unique_ptr<MediaTree> tree_;
+  uint32_t treeGeneration_ = 0;
+
+  mutable std::mutex urlsLock_;  // guards urls_
+  std::vector<std::string> urls_;
+  std::thread thread_;
+};
+
+MediaServer::Impl::Impl(MediaServerOptions options) : options_(std::move(options)) {
+  mainContext_ = g_main_context_new();
+  loop_ = g_main_loop_new(mainContext_, FALSE);
+  std::promise<void> running;
+  std::future<void> started = running.get_future();
+  thread_ = std::thread([this, &running] { Run(running); });
+  started.wait();
+}
+
+MediaServer::Impl::~Impl() {
+  g_main_loop_quit(loop_);
+  thread_.join();
+  g_main_loop_unref(loop_);
+  g_main_context_unref(mainContext_);
+}
+
+void MediaServer::Impl::Run(std::promise<void>& running) {
+  g_main_context_push_thread_default(mainContext_);
+  // Told from inside the loop, so that a quit from the destructor always finds it running.
+  GSource* idle = g_idle_source_new();
+  g_source_set_callback(
+      idle,
+      [](gpointer promise) -> gboolean {
+        static_cast<std::promise<void>*>(promise)->set_value();
+        return G_SOURCE_REMOVE;
+      },
+      &running, nullptr);
+  g_source_attach(idle, mainContext_);
+  g_source_unref(idle);
+
+  if (WriteDescriptions()) {
+    manager_ = gupnp_context_manager_create_full(GSSDP_UDA_VERSION_1_0, G_SOCKET_FAMILY_IPV4, 0);
+    g_signal_connect(manager_, "context-available", G_CALLBACK(OnContextAvailable), this);
+    g_signal_connect(manager_, "context-unavailable", G_CALLBACK(OnContextUnavailable), this);
+  }
+  g_main_loop_run(loop_);
+
+  SayFarewell();
+  devices_.clear();
+  if (manager_) g_object_unref(manager_);
+  manager_ = nullptr;
+  while (g_main_context_iteration(mainContext_, FALSE)) {
+  }
+  g_main_context_pop_thread_default(mainContext_);
+  if (!folder_.empty()) {
+    std::error_code ec;
+    std::filesystem::remove_all(folder_, ec);
+  }
+  PublishUrls();
+}
+
+bool MediaServer::Impl::WriteDescriptions() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/vidoria-upnp-XXXXXX";
+  if (!::mkdtemp(pattern.data())) {
+    Report("Sharing with TVs failed: cannot create a temporary folder (" +
+           std::string(std::strerror(errno)) + ").");
+    return false;
+  }
+  folder_ = pattern + "/";
+  const std::string description = DeviceDescription(options_.friendlyName, options_.uuid);
+  const std::pair<std::string_view, std::string_view> files[] = {
+      {kDescriptionFile, description},
+      {kContentDirectoryFile, ContentDirectoryDescription()},
+      {kConnectionManagerFile, ConnectionManagerDescription()}};
+  for (const auto& [name, text] : files) {
+    if (const auto status = WriteFileAtomically(folder_ + std::string(name), text); !status) {
+      Report("Sharing with TVs failed: " + std::string(name) + " " + status.Error().Text());
+      return false;
+    }
+  }
+  return true;
+}
+
+void MediaServer::Impl::OnContextAvailable(GUPnPContextManager*, GUPnPContext* context,
+                                           gpointer self) {
+  static_cast<Impl*>(self)->AddDevice(context);
+}
+
+void MediaServer::Impl::OnContextUnavailable(GUPnPContextManager*, GUPnPContext* context,
+                                             gpointer self) {
+  static_cast<Impl*>(self)->RemoveDevice(context);
+}
+
+void MediaServer::Impl::AddDevice(GUPnPContext* context) {
+  const char* interface = gssdp_client_get_interface(GSSDP_CLIENT(context));
+  if (!options_.includeLoopback && IsLoopbackDevice(interface)) return;
+  GError* error = nullptr;
+  auto device = std::make_unique<Device>();
+  device->owner = this;
+  device->context = context;
+  device->root = gupnp_root_device_new(context, std::string(kDescriptionFile).c_str(),
+                                       folder_.c_str(), &error);
+  if (!device->root) {
+    Report("Sharing with TVs failed on " + Text(interface) + ": " +
+           (error ? error->message : "no device"));
+    if (error) g_error_free(error);
+    return;
+  }
+  device->mediaBase = "http://" + Text(gssdp_client_get_host_ip(GSSDP_CLIENT(context))) + ":" +
+                      std::to_string(options_.mediaPort);
+  GUPnPDeviceInfo* info = GUPNP_DEVICE_INFO(device->root);
+  device->contentDirectory =
+      gupnp_device_info_get_service(info, std::string(kContentDirectoryType).c_str());
+  device->connectionManager =
+      gupnp_device_info_get_service(info, std::string(kConnectionManagerType).c_str());
+  if (!device->contentDirectory || !device->connectionManager) {
+    Report("Sharing with TVs failed on " + Text(interface) + ": the services are missing");
+    return;
+  }
+  Device* d = device.get();
+  g_signal_connect(device->contentDirectory, "action-invoked::Browse", G_CALLBACK(OnBrowse), d);
+  g_signal_connect(device->contentDirectory, "action-invoked::GetSystemUpdateID",
+                   G_CALLBACK(OnSystemUpdateId), d);
+  g_signal_connect(device->contentDirectory, "action-invoked::GetSearchCapabilities",
+                   G_CALLBACK(OnCapabilities), d);
+  g_signal_connect(device->contentDirectory, "action-invoked::GetSortCapabilities",
+                   G_CALLBACK(OnCapabilities), d);
+  g_signal_connect(device->contentDirectory, "query-variable", G_CALLBACK(OnQueryVariable), d);
+  g_signal_connect(device->connectionManager, "action-invoked::GetProtocolInfo",
+                   G_CALLBACK(OnProtocolInfo), d);
+  g_signal_connect(device->connectionManager, "action-invoked::GetCurrentConnectionIDs",
+                   G_CALLBACK(OnConnectionIds), d);
+  g_signal_connect(device->connectionManager, "action-invoked::GetCurrentConnectionInfo",
+                   G_CALLBACK(OnConnectionInfo), d);
+  g_signal_connect(device->connectionManager, "query-variable", G_CALLBACK(OnQueryVariable), d);
+  gssdp_resource_group_set_message_delay(gupnp_root_device_get_ssdp_resource_group(device->root),
+                                         kMessageDelayMilliseconds);
+  gupnp_root_device_set_available(device->root, TRUE);
+  Report("Sharing with TVs as \"" + options_.friendlyName + "\" on " + Text(interface) + " (" +
+         Text(gupnp_device_info_get_location(info)) + ")");
+  devices_.push_back(std::move(device));
+  PublishUrls();
+}
+
+void MediaServer::Impl::RemoveDevice(GUPnPContext* context) {
+  std::erase_if(devices_, [context](const auto& device) { return device->context == context; });
+  PublishUrls();
+}
+
+void MediaServer::Impl::PublishUrls() {
+  std::vector<std::string> urls;
+  for (const auto& device : devices_) {
+    urls.push_back(Text(gupnp_device_info_get_location(GUPNP_DEVICE_INFO(device->root))));
+  }
+  std::lock_guard lock(urlsLock_);
+  urls_ = std::move(urls);
+}
+
+void MediaServer::Impl::SayFarewell() {
+  if (devices_.empty()) return;
+  for (const auto& device : devices_) gupnp_root_device_set_available(device->root, FALSE);
+  // The byebye messages wait in the devices' queues; give them a moment to leave.
+  GMainLoop* farewell = g_main_loop_new(mainContext_, FALSE);
+  GSource* timer = g_timeout_source_new(kFarewellMilliseconds);
+  g_source_set_callback(
+      timer,
+      [](gpointer loop) -> gboolean {
+        g_main_loop_quit(static_cast<GMainLoop*>(loop));
+        return G_SOURCE_REMOVE;
+      },
+      farewell, nullptr);
+  g_source_attach(timer, mainContext_);
+  g_source_unref(timer);
+  g_main_loop_run(farewell);
+  g_main_loop_unref(farewell);
+}
+
+void MediaServer::Impl::SiteChanged() {
+  g_main_context_invoke(
+      mainContext_,
+      [](gpointer self) -> gboolean {
+        auto* impl = static_cast<Impl*>(self);
+        for (const auto& device : impl->devices_) {
+          gupnp_service_notify(GUPNP_SERVICE(device->contentDirectory), "SystemUpdateID",
+                               G_TYPE_UINT, impl->UpdateId(), nullptr);
+        }
+        return G_SOURCE_REMOVE;
+      },
+      this);
+}
+
+const MediaTree& MediaServer::Impl::Tree() {
+  // The count first, then the snapshot: the engine publishes before it counts, so the snapshot
+  // is at least as new as the count the tree is kept for.
+  const uint32_t generation = UpdateId();
+  if (!tree_ || generation != treeGeneration_) {
+    const std::shared_ptr<const LibraryView> view = options_.library();
+    tree_ = std::make_unique<MediaTree>(view->libraryTable, view->playlistTable,
+                                        [](const std::string& path) -> std::optional<int64_t> {
+                                          const int64_t size = FileSizeOf(path);
+                                          if (size < 0) return std::nullopt;
+                                          return size;
+                                        });
+    treeGeneration_ = generation;
+  }
+  return *tree_;
+}
+
+void MediaServer::Impl::OnBrowse(GUPnPService*, GUPnPServiceAction* action, gpointer data) {
+  auto* device = static_cast<Device*>(data);
+  Impl& self = *device->owner;
+  char* objectId = nullptr;
+  char* flag = nullptr;
+  char* start = nullptr;
+  char* count = nullptr;
+  // Numbers are taken as text: GLib would turn "ten" or "-1" into some number silently.
+  gupnp_service_action_get(action, "ObjectID", G_TYPE_STRING, &objectId, "BrowseFlag",
+                           G_TYPE_STRING, &flag, "StartingIndex", G_TYPE_STRING, &start,
+                           "RequestedCount", G_TYPE_STRING, &count, nullptr);
+  const bool complete = objectId && flag && start && count;
+  BrowseArguments arguments{Text(objectId), Text(flag), Text(start), Text(count)};
+  g_free(objectId);
+  g_free(flag);
+  g_free(start);
+  g_free(count);
+  if (!complete) {
+    gupnp_service_action_return_error(action, kInvalidArgs, "Invalid Args");
+    return;
+  }
+  const BrowseAnswer answer = !self.options_.listingAllowed || self.options_.listingAllowed()
+                                  ? Browse(self.Tree(), arguments, device->mediaBase)
+                                  : NothingToBrowse();
+  if (answer.error != 0) {
+    gupnp_service_action_return_error(action, answer.error, answer.errorText.c_str());
+    return;
+  }
+  gupnp_service_action_set(action, "Result", G_TYPE_STRING, answer.result.c_str(), "NumberReturned",
+                           G_TYPE_UINT, answer.numberReturned, "TotalMatches", G_TYPE_UINT,
+                           answer.totalMatches, "UpdateID", G_TYPE_UINT, self.UpdateId(), nullptr);
+  gupnp_service_action_return_success(action);
+}
+
+void MediaServer::Impl::OnSystemUpdateId(GUPnPService*, GUPnPServiceAction* action, gpointer data) {
+  const Impl& self = *static_cast<Device*>(data)->owner;
+  gupnp_service_action_set(action, "Id", G_TYPE_UINT, self.UpdateId(), nullptr);
+  gupnp_service_action_return_success(action);
+}
+
+void MediaServer::Impl::OnCapabilities(GUPnPService*, GUPnPServiceAction* action, gpointer) {
+  // Neither searching nor sorting: the order is the phone site's.
+  const char* name = gupnp_service_action_get_name(action);
+  const char* argument =
+      std::strcmp(name, "GetSearchCapabilities") == 0 ? "SearchCaps" : "SortCaps";
+  gupnp_service_action_set(action, argument, G_TYPE_STRING, "", nullptr);
+  gupnp_service_action_return_success(action);
+}
+
+void MediaServer::Impl::OnProtocolInfo(GUPnPService*, GUPnPServiceAction* action, gpointer) {
+  gupnp_service_action_set(action, "Source", G_TYPE_STRING, std::string(kVideoProtocolInfo).c_str(),
+                           "Sink", G_TYPE_STRING, "", nullptr);
+  gupnp_service_action_return_success(action);
+}
+
+void MediaServer::Impl::OnConnectionIds(GUPnPService*, GUPnPServiceAction* action, gpointer) {
+  gupnp_service_action_set(action, "ConnectionIDs", G_TYPE_STRING, "0", nullptr);
+  gupnp_service_action_return_success(action);
+}
+
+void MediaServer::Impl::OnConnectionInfo(GUPnPService*, GUPnPServiceAction* action, gpointer) {
+  char* id = nullptr;
+  gupnp_service_action_get(action, "ConnectionID", G_TYPE_STRING, &id, nullptr);
+  const bool known = id && std::string_view(id) == "0";
+  g_free(id);
+  if (!known) {
+    gupnp_service_action_return_error(action, 706, "Invalid connection reference");
+    return;
+  }
+  gupnp_service_action_set(action, "RcsID", G_TYPE_INT, -1, "AVTransportID", G_TYPE_INT, -1,
+                           "ProtocolInfo", G_TYPE_STRING, "", "PeerConnectionManager",
+                           G_TYPE_STRING, "", "PeerConnectionID", G_TYPE_INT, -1, "Direction",
+                           G_TYPE_STRING, "Output", "Status", G_TYPE_STRING, "OK", nullptr);
+  gupnp_service_action_return_success(action);
+}
+
+void MediaServer::Impl::OnQueryVariable(GUPnPService*, char* variable, GValue* value,
+                                        gpointer data) {
+  const Impl& self = *static_cast<Device*>(data)->owner;
+  const std::string name = Text(variable);
+  if (name == "SystemUpdateID") {
+    g_value_init(value, G_TYPE_UINT);
+    g_value_set_uint(value, self.UpdateId());
+  } else if (name == "SourceProtocolInfo" || name == "SinkProtocolInfo" ||
+             name == "CurrentConnectionIDs") {
+    g_value_init(value, G_TYPE_STRING);
+    const std::string text = name == "SourceProtocolInfo"     ? std::string(kVideoProtocolInfo)
+                             : name == "CurrentConnectionIDs" ? "0"
+                                                              : "";
+    g_value_set_string(value, text.c_str());
+  }
+}
+
+MediaServer::MediaServer(MediaServerOptions options)
+    : impl_(std::make_unique<Impl>(std::move(options))) {}
+
+MediaServer::~MediaServer() = default;
+
+void MediaServer::SiteChanged() {
+  impl_->SiteChanged();
+}
+
+std::vector<std::string> MediaServer::DescriptionUrls() const {
+  return impl_->DescriptionUrls();
+}
+
+}  // namespace vidoria

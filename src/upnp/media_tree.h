@@ -1,0 +1,71 @@
+// What a TV browsing the library sees: the phone site's collections and playlists as a tree of
+// containers and video items. Pure: built from the tables and a file-size check, no network.
+//
+// The tree:
+//   "0"                     root
+//   "library"               Library
+//     "library/all"         Entire collection   (the rows the collection page lists)
+//     "library/movies"      Movies              (of those, class "MOVIE")
+//     "library/tvshows"     TV Shows            (of those, class "TV")
+//   "playlists"             Playlists
+//     "playlists/<row>"     each playlist the playlists page lists that has an item to show,
+//                           titled by its name, holding the items its page lists
+// An item's id is its container's id + "/" + its place there (from 0), so two entries of one file
+// stay two objects, as the pages show them twice. Ids change when the site is generated again;
+// the system update id tells clients so.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "library/table.h"
+
+namespace vidoria {
+
+// The size of the regular file at `path` (links followed), nullopt when there is none.
+using FileSizeCheck = std::function<std::optional<int64_t>(const std::string& path)>;
+
+struct MediaItem {
+  std::string title;      // the phone page's link text
+  std::string videoHref;  // the phone page's link: "/" + encoded file name
+  std::string coverHref;  // "" when no picture would be found for it but the blank one
+  int64_t size = 0;       // of the file the server sends for videoHref
+};
+
+struct MediaContainer {
+  std::string id;
+  std::string parentId;  // "-1" for the root
+  std::string title;
+  std::vector<std::string> containers;  // ids of the containers inside, in order
+  std::vector<MediaItem> items;         // after the containers
+  size_t ChildCount() const { return containers.size() + items.size(); }
+};
+
+class MediaTree {
+ public:
+  // `libraryTable` and `playlistTable` as the engine publishes them. Asks `sizeOf` about each
+  // library row's file, and about the pictures beside the listed ones.
+  MediaTree(const Table& libraryTable, const Table& playlistTable, const FileSizeCheck& sizeOf);
+  // A tree with the empty containers only.
+  MediaTree();
+
+  const MediaContainer* Container(std::string_view id) const;
+  // An item by its id, with the container holding it; nullptr for an unknown id.
+  struct FoundItem {
+    const MediaContainer* container;
+    size_t index;
+  };
+  std::optional<FoundItem> Item(std::string_view id) const;
+  static std::string ItemId(const MediaContainer& container, size_t index);
+
+ private:
+  MediaContainer& Add(std::string id, std::string parentId, std::string title);
+  std::map<std::string, MediaContainer, std::less<>> containers_;
+};
+
+}  // namespace vidoria

@@ -1,0 +1,300 @@
+#!/usr/bin/env bash
+# The real vidoriad as a TV meets it: inside a network namespace of its own (nothing leaves the
+# machine, every address is in the loopback range), a control point from Debian (gssdp-discover)
+# finds the media server, curl sends the SOAP requests a TV sends, the DIDL-Lite is checked against
+# the library, the playlists and the links the phone pages hold, ffprobe/ffmpeg play an item's
+# link with a seek, and the switches are honoured: "Require login" lists nothing, the sharing
+# switch off answers no search.
+#
+# The namespace: lo up, a veth pair with 127.0.0.2/32 on one end (the server announces on every
+# interface that is up and is not the loopback device), route_localnet on (without it the kernel
+# refuses multicast from a 127.x source), IPv6 off, and the SSDP group routed over the veth.
+#
+# Usage: tests/upnp/media_server_in_netns.sh [path/to/vidoriad]   (as root; KEEP=1 keeps the
+# work folder, which is always kept after a failure). Exits 77 (skipped) where no network
+# namespace can be made.
+set -u
+shopt -u patsub_replacement 2>/dev/null  # a '&' in ${t//x/&...} stays a '&'
+SKIP=77
+VIDORIAD=$(realpath "${1:-build/vidoriad}")
+
+if [[ -z ${VIDORIA_IN_NETNS:-} ]]; then
+  for tool in unshare ip sysctl gssdp-discover curl ffmpeg ffprobe; do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit $SKIP; }
+  done
+  if ! why=$(unshare -n true 2>&1); then
+    echo "skipped: cannot make a network namespace (root is needed): $why"
+    exit $SKIP
+  fi
+  VIDORIA_IN_NETNS=1 exec unshare -n bash "$0" "$VIDORIAD"
+fi
+
+veth=vdlna0
+ip link set lo up
+ip link add "$veth" type veth peer name "${veth}p" || { echo "skipped: no veth pair"; exit $SKIP; }
+ip addr add 127.0.0.2/32 dev "$veth"
+ip link set "$veth" up
+ip link set "${veth}p" up
+sysctl -qw net.ipv4.conf.all.route_localnet=1 "net.ipv4.conf.$veth.route_localnet=1" \
+  "net.ipv4.conf.${veth}p.route_localnet=1"
+sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1 2>/dev/null
+ip route add 239.255.255.250/32 dev "$veth"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/media_server_in_netns.XXXXXX")
+home=$work/home
+data=$home/.local/share/Kelvane3
+films=$work/media/Films
+shows=$work/media/Shows
+mkdir -p "$data" "$films" "$shows"
+failures=0 child=
+finish() {
+  if [[ -n $child ]]; then
+    kill -KILL "$child" 2>/dev/null
+    wait "$child" 2>/dev/null
+  fi
+  if ((failures == 0)) && [[ -z ${KEEP:-} ]]; then rm -rf "$work"; else echo "work folder kept: $work"; fi
+}
+trap finish EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+check() {  # DESCRIPTION EXPECTED ACTUAL
+  [[ $2 == "$3" ]] || fail "$1: expected ${2@Q}, got ${3@Q}"
+}
+crlf() { printf '%s\r\n' "$@"; }
+
+# ---- A small library of real MP4 files: markup characters and non-ASCII letters in the names,
+# a cover picture beside one, a playlist with items and one without.
+tom="Tom & Jerry <1>.mp4" amelie="Amélie été.mp4" plain="plain.mp4"
+make_video() {  # PATH
+  ffmpeg -v error -y -f lavfi -i testsrc=duration=6:size=160x120:rate=10 -c:v mpeg4 -g 10 \
+    -movflags +faststart "$1" || fail "ffmpeg could not make $1"
+}
+make_video "$films/$tom"
+make_video "$shows/$amelie"
+make_video "$films/$plain"
+ffmpeg -v error -y -f lavfi -i testsrc=size=64x48 -frames:v 1 "$films/cover.jpg"
+# Column after column: class, full path, name, duration.
+crlf 4 3 MOVIE TV MOVIE "$films/$tom" "$shows/$amelie" "$films/$plain" "$tom" "$amelie" "$plain" \
+  0:06 0:06 0:06 >"$data/LIBRARY.kavra"
+crlf 4 2 "Kids & <co>" "Empty" "" "" "$tom" "" "$amelie" "" >"$data/PLAYLISTS.kavra"
+settings() {  # LOGIN
+  crlf "Autorun OFF" "Autostart OFF" "Autoscan OFF" 5 qorvu "$(tr 'a-z' 'n-za-m' <<<qorvu)" \
+    "login $1" 0 >"$data/settings.kavra"
+}
+settings OFF
+
+port=
+start_vidoriad() {
+  : >"$work/out"
+  (cd / && exec env -i HOME="$home" PATH=/usr/bin:/bin "$VIDORIAD" >"$work/out" 2>"$work/err") &
+  child=$!
+  local said
+  for ((i = 0; i < 200; i++)); do
+    said=$(<"$work/out")
+    if [[ $said =~ serving\ on\ port\ ([0-9]+) ]]; then
+      port=${BASH_REMATCH[1]}
+      return
+    fi
+    kill -0 "$child" 2>/dev/null || break
+    sleep 0.1
+  done
+  fail "vidoriad did not serve: $(cat "$work/err")"
+  exit 1
+}
+stop_vidoriad() {
+  kill -TERM "$child"
+  wait "$child"
+  check "vidoriad's exit status" 0 $?
+  child=
+}
+
+# What gssdp-discover hears within SECONDS for TARGET, as "USN Location" lines.
+discover() {  # TARGET SECONDS [MESSAGE TYPE]
+  gssdp-discover -i "$veth" -t "$1" -n "$2" -m "${3:-available}" 2>/dev/null |
+    awk '/USN:/ {usn = $2} /Location:/ {print usn, $2}' | sort -u
+}
+
+# Repeats the search until the device answers (it comes up a moment after the server listens).
+discover_device() {  # [TARGET]
+  local found
+  for ((i = 0; i < 10; i++)); do
+    found=$(discover "${1:-urn:schemas-upnp-org:device:MediaServer:1}" 1)
+    [[ -n $found ]] && { echo "$found"; return; }
+  done
+}
+
+# ---- SOAP, as a TV sends it.
+soap() {  # SERVICE ACTION ARGUMENTS: prints the HTTP status, then the body
+  local type="urn:schemas-upnp-org:service:$1:1"
+  curl -s -m 10 -w '\n%{http_code}' -H 'Content-Type: text/xml; charset="utf-8"' \
+    -H "SOAPAction: \"$type#$2\"" --data-binary \
+    "<?xml version=\"1.0\"?><s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body><u:$2 xmlns:u=\"$type\">$3</u:$2></s:Body></s:Envelope>" \
+    "$base/$1/control"
+}
+browse() {  # OBJECT FLAG [START COUNT]
+  soap ContentDirectory Browse "<ObjectID>$1</ObjectID><BrowseFlag>$2</BrowseFlag><Filter>*</Filter><StartingIndex>${3:-0}</StartingIndex><RequestedCount>${4:-0}</RequestedCount><SortCriteria></SortCriteria>"
+}
+field() {  # NAME TEXT: the element's text
+  local text=$2
+  [[ $text =~ \<$1\>([^<]*)\</$1\> ]] && echo "${BASH_REMATCH[1]}"
+}
+unescape() {
+  local t=$1
+  t=${t//&lt;/<} t=${t//&gt;/>} t=${t//&quot;/\"} t=${t//&apos;/\'} t=${t//&amp;/&}
+  printf '%s' "$t"
+}
+# The DIDL-Lite of a Browse answer, one object per line.
+didl() {  # BROWSE ANSWER
+  local result
+  result=$(field Result "$1")
+  unescape "$result" | sed 's/<\(item\|container\) /\n&/g' | grep -E '^<(item|container) '
+}
+# From DIDL lines: the values of one element or attribute, one per line, unescaped.
+values() {  # PATTERN (sed, one group) LINES
+  while IFS= read -r line; do
+    local v
+    v=$(sed -n "s#.*$1.*#\1#p" <<<"$line")
+    unescape "$v"
+    echo
+  done <<<"$2"
+}
+# The video links of a phone page (the title link of each entry), made absolute.
+page_links() {  # PATH
+  curl -s -m 10 "http://127.0.0.2:$port$1" |
+    grep -o '<td><a href="[^"]*" type="video/mp4">' | sed 's/.*href="\([^"]*\)".*/\1/' |
+    while IFS= read -r href; do echo "http://127.0.0.2:$port$(unescape "$href")"; done
+}
+
+# ---- Discovery.
+start_vidoriad
+found=$(discover_device)
+[[ -n $found ]] || { fail "no MediaServer found"; exit 1; }
+uuid=$(tr -d '\r' <"$data/device.kavra")
+[[ $uuid =~ ^[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}$ ]] ||
+  fail "device.kavra holds no UUID: ${uuid@Q}"
+location=${found##* }
+base=${location%/*}
+[[ $location == http://127.0.0.2:*.xml ]] || fail "location $location"
+for target in upnp:rootdevice urn:schemas-upnp-org:device:MediaServer:1 \
+  urn:schemas-upnp-org:service:ContentDirectory:1 urn:schemas-upnp-org:service:ConnectionManager:1; do
+  grep -qF "uuid:$uuid::$target $location" <<<"$(discover_device "$target")" ||
+    fail "no answer for $target"
+done
+description=$(curl -s -m 10 "$location")
+check "friendly name" "Vidoria on $(hostname)" "$(field friendlyName "$description")"
+check "UDN" "uuid:$uuid" "$(field UDN "$description")"
+
+# ---- Browsing every container, checked against the library, the playlists and the phone pages.
+answer=$(browse 0 BrowseDirectChildren)
+check "root's status" 200 "${answer##*$'\n'}"
+lines=$(didl "$answer")
+check "root's containers" $'library Library\nplaylists Playlists' \
+  "$(paste -d' ' <(values 'id="\([^"]*\)"' "$lines") <(values '<dc:title>\([^<]*\)<' "$lines"))"
+lines=$(didl "$(browse library BrowseDirectChildren)")
+check "library's containers" $'Entire collection\nMovies\nTV Shows' "$(values '<dc:title>\([^<]*\)<' "$lines")"
+
+check_items() {  # OBJECT PAGE TITLES...: the items, their links and sizes
+  local id=$1 page=$2 lines
+  shift 2
+  lines=$(didl "$(browse "$id" BrowseDirectChildren)")
+  check "$id: titles" "$(printf '%s\n' "$@")" "$(values '<dc:title>\([^<]*\)<' "$lines")"
+  check "$id: links as the phone page's" "$(page_links "$page")" "$(values '>\(http[^<]*\)</res>' "$lines")"
+  check "$id: classes" "$(printf 'object.item.videoItem\n%.0s' "$@")" "$(values '<upnp:class>\([^<]*\)<' "$lines")"
+  check "$id: protocol" "$(printf 'http-get:*:video/mp4:*\n%.0s' "$@")" "$(values 'protocolInfo="\([^"]*\)"' "$lines")"
+  local title sizes=
+  for title in "$@"; do
+    sizes+=$(stat -c %s "$films/$title.mp4" "$shows/$title.mp4" 2>/dev/null)$'\n'
+  done
+  check "$id: sizes" "${sizes%$'\n'}" "$(values 'size="\([0-9]*\)"' "$lines")"
+}
+check_items library/all /list\&library "Amélie été" plain "Tom & Jerry <1>"
+check_items library/movies /list\&movies plain "Tom & Jerry <1>"
+check_items library/tvshows /list\&tvshows "Amélie été"
+lines=$(didl "$(browse playlists BrowseDirectChildren)")
+check "playlists with items" "Kids & <co>" "$(values '<dc:title>\([^<]*\)<' "$lines")"
+check "playlist's child count" 2 "$(values 'childCount="\([0-9]*\)"' "$lines")"
+playlist=$(values 'id="\([^"]*\)"' "$lines")
+check_items "$playlist" "/list&Kids%20%26%20%3Cco%3E" "Amélie été" "Tom & Jerry <1>"
+
+# The cover beside the films; none for the show.
+lines=$(didl "$(browse library/all BrowseDirectChildren)")
+art=$(values '<upnp:albumArtURI>\([^<]*\)<' "$lines" | grep .)
+check "album art" $'http://127.0.0.2:'"$port"$'/plain.jpg\nhttp://127.0.0.2:'"$port/Tom%20%26%20Jerry%20%3C1%3E.jpg" "$art"
+curl -s -m 10 -o "$work/cover" "$(head -1 <<<"$art")"
+cmp -s "$work/cover" "$films/cover.jpg" || fail "the album art is not the cover picture"
+
+# Paging, metadata, errors.
+answer=$(browse library/all BrowseDirectChildren 1 1)
+check "page: returned" 1 "$(field NumberReturned "$answer")"
+check "page: total" 3 "$(field TotalMatches "$answer")"
+check "page: item" plain "$(values '<dc:title>\([^<]*\)<' "$(didl "$answer")")"
+answer=$(browse library/all BrowseDirectChildren 0 4294967295)
+check "huge count: returned" 3 "$(field NumberReturned "$answer")"
+answer=$(browse library/all/2 BrowseMetadata)
+check "item metadata" "Tom & Jerry <1>" "$(values '<dc:title>\([^<]*\)<' "$(didl "$answer")")"
+answer=$(browse no/such/object BrowseDirectChildren)
+check "unknown object: status" 500 "${answer##*$'\n'}"
+check "unknown object: error" 701 "$(field errorCode "$answer")"
+answer=$(browse 0 BrowseDirectChildren 0 lots)
+check "bad count: error" 402 "$(field errorCode "$answer")"
+status=$(curl -s -m 10 -o /dev/null -w '%{http_code}' -H 'SOAPAction: "urn:schemas-upnp-org:service:ContentDirectory:1#Browse"' \
+  --data-binary '<s:Envelope><s:Body><u:Browse' "$base/ContentDirectory/control")
+[[ $status == 4* || $status == 5* ]] || fail "malformed body answered $status"
+check "update id" 1 "$(( $(field Id "$(soap ContentDirectory GetSystemUpdateID '')") > 0 ))"
+check "protocol info" "http-get:*:video/mp4:*" "$(field Source "$(soap ConnectionManager GetProtocolInfo '')")"
+
+# ---- Playing an item's link, with a seek, through the web server's byte ranges.
+video=$(values '>\(http[^<]*\)</res>' "$(didl "$(browse library/all/1 BrowseMetadata)")")
+duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$video")
+[[ $duration == 6.* || $duration == 5.9* ]] || fail "ffprobe read a duration of ${duration@Q} from $video"
+frames=$(ffmpeg -v error -ss 4 -i "$video" -map 0:v -c copy -f null - -progress pipe:1 2>&1 |
+  sed -n 's/^frame=//p' | tail -1)
+[[ $frames =~ ^[0-9]+$ ]] && ((frames >= 10 && frames < 60)) ||
+  fail "after a seek to 4 s, ffmpeg read ${frames@Q} frames"
+grep -q "GET /plain.mp4" "$data"/LOG/*.log 2>/dev/null || fail "the web log has no request for the video"
+
+# ---- An M-SEARCH flood is answered within bounds and the server goes on serving.
+msearch=$'M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nMAN: "ssdp:discover"\r\nMX: 1\r\nST: ssdp:all\r\n\r\n'
+rss() { awk '/^VmRSS:/ {print $2}' "/proc/$child/status"; }
+before=$(rss)
+for ((i = 0; i < 2000; i++)); do printf '%s' "$msearch"; done >/dev/udp/239.255.255.250/1900
+after=$(rss)
+((after - before < 65536)) || fail "the flood grew the server by $((after - before)) KiB"
+check "browse after a flood" 200 "$(browse 0 BrowseMetadata | tail -1)"
+[[ -n $(discover_device) ]] || fail "no answer to a search after a flood"
+
+# ---- Stopping says byebye; with "Require login" on nothing is listed; the UUID stays.
+# The listener must know the device before it can hear it leave.
+gssdp-discover -i "$veth" -t urn:schemas-upnp-org:device:MediaServer:1 -n 4 -m all \
+  >"$work/byebye" 2>/dev/null &
+listener=$!
+for ((i = 0; i < 30; i++)); do
+  grep -q "resource available" "$work/byebye" && break
+  sleep 0.1
+done
+stop_vidoriad
+wait "$listener"
+grep -A1 "resource unavailable" "$work/byebye" | grep -q "uuid:$uuid" ||
+  fail "no byebye when the server stopped: $(cat "$work/byebye")"
+settings ON
+start_vidoriad
+found=$(discover_device)
+location=${found##* } base=${found##* } base=${base%/*}
+for id in 0 library/all playlists; do
+  answer=$(browse "$id" BrowseDirectChildren)
+  check "login on: $id lists" 0 "$(field NumberReturned "$answer")"
+done
+check "UUID after a restart" "$uuid" "$(tr -d '\r' <"$data/device.kavra")"
+stop_vidoriad
+
+# ---- The switch off: nothing answers a search.
+settings OFF
+crlf "Share OFF" >"$data/sharing.kavra"
+start_vidoriad
+check "searches answered with the switch off" "" "$(discover ssdp:all 3)"
+stop_vidoriad
+
+((failures == 0)) && echo "passed"
+exit $((failures > 0))
