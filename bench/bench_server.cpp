@@ -122,11 +122,11 @@ int main(int argc, char** argv) {
 
     provider.onCheckRequest = [](vidoria::Connection& c) { c.Accept(); };
     provider.onDataReceived = [&body](vidoria::Connection& c) {
-      if (!c.request.complete) return;
-      c.response.SetContentType("text/plain");
-      c.response.SetContentLength(static_cast<int64_t>(body.size()));
+      if (!c.Request().complete) return;
+      c.Response().SetContentType("text/plain");
+      c.Response().SetContentLength(static_cast<int64_t>(body.size()));
       c.Write(body);
-      vidoria::Log("SEND " + c.PeerAddr() + " " + c.request.FileName());
+      vidoria::Log("SEND " + c.PeerAddr() + " " + c.Request().FileName());
     };
     provider.SetServer(&server);
 

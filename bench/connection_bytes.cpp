@@ -104,10 +104,10 @@ int Run(int n, int64_t answer, bool asText) {
   server.maxHeaderSize = 16000;
   // One piece per data-sent step, as files go out.
   auto sendPiece = [&](vidoria::Connection& c) {
-    if (!c.request.complete || c.response.done) return;
-    if (!c.response.HasContentLength()) c.response.SetContentLength(answer);
-    const int64_t out = c.response.contentOut;
-    const int64_t size = std::min(kPiece, c.response.ContentLength() - out);
+    if (!c.Request().complete || c.Response().done) return;
+    if (!c.Response().HasContentLength()) c.Response().SetContentLength(answer);
+    const int64_t out = c.Response().contentOut;
+    const int64_t size = std::min(kPiece, c.Response().ContentLength() - out);
     if (asText) {
       c.Write(std::string_view(body).substr(static_cast<size_t>(out), static_cast<size_t>(size)));
     } else {

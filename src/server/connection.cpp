@@ -17,13 +17,21 @@ Connection::Connection(HttpServer& server, ConnectionQueue& queue, std::unique_p
       queue_(queue),
       sharedSettings_(std::move(settings)),
       settings_(*sharedSettings_),
-      reader_(HttpReaderLimits{settings_.maxRequestSize, settings_.maxHeaderSize,
-                               settings_.fixupRequest}),
       socket_(std::move(socket)),
-      idle_(timers),
-      writer_(*this) {
-  readerCallbacks_.received = [this] { DataReceivedStep(); };
-  readerCallbacks_.invalid = [this] { InvalidRequestStep(); };
+      idle_(timers) {}
+
+Connection::Exchange::Exchange(Connection& connection, HttpReaderLimits limits)
+    : reader(std::move(limits)), writer(connection) {
+  readerCallbacks.received = [&connection] { connection.DataReceivedStep(); };
+  readerCallbacks.invalid = [&connection] { connection.InvalidRequestStep(); };
+  writer.SetSendBlock(connection.sendBlock_);
+}
+
+Connection::Exchange& Connection::StartExchange() {
+  exchange_ = std::make_unique<Exchange>(
+      *this,
+      HttpReaderLimits{settings_.maxRequestSize, settings_.maxHeaderSize, settings_.fixupRequest});
+  return *exchange_;
 }
 
 Connection::~Connection() {
@@ -57,7 +65,7 @@ bool Connection::Handle(ConnectionMessage message) {
       WriteStep();
       return false;
     case ConnectionMessage::kDataSent:
-      writer_.DataSentArrived();
+      GetExchange().writer.DataSentArrived();
       DataSentStep();
       return false;
     case ConnectionMessage::kClose:
@@ -103,7 +111,7 @@ bool Connection::Sync(const ConnectionHandler& handler) {
 }
 
 void Connection::InitStep() {
-  writer_.SetSendBlock(socket_->Prepare(HttpServer::kSocketBufferSize));
+  sendBlock_ = socket_->Prepare(HttpServer::kSocketBufferSize);
   // Each report is one message, and the socket is armed again only at a message's end (see
   // RearmSocket); the reader asks for more itself when a receive may have left bytes behind.
   std::weak_ptr<JobQueue> weak = queue_.shared_from_this();
@@ -138,12 +146,12 @@ void Connection::Establish() {
 bool Connection::ReadStep() {
   if (!Open()) return false;
   Establish();
-  if (request.complete) {
+  if (RequestComplete()) {
     // The response to the current request is still on its way; the bytes wait in the socket.
-    reader_.SetDataPending(true);
+    exchange_->reader.SetDataPending(true);
     return false;
   }
-  reader_.SetDataPending(false);
+  if (exchange_) exchange_->reader.SetDataPending(false);
   char buffer[HttpServer::kSocketBufferSize];
   const Socket::Result got = socket_->Receive(buffer, sizeof buffer);
   if (got.status == Socket::Status::kClosed || got.status == Socket::Status::kFailed) {
@@ -151,13 +159,16 @@ bool Connection::ReadStep() {
     return true;
   }
   if (got.status == Socket::Status::kDone) {
+    Exchange& e = GetExchange();
     OnReceived(got.bytes);
-    reader_.Append(std::string_view(buffer, got.bytes));
+    e.reader.Append(std::string_view(buffer, got.bytes));
     // A full receive may have left more behind, and a client's end that came with its last bytes
     // is reported only once: edge-triggered readiness will not repeat either, so read on.
     if (got.bytes == sizeof buffer || queue_.peerEnded_) PostRead();
   }
-  if (reader_.Process(request, response, readerCallbacks_) == HttpReader::Outcome::kInvalid) {
+  if (!exchange_) return false;  // nothing has come yet
+  Exchange& e = *exchange_;
+  if (e.reader.Process(e.request, e.response, e.readerCallbacks) == HttpReader::Outcome::kInvalid) {
     Disconnect();
   }
   return false;
@@ -168,7 +179,7 @@ void Connection::RearmSocket() {
   uint32_t events = 0;
   // A complete request leaves the next one's bytes in the socket until its answer is done, and
   // a read already queued reads anyway: asking then would only report the same bytes again.
-  if (!request.complete && !queue_.readQueued_.load()) events |= EPOLLIN | EPOLLRDHUP;
+  if (!RequestComplete() && !queue_.readQueued_.load()) events |= EPOLLIN | EPOLLRDHUP;
   if (queue_.writeWanted_.load() && !queue_.writeQueued_.load()) events |= EPOLLOUT;
   socket_->Rearm(events);
 }
@@ -181,7 +192,11 @@ void Connection::OutputWaiting(bool waiting) {
 void Connection::WriteStep() {
   if (!Open()) return;
   Establish();
-  writer_.TrySend();
+  if (exchange_) {
+    exchange_->writer.TrySend();
+  } else {
+    OutputWaiting(false);  // nothing was ever written: the write readiness only established it
+  }
 }
 
 void Connection::CloseStep() {
@@ -191,7 +206,7 @@ void Connection::CloseStep() {
   socket_->Unwatch();
   if (ConnectingFired()) RunEvent(settings_.events.onDisconnecting);
   if (was == Phase::kEstablished) {
-    if (request.accepted && active_) {
+    if (RequestAccepted() && active_) {
       RunEvent(active_->onDisconnect);
       dispatch::LinkChain(active_, &DataServerLink::onDisconnect, *this);
     }
@@ -208,7 +223,7 @@ void Connection::CloseStep() {
     idle_.Stop();
   }
   socket_->Close();
-  writer_.DropOutput();
+  if (exchange_) exchange_->writer.DropOutput();
 }
 
 }  // namespace vidoria

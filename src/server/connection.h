@@ -56,8 +56,9 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
   ~Connection();
 
-  ServerRequest request;
-  ServerResponse response;
+  // The current request and its answer. Created with the rest of the exchange on first use.
+  ServerRequest& Request() { return GetExchange().request; }
+  ServerResponse& Response() { return GetExchange().response; }
   vidoria::Info& GetInfo() { return info_; }
   ServerSession* session = nullptr;  // set while a server session is bound to this connection
 
@@ -87,23 +88,23 @@ class Connection {
   // Writes body text: collected until the event ends when no Content-Length was set (the length
   // is then computed), else sent with the header going first. Raises the writer's EConnection
   // errors for answers written twice or longer than announced.
-  void Write(std::string_view text) { writer_.Write(text); }
+  void Write(std::string_view text) { GetExchange().writer.Write(text); }
   // Writes `length` bytes of the file at `path` from `offset` as Write would, sent straight
   // from the file (no copy through the program), which stays open until the answer has left.
   // When the file cannot be opened, ends or fails before they have left, the bytes not sent are
   // taken back from Response.ContentOut and `onReadError` runs as an event.
   void WriteFile(const std::string& path, int64_t offset, int64_t length,
                  ConnectionHandler onReadError) {
-    writer_.WriteFile(path, offset, length, std::move(onReadError));
+    GetExchange().writer.WriteFile(path, offset, length, std::move(onReadError));
   }
   // Hands over the file an answer is about to send, opened already while choosing it, so that
   // WriteFile of its path need not open it again (see ResponseWriter::UseFile).
-  void UseAnswerFile(AnswerFile file) { writer_.UseFile(std::move(file)); }
-  void WriteHeader(bool sendNow) { writer_.WriteHeader(sendNow); }
+  void UseAnswerFile(AnswerFile file) { GetExchange().writer.UseFile(std::move(file)); }
+  void WriteHeader(bool sendNow) { GetExchange().writer.WriteHeader(sendNow); }
   // Parses `headerText` into the response first; an empty text writes no header and makes the
   // connection close after the request.
   void WriteHeader(std::string_view headerText, bool sendNow) {
-    writer_.WriteHeader(headerText, sendNow);
+    GetExchange().writer.WriteHeader(headerText, sendNow);
   }
   // Claims the current request for the active provider.
   void Accept();
@@ -123,6 +124,24 @@ class Connection {
 
   Connection(HttpServer& server, ConnectionQueue& queue, std::unique_ptr<Socket> socket,
              std::shared_ptr<const ConnectionSettings> settings, Timers& timers);
+
+  // What a connection needs once its client sent a byte or an answer is written. Phones and
+  // browsers hold connections open that never send anything (thousands of them in a burst), and
+  // those carry none of it. Kept once created: keep-alive requests reuse its records and buffers.
+  struct Exchange {
+    Exchange(Connection& connection, HttpReaderLimits limits);
+    ServerRequest request;
+    ServerResponse response;
+    HttpReader reader;
+    HttpReader::Callbacks readerCallbacks;
+    ResponseWriter writer;
+  };
+  Exchange& GetExchange() { return exchange_ ? *exchange_ : StartExchange(); }
+  Exchange& StartExchange();
+  // Reads of the request's state that must not create an exchange: without one there is no
+  // request yet.
+  bool RequestComplete() const { return exchange_ && exchange_->request.complete; }
+  bool RequestAccepted() const { return exchange_ && exchange_->request.accepted; }
 
   // Runs one socket message; true when the connection closed (its queue then finishes). An
   // exception leaving it is answered with CloseStep.
@@ -168,11 +187,10 @@ class Connection {
   const std::shared_ptr<const ConnectionSettings> sharedSettings_;
   const ConnectionSettings& settings_;
   vidoria::Info info_;
-  HttpReader reader_;
-  HttpReader::Callbacks readerCallbacks_;
   std::unique_ptr<Socket> socket_;
   IdleTimer idle_;
-  ResponseWriter writer_;
+  std::unique_ptr<Exchange> exchange_;  // see GetExchange
+  size_t sendBlock_ = 64240;            // the socket's send size, for the exchange's writer
 
   Phase phase_ = Phase::kAccepted;
   // The listener counts a connection open when it accepts it, so that a burst of accepts cannot

@@ -149,7 +149,7 @@ class ConnectionHarness : public ::testing::Test {
     DataProvider* provider = NewProvider();
     provider->onCheckRequest = [](Connection& c) { c.Accept(); };
     provider->onDataReceived = [answer = std::move(answer)](Connection& c) {
-      if (c.request.complete) answer(c);
+      if (c.Request().complete) answer(c);
     };
     provider->SetServer(server_.get());
     return provider;

@@ -7,22 +7,22 @@
 namespace vidoria {
 
 std::string Connection::Read() {
-  if (!Open()) return {};
-  std::string content = reader_.TakeContent();
+  if (!Open() || !exchange_) return {};
+  std::string content = exchange_->reader.TakeContent();
   if (!content.empty()) idle_.Apply(settings_.timeout.afterDataReceived);
   return content;
 }
 
 void Connection::RunEventAndFlush(const ConnectionHandler& handler) {
   RunEvent(handler);
-  writer_.Flush();
+  GetExchange().writer.Flush();
 }
 
 void Connection::OnReceived(size_t n) {
   idle_.Apply(settings_.timeout.afterDataIn);
   dataIn_ = static_cast<uint32_t>(n);
   totalIn_ += static_cast<int64_t>(n);
-  if (request.accepted && active_) RunEvent(active_->onDataIn);
+  if (Request().accepted && active_) RunEvent(active_->onDataIn);
   RunEvent(settings_.events.onDataIn);
 }
 
@@ -30,29 +30,29 @@ void Connection::OnSent(size_t n) {
   idle_.Apply(settings_.timeout.afterDataOut);
   dataOut_ = static_cast<uint32_t>(n);
   totalOut_ += static_cast<int64_t>(n);
-  if (request.accepted && active_) RunEvent(active_->onDataOut);
+  if (Request().accepted && active_) RunEvent(active_->onDataOut);
   RunEvent(settings_.events.onDataOut);
-  writer_.Flush();
+  GetExchange().writer.Flush();
 }
 
 void Connection::DataReceivedStep() {
   EventDepth depth(eventDepth_);
-  if (request.accepted && active_) {
+  if (Request().accepted && active_) {
     RunEventAndFlush(active_->onDataReceived);
     return;
   }
-  if (!request.accepted) {
+  if (!Request().accepted) {
     active_ = nullptr;
     ReleaseSessionLock();
     dispatch::CheckPass(server_.Components(), *this);
-    if (!request.active) {
-      writer_.Flush();
+    if (!Request().active) {
+      GetExchange().writer.Flush();
       return;
     }
   }
-  if (request.accepted && active_) {
-    if (!response.done) RunEvent(active_->onDataReceived);
-    writer_.Flush();
+  if (Request().accepted && active_) {
+    if (!Response().done) RunEvent(active_->onDataReceived);
+    GetExchange().writer.Flush();
     return;
   }
   ReleaseSessionLock();
@@ -69,43 +69,43 @@ void Connection::InvalidRequestStep() {
 }
 
 void Connection::Accept() {
-  if (request.accepted) return;
-  request.accepted = true;
+  if (Request().accepted) return;
+  Request().accepted = true;
   dispatch::LinkChain(active_, &DataServerLink::onRequestAccepted, *this);
   RunEvent(settings_.events.onRequestAccepted);
-  writer_.Flush();
+  GetExchange().writer.Flush();
 }
 
 void Connection::DataSentStep() {
   if (!Open()) return;
-  if (writer_.SentSomething()) idle_.Apply(settings_.timeout.afterDataSent);
+  if (GetExchange().writer.SentSomething()) idle_.Apply(settings_.timeout.afterDataSent);
   RunEventAndFlush(active_ ? active_->onDataSent : settings_.events.onDataSent);
-  const bool sent = response.sent;
+  const bool sent = Response().sent;
   if (sent) {
     dispatch::LinkChain(active_, &DataServerLink::onResponseDone, *this);
     RunEvent(settings_.events.onResponseDone);
-    request.accepted = false;
-    request.active = false;
+    Request().accepted = false;
+    Request().active = false;
     active_ = nullptr;
     ReleaseSessionLock();
-    if (request.close) Disconnect();
+    if (Request().close) Disconnect();
   }
   if (Open()) {
     RunEventAndFlush(active_ ? active_->onReadyToSend : settings_.events.onReadyToSend);
-    if (response.sent && request.close) Disconnect();
+    if (Response().sent && Request().close) Disconnect();
   }
   if (sent) {
-    request.Clear();
-    response.Clear();
-    writer_.ReleaseBuffers();
-    reader_.RequestDone();
-    if (reader_.DataPending()) PostRead();
+    Request().Clear();
+    Response().Clear();
+    GetExchange().writer.ReleaseBuffers();
+    GetExchange().reader.RequestDone();
+    if (GetExchange().reader.DataPending()) PostRead();
   }
 }
 
 ServerSession* Connection::OpenSession(uint8_t lockMode) {
   ReleaseSessionLock();
-  session = server_.sessions->Open(lockMode, peerAddr_, request.ForwardedFor());
+  session = server_.sessions->Open(lockMode, peerAddr_, Request().ForwardedFor());
   RunEvent(settings_.events.onSessionOpen);
   dispatch::SessionOpen(server_.Components(), *this);
   return session;

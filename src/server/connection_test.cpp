@@ -20,7 +20,7 @@ TEST_F(ConnectionTest, EventsComeInTheirOrderForEachWayOfEnding) {
   testing::RecordConnectionEvents(*server_,
                                   [this](const std::string& event) { events_.push_back(event); });
   DataProvider* provider = AnswerWith([](Connection& c) {
-    if (c.request.FileName() != "/never") c.Write("hi");
+    if (c.Request().FileName() != "/never") c.Write("hi");
   });
   provider->onDisconnect = [this](Connection&) { events_.push_back("ProviderDisconnect"); };
   const std::vector<std::string> opened{"Connecting", "ClientConnect", "Connect"};
@@ -103,12 +103,12 @@ TEST_F(ConnectionTest, ThrowingClosingEventStillReleasesTheCountWhenFreed) {
 }
 
 TEST_F(ConnectionTest, ReadStepsLeaveBytesOfTheNextRequestUntilTheAnswerLeft) {
-  AnswerWith([](Connection& c) { c.Write(c.request.FileName()); });
+  AnswerWith([](Connection& c) { c.Write(c.Request().FileName()); });
   auto& client = Connect();
   client.peer->Limit(0);
   Exchange(client, "GET /a HTTP/1.1\r\n\r\nGET /b HTTP/1.1\r\n\r\n");
-  EXPECT_EQ(client.GetConnection().request.FileName(), "/a");
-  EXPECT_TRUE(client.GetConnection().request.complete);
+  EXPECT_EQ(client.GetConnection().Request().FileName(), "/a");
+  EXPECT_TRUE(client.GetConnection().Request().complete);
   client.peer->Allow();
   Run();
   EXPECT_EQ(client.peer->Received(),

@@ -74,7 +74,7 @@ bool Offer(const ComponentList& list, Connection& connection) {
     } else if (DataServerLink* link = component->AsLink()) {
       if (Offer(link->Components(), connection)) return true;
     }
-    if (connection.request.accepted || !connection.request.active) return true;
+    if (connection.Request().accepted || !connection.Request().active) return true;
   }
   return false;
 }

@@ -77,7 +77,7 @@ TEST_F(DispatchTest, CompleteAnswerInCheckRequestSkipsDataReceived) {
   DataProvider* provider = NewProvider();
   provider->onCheckRequest = [](Connection& c) {
     c.Accept();
-    c.response.SetContentLength(4);
+    c.Response().SetContentLength(4);
     c.Write("fast");
   };
   provider->onDataReceived = [&](Connection&) { ++received; };
@@ -92,14 +92,14 @@ TEST_F(DispatchTest, CompleteAnswerInCheckRequestSkipsDataReceived) {
 TEST_F(DispatchTest, UnclaimedPostIsRefusedRightAfterItsHeader) {
   int64_t contentIn = -1;
   server_->onRequestNotAccepted = [&](Connection& c) {
-    contentIn = c.request.contentIn;
-    c.response.Status(400, "Bad Request");
+    contentIn = c.Request().contentIn;
+    c.Response().Status(400, "Bad Request");
     c.Write("Status 400: Bad Request");
     c.Disconnect();
   };
   DataProvider* provider = NewProvider();
   provider->onCheckRequest = [](Connection& c) {
-    if (c.request.FileName() == "/mine") c.Accept();
+    if (c.Request().FileName() == "/mine") c.Accept();
   };
   provider->SetServer(server_.get());
   auto& client = Connect();
@@ -120,8 +120,8 @@ TEST_F(DispatchTest, UnclaimedRequestWithoutHandlerClosesWithoutAnswer) {
 
 TEST_F(DispatchTest, InvalidRequestGetsTheHandlersAnswerThenCloses) {
   server_->onInvalidRequest = [](Connection& c) {
-    c.response.Status(400, "Bad Request");
-    c.Write("bad: " + c.request.FileName());
+    c.Response().Status(400, "Bad Request");
+    c.Write("bad: " + c.Request().FileName());
   };
   auto& client = Connect();
   EXPECT_EQ(Exchange(client, "GARBAGE\r\n\r\n"),
@@ -135,16 +135,16 @@ TEST_F(DispatchTest, ClientVanishingMidTransferTellsTheOwningProvider) {
   provider->onCheckRequest = [](Connection& c) { c.Accept(); };
   // Streams 64 MiB one piece per data-sent step, as a file would be.
   auto piece = [&](Connection& c) {
-    if (c.response.done || c.request.FileName() != "/big") return;
+    if (c.Response().done || c.Request().FileName() != "/big") return;
     ++pieces;
     c.Write(std::string(64240, 'v'));
   };
   provider->onDataReceived = [piece](Connection& c) {
-    if (c.request.FileName() != "/big") {
+    if (c.Request().FileName() != "/big") {
       c.Write("x");
       return;
     }
-    c.response.SetContentLength(int64_t{64240} * 1045);
+    c.Response().SetContentLength(int64_t{64240} * 1045);
     piece(c);
   };
   provider->onDataSent = piece;

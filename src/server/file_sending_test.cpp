@@ -122,9 +122,9 @@ class FileSendingTest : public testing::ConnectionHarness {
   // each send (its size, ContentOut and Done after it), each data-sent step and read error.
   void ServePieces(const std::string& path, int64_t announced, bool asText) {
     auto sendPiece = [this, path, asText](Connection& c) {
-      if (!c.request.complete || c.response.done) return;
-      const int64_t out = c.response.contentOut;
-      const int64_t size = std::min(kPiece, c.response.ContentLength() - out);
+      if (!c.Request().complete || c.Response().done) return;
+      const int64_t out = c.Response().contentOut;
+      const int64_t size = std::min(kPiece, c.Response().ContentLength() - out);
       if (size <= 0) return;
       if (asText) {
         std::ifstream file(path, std::ios::binary);
@@ -136,7 +136,7 @@ class FileSendingTest : public testing::ConnectionHarness {
         return;
       }
       c.WriteFile(path, out, size, [this](Connection& failed) {
-        events_.push_back("read error at " + std::to_string(failed.response.contentOut));
+        events_.push_back("read error at " + std::to_string(failed.Response().contentOut));
         failed.Disconnect();
       });
     };
@@ -144,18 +144,19 @@ class FileSendingTest : public testing::ConnectionHarness {
     // The header leaves first, on its own, as the file provider sends it.
     provider->onCheckRequest = [announced](Connection& c) {
       c.Accept();
-      c.response.SetContentLength(announced);
+      c.Response().SetContentLength(announced);
       c.Write("");
     };
     provider->onDataReceived = sendPiece;
     provider->onDataSent = [this, sendPiece](Connection& c) {
-      events_.push_back("data sent " + std::to_string(c.response.contentOut));
+      events_.push_back("data sent " + std::to_string(c.Response().contentOut));
       sendPiece(c);
     };
     provider->SetServer(server_.get());
     server_->onDataOut = [this](Connection& c) {
       events_.push_back("out " + std::to_string(c.DataOut()) + " content " +
-                        std::to_string(c.response.contentOut) + (c.response.done ? " done" : ""));
+                        std::to_string(c.Response().contentOut) +
+                        (c.Response().done ? " done" : ""));
     };
   }
 
@@ -301,7 +302,7 @@ TEST_F(FileSendingTest, FileShorterThanAnnouncedEndsAsAReadError) {
 TEST_F(FileSendingTest, BytesWrittenBehindAWaitingPieceFollowIt) {
   const std::string path = MakeFile("f.bin", Bytes(1000));
   AnswerWith([&](Connection& c) {
-    c.response.SetContentLength(1010);
+    c.Response().SetContentLength(1010);
     c.Write("<<<<<");
     c.WriteFile(path, 0, 1000, nullptr);
     c.Write(">>>>>");

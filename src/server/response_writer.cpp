@@ -10,20 +10,21 @@ namespace vidoria {
 void ResponseWriter::Write(std::string_view text) {
   Connection& c = connection_;
   if (!c.Open()) return;
-  if (c.response.done) throw EConnection("Error! Answer allready sent for this request.");
+  if (c.Response().done) throw EConnection("Error! Answer allready sent for this request.");
   c.idle_.Apply(c.settings_.timeout.afterDataSend);
   auto checkLength = [&] {
-    if (c.response.HasContentLength() &&
-        static_cast<int64_t>(text.size()) > c.response.ContentLength() - c.response.contentOut) {
+    if (c.Response().HasContentLength() &&
+        static_cast<int64_t>(text.size()) >
+            c.Response().ContentLength() - c.Response().contentOut) {
       throw EConnection("Error! Sending more data out than specified in header.");
     }
   };
-  if (c.response.headerSent) {
+  if (c.Response().headerSent) {
     checkLength();
     SendBody(text);
     return;
   }
-  if (!c.response.HasContentLength() || outputBuffering_) {
+  if (!c.Response().HasContentLength() || outputBuffering_) {
     outputBuffering_ = true;
     outputBuffer_.append(text);
     return;
@@ -34,7 +35,7 @@ void ResponseWriter::Write(std::string_view text) {
 }
 
 void ResponseWriter::WriteHeader(bool sendNow) {
-  if (connection_.response.headerSent) {
+  if (connection_.Response().headerSent) {
     throw EConnection("Error! Sending multiple headers for one request.");
   }
   connection_.idle_.Apply(connection_.settings_.timeout.afterDataSend);
@@ -43,10 +44,10 @@ void ResponseWriter::WriteHeader(bool sendNow) {
 
 void ResponseWriter::WriteHeader(std::string_view headerText, bool sendNow) {
   if (headerText.empty()) {
-    connection_.request.close = true;
+    connection_.Request().close = true;
     return;
   }
-  connection_.response.SetHeaderText(headerText);
+  connection_.Response().SetHeaderText(headerText);
   WriteHeader(sendNow);
 }
 
@@ -54,13 +55,13 @@ void ResponseWriter::WriteHeaderNow(bool sendNow) {
   if (headerWritten_) {
     throw EConnection("Last header intercepted with new header, before data sent out.");
   }
-  ServerResponse& response = connection_.response;
+  ServerResponse& response = connection_.Response();
   // Written straight behind whatever output still waits, without a text of its own.
   const size_t headerStart = out_.size();
   out_.append("HTTP/1.1 ").append(std::to_string(response.statusCode)).append(" ");
   out_.append(response.statusText).append("\r\n");
   response.AppendHeaderText(out_);
-  if (connection_.request.close) out_.append("Connection: close\r\n");
+  if (connection_.Request().close) out_.append("Connection: close\r\n");
   out_.append("\r\n");
   const size_t headerSize = out_.size() - headerStart;
   response.headerSent = true;
@@ -97,7 +98,7 @@ void ResponseWriter::CountBody(int64_t size) {
     }
     contentToWrite_ -= size;
   }
-  ServerResponse& response = connection_.response;
+  ServerResponse& response = connection_.Response();
   response.done = contentToWrite_ == 0;
   response.contentOut += size;
   if (response.done) connection_.ReleaseSessionLock();
@@ -115,7 +116,7 @@ void ResponseWriter::WriteFile(const std::string& path, int64_t offset, int64_t 
                                std::function<void(Connection&)> onReadError) {
   Connection& c = connection_;
   if (!c.Open() || length <= 0) return;
-  if (!c.response.headerSent && (!c.response.HasContentLength() || outputBuffering_)) {
+  if (!c.Response().headerSent && (!c.Response().HasContentLength() || outputBuffering_)) {
     // Collected output is text until the event ends; so are these bytes then.
     AnswerFile file;
     std::string bytes;
@@ -124,11 +125,11 @@ void ResponseWriter::WriteFile(const std::string& path, int64_t offset, int64_t 
     if (!whole) c.RunEvent(onReadError);
     return;
   }
-  if (c.response.done) throw EConnection("Error! Answer allready sent for this request.");
+  if (c.Response().done) throw EConnection("Error! Answer allready sent for this request.");
   c.idle_.Apply(c.settings_.timeout.afterDataSend);
-  if (!c.response.headerSent) WriteHeaderNow(false);
-  if (c.response.HasContentLength() &&
-      length > c.response.ContentLength() - c.response.contentOut) {
+  if (!c.Response().headerSent) WriteHeaderNow(false);
+  if (c.Response().HasContentLength() &&
+      length > c.Response().ContentLength() - c.Response().contentOut) {
     throw EConnection("Error! Sending more data out than specified in header.");
   }
   CountBody(length);
@@ -163,7 +164,7 @@ void ResponseWriter::FileFailed() {
   fileLeft_ = 0;
   // A file that failed once is opened afresh by whatever comes next.
   file_.Close();
-  ServerResponse& response = connection_.response;
+  ServerResponse& response = connection_.Response();
   response.contentOut -= unsent;
   if (contentToWrite_ >= 0) contentToWrite_ += unsent;
   response.done = contentToWrite_ == 0;
@@ -175,7 +176,7 @@ void ResponseWriter::FileFailed() {
 void ResponseWriter::Flush() {
   if (!outputBuffering_) return;
   outputBuffering_ = false;
-  ServerResponse& response = connection_.response;
+  ServerResponse& response = connection_.Response();
   if (response.done) throw EConnection("Error! Answer allready sent for this request.");
   if (!response.headerSent) {
     if (!response.HasContentLength()) {
@@ -260,13 +261,13 @@ void ResponseWriter::TrySend() {
 }
 
 void ResponseWriter::Delivered(size_t n) {
-  ServerResponse& response = connection_.response;
+  ServerResponse& response = connection_.Response();
   if (!response.headerSent || bytesToDeliver_ < 0) return;
   bytesToDeliver_ -= static_cast<int64_t>(n);
   response.sent = bytesToDeliver_ <= 0;
   if (response.sent) {
-    connection_.request.started = false;
-    connection_.request.active = false;
+    connection_.Request().started = false;
+    connection_.Request().active = false;
     response.sending = false;
     response.headerSent = false;
     headerWritten_ = false;

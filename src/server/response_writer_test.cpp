@@ -26,7 +26,7 @@ TEST_F(ResponseWriterTest, AnswersCollectedOutputWithItsComputedLength) {
 }
 
 TEST_F(ResponseWriterTest, BackToBackRequestsAreAnsweredInOrder) {
-  AnswerWith([](Connection& c) { c.Write(c.request.FileName()); });
+  AnswerWith([](Connection& c) { c.Write(c.Request().FileName()); });
   auto& client = Connect();
   EXPECT_EQ(
       Exchange(client,
@@ -54,20 +54,20 @@ TEST_F(ResponseWriterTest, WriterErrorsReachTheHandlerAndCloseTheConnection) {
   const Case cases[] = {
       {"longer than announced",
        [](Connection& c) {
-         c.response.SetContentLength(10);
+         c.Response().SetContentLength(10);
          c.Write(std::string(11, 'x'));
        },
        "Error! Sending more data out than specified in header."},
       {"second header",
        [](Connection& c) {
-         c.response.SetContentLength(10);
+         c.Response().SetContentLength(10);
          c.WriteHeader(true);
          c.WriteHeader(true);
        },
        "Error! Sending multiple headers for one request."},
       {"answer after it was complete",
        [](Connection& c) {
-         c.response.SetContentLength(2);
+         c.Response().SetContentLength(2);
          c.Write("ab");
          c.Write("c");
        },
@@ -96,9 +96,9 @@ TEST_F(ResponseWriterTest, WriterErrorsReachTheHandlerAndCloseTheConnection) {
 
 TEST_F(ResponseWriterTest, HeadAnswerAnnouncesTheLengthSendsNoBodyAndCompletes) {
   AnswerWith([](Connection& c) {
-    c.response.SetContentLength(500);
-    if (c.request.Method() == "HEAD") {
-      c.response.sendContent = false;
+    c.Response().SetContentLength(500);
+    if (c.Request().Method() == "HEAD") {
+      c.Response().sendContent = false;
       c.WriteHeader(true);
     } else {
       c.Write(std::string(500, 'z'));
@@ -118,7 +118,7 @@ TEST_F(ResponseWriterTest, ChunkedBodyReachesTheProviderPieceByPiece) {
     std::string body = c.Read();
     events_.push_back(body);
     c.GetInfo().SetTextField("body", c.GetInfo().TextField("body") + body);
-    if (c.request.complete) c.Write("got " + c.GetInfo().TextField("body"));
+    if (c.Request().complete) c.Write("got " + c.GetInfo().TextField("body"));
   };
   provider->SetServer(server_.get());
   auto& client = Connect();
@@ -131,7 +131,7 @@ TEST_F(ResponseWriterTest, ChunkedBodyReachesTheProviderPieceByPiece) {
 
 TEST_F(ResponseWriterTest, HandlerExceptionClosesOnlyItsConnection) {
   AnswerWith([](Connection& c) {
-    if (c.request.FileName() == "/fail") throw std::runtime_error("handler failed");
+    if (c.Request().FileName() == "/fail") throw std::runtime_error("handler failed");
     c.Write("fine");
   });
   auto& healthy = Connect();
@@ -151,8 +151,8 @@ TEST_F(ResponseWriterTest, HandlerExceptionClosesOnlyItsConnection) {
 TEST_F(ResponseWriterTest, OutputTheSocketRefusesLeavesOnWriteReadinessBeforeTheNextRequest) {
   server_->onResponseDone = [this](Connection&) { events_.push_back("ResponseDone"); };
   AnswerWith([this](Connection& c) {
-    events_.push_back("answer " + c.request.FileName());
-    c.response.SetContentLength(100);
+    events_.push_back("answer " + c.Request().FileName());
+    c.Response().SetContentLength(100);
     c.Write(std::string(100, 'a'));
   });
   auto& client = Connect();

@@ -88,7 +88,7 @@ class ServerFixture : public ::testing::Test {
     provider->SetCheckOrder(order);
     provider->onCheckRequest = [](Connection& c) { c.Accept(); };
     provider->onDataReceived = [body](Connection& c) {
-      if (c.request.complete) c.Write(body);
+      if (c.Request().complete) c.Write(body);
     };
     provider->SetServer(server_.get());
   }

@@ -113,11 +113,11 @@ void DataServer::ServerDisconnecting(Connection& c) {
 }
 
 void DataServer::ServerDisconnect(Connection& c) {
-  if (c.request.ContentLength() > c.request.contentIn) {
+  if (c.Request().ContentLength() > c.Request().contentIn) {
     LogRequestLine("ERR! " + RequestPart(c) + " 0 " + ClientPart(c) +
                    " > DISCONNECTED while receiving a Request (" +
-                   std::to_string(c.request.contentIn) + " of " +
-                   std::to_string(c.request.ContentLength()) + " bytes received).");
+                   std::to_string(c.Request().contentIn) + " of " +
+                   std::to_string(c.Request().ContentLength()) + " bytes received).");
   }
 }
 
@@ -128,7 +128,7 @@ void DataServer::ServerDataIn(Connection& c) {
   const int64_t nowMs =
       std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
   // The record is cleared after each answer, so the mark is the first byte of this request.
-  Info& info = c.request.GetInfo();
+  Info& info = c.Request().GetInfo();
   if (!info.Has(kRequestBegan)) {
     info.SetLargeIntField(kRequestBegan, nowMs);
     return;
@@ -147,8 +147,8 @@ void DataServer::ServerDataOut(Connection& c) {
 
 void DataServer::ServerRequestNotAccepted(Connection& c) {
   LogRequestLine("BAD! " + c.PeerAddr() + " > " + MethodAndName(c) + " > Method \"" +
-                 c.request.Method() + "\" not supported.");
-  c.response.Status(400, "Bad Request");
+                 c.Request().Method() + "\" not supported.");
+  c.Response().Status(400, "Bad Request");
   c.Write("Status 400: Bad Request");
   c.Disconnect();
 }
@@ -156,7 +156,7 @@ void DataServer::ServerRequestNotAccepted(Connection& c) {
 void DataServer::ServerInvalidRequest(Connection& c) {
   LogRequestLine("ERR! " + c.PeerAddr() + " > " + MethodAndName(c) +
                  " > Invalid Request: Header size limit exceeded.");
-  c.response.Status(400, "Bad Request");
+  c.Response().Status(400, "Bad Request");
   c.Write("Status 400: Bad Request");
 }
 

@@ -54,18 +54,18 @@ void FilesProvider::AddDefaultPage(std::string_view name) {
 }
 
 void FilesProvider::CheckRequest(Connection& c) {
-  const std::string& method = c.request.Method();
+  const std::string& method = c.Request().Method();
   if (method != "GET" && method != "HEAD") return;
   // An announced body this large is refused before anything of the file's answer is written.
-  if (c.request.ContentLength() > kMaxAcceptedContent) {
+  if (c.Request().ContentLength() > kMaxAcceptedContent) {
     c.Accept();
-    RefuseLargeBody(c, c.request.ContentLength());
+    RefuseLargeBody(c, c.Request().ContentLength());
     return;
   }
-  if (const size_t star = c.request.FileName().find('*'); star != std::string::npos) {
-    c.request.SetFileName(TrimControl(std::string_view(c.request.FileName()).substr(star + 1)));
+  if (const size_t star = c.Request().FileName().find('*'); star != std::string::npos) {
+    c.Request().SetFileName(TrimControl(std::string_view(c.Request().FileName()).substr(star + 1)));
   }
-  const std::string upper = UpperCase(c.request.FileName());
+  const std::string upper = UpperCase(c.Request().FileName());
   const bool video = upper.find(".MP4") != std::string::npos;
   const bool image = upper.find(".JPG") != std::string::npos;
   LibraryLookup lookup;
@@ -75,8 +75,8 @@ void FilesProvider::CheckRequest(Connection& c) {
         *view, context_.programFolder,
         [](const std::string& path) { return FileSizeOf(path) >= 0; },
         [this](const std::string& line) { context_.activity->Add(Printable(line)); }};
-    if (video) LookUpVideo(c.request.FileName(), lookupContext, lookup);
-    if (image) LookUpImage(c.request.FileName(), lookupContext, lookup);
+    if (video) LookUpVideo(c.Request().FileName(), lookupContext, lookup);
+    if (image) LookUpImage(c.Request().FileName(), lookupContext, lookup);
   }
   ServeDiskFile(c, video, image, lookup.folder, lookup.name);
 }
@@ -85,16 +85,16 @@ void FilesProvider::ServeDiskFile(Connection& c, bool video, bool image,
                                   const std::string& libraryFolder,
                                   const std::string& libraryName) {
   const bool library = video || image;
-  const std::string root = library ? libraryFolder : HostRootFor(c.request.Host());
+  const std::string root = library ? libraryFolder : HostRootFor(c.Request().Host());
   if (root.empty()) {
     c.Accept();
     LogRequestLine("BAD! " + RequestPart(c) + " 0 " + ClientPart(c) + " > Invalid Host: \"" +
-                   c.request.Host() + "\".");
+                   c.Request().Host() + "\".");
     AnswerStatus(c, 400, "Bad Request");
     return;
   }
   MappedPath mapped =
-      MapRequestPath(library ? libraryName : c.request.FileName(), root, defaultPages_);
+      MapRequestPath(library ? libraryName : c.Request().FileName(), root, defaultPages_);
   const std::string name = mapped.kind == MappedPath::Kind::kFile ? mapped.name : std::string();
   if (library) context_.activity->Add("Request for " + Printable(name));
   switch (mapped.kind) {
@@ -106,8 +106,8 @@ void FilesProvider::ServeDiskFile(Connection& c, bool video, bool image,
       return;
     case MappedPath::Kind::kFolderMoved:
       c.Accept();
-      c.response.Status(301, "Moved Permanently");
-      c.response.SetValue("LOCATION", HeaderSafe(c.request.FileName() + "/"));
+      c.Response().Status(301, "Moved Permanently");
+      c.Response().SetValue("LOCATION", HeaderSafe(c.Request().FileName() + "/"));
       c.Write("Status 301: Moved Permanently");
       return;
     case MappedPath::Kind::kFile:
@@ -132,29 +132,29 @@ void FilesProvider::StartFileAnswer(Connection& c, const std::string& name, cons
   c.Accept();
   c.UseAnswerFile(std::move(file));
   const std::string type = ContentTypeFor(name);
-  Info& info = c.request.GetInfo();
+  Info& info = c.Request().GetInfo();
   info.SetTextField("fname", name);
   info.SetTextField("root", root);
   info.SetLargeIntField("$time", NowMs());
   info.SetLargeIntField("from", 0);
-  if (!type.empty()) c.response.SetContentType(type);
-  c.response.SetContentLength(fileSize);
-  const std::string range = c.request.Value("RANGE");
-  if (c.request.Method() == "HEAD") {
-    c.response.sendContent = false;
+  if (!type.empty()) c.Response().SetContentType(type);
+  c.Response().SetContentLength(fileSize);
+  const std::string range = c.Request().Value("RANGE");
+  if (c.Request().Method() == "HEAD") {
+    c.Response().sendContent = false;
   } else if (!range.empty()) {
     const RangeAnswer answer = ApplyRange(ParseRangeHeader(range), fileSize);
     if (answer.applied) {
-      c.response.Status(answer.status, answer.statusText);
-      c.response.SetContentLength(answer.contentLength);
+      c.Response().Status(answer.status, answer.statusText);
+      c.Response().SetContentLength(answer.contentLength);
       info.SetLargeIntField("from", answer.from);
-      if (!answer.headerName.empty()) c.response.SetValue(answer.headerName, answer.headerValue);
+      if (!answer.headerName.empty()) c.Response().SetValue(answer.headerName, answer.headerValue);
     }
   }
   const std::string size = std::to_string(fileSize);
   if (!range.empty()) {
     LogRequestLine("PART " + RequestPart(c) + " " + size + " RANGE \"" + range + "\" (" +
-                   c.response.Value("CONTENT-RANGE") + ") " + ClientPart(c) + " TYPE \"" + type +
+                   c.Response().Value("CONTENT-RANGE") + ") " + ClientPart(c) + " TYPE \"" + type +
                    "\"");
   } else {
     LogRequestLine("SEND " + RequestPart(c) + " " + size + " " + ClientPart(c) + " TYPE \"" + type +
@@ -164,19 +164,19 @@ void FilesProvider::StartFileAnswer(Connection& c, const std::string& name, cons
 }
 
 void FilesProvider::SendBody(Connection& c) {
-  if (!c.request.complete) {
+  if (!c.Request().complete) {
     // Only a file answer under way can still be refused here; every other answer was written
     // whole when the request was claimed, and a large body was refused then.
-    if (c.request.GetInfo().Has("fname") && !c.response.headerSent &&
-        c.request.ContentLength() > kMaxAcceptedContent) {
-      RefuseLargeBody(c, c.request.ContentLength());
+    if (c.Request().GetInfo().Has("fname") && !c.Response().headerSent &&
+        c.Request().ContentLength() > kMaxAcceptedContent) {
+      RefuseLargeBody(c, c.Request().ContentLength());
     }
     return;
   }
-  Info& info = c.request.GetInfo();
-  if (!info.Has("fname") || c.response.done) return;
-  const int64_t length = c.response.ContentLength();
-  const int64_t out = c.response.contentOut;
+  Info& info = c.Request().GetInfo();
+  if (!info.Has("fname") || c.Response().done) return;
+  const int64_t length = c.Response().ContentLength();
+  const int64_t out = c.Response().contentOut;
   if (out >= length) return;
   // The piece leaves straight from the file; a file that is gone, shorter than announced or
   // unreadable ends the answer through ReadError.
@@ -186,31 +186,31 @@ void FilesProvider::SendBody(Connection& c) {
 }
 
 void FilesProvider::ReadError(Connection& c) {
-  const Info& info = c.request.GetInfo();
+  const Info& info = c.Request().GetInfo();
   LogRequestLine("CRC! " + RequestPart(c) + " > Error reading File: \"" + info.TextField("root") +
                  info.TextField("fname") + "\".");
   c.Disconnect();
 }
 
 void FilesProvider::Disconnected(Connection& c) {
-  const int64_t announced = c.request.ContentLength();
-  if (announced > c.request.contentIn) {
+  const int64_t announced = c.Request().ContentLength();
+  if (announced > c.Request().contentIn) {
     LogRequestLine("ERR! " + RequestPart(c) + " 0 " + ClientPart(c) +
                    " > DISCONNECTED while receiving a Request (" +
-                   std::to_string(c.request.contentIn) + " of " + std::to_string(announced) +
+                   std::to_string(c.Request().contentIn) + " of " + std::to_string(announced) +
                    " bytes received).");
     return;
   }
-  const int64_t length = c.response.ContentLength();
-  const int64_t out = c.response.contentOut;
+  const int64_t length = c.Response().ContentLength();
+  const int64_t out = c.Response().contentOut;
   if (length <= out) return;
-  const int64_t elapsed = NowMs() - c.request.GetInfo().LargeIntField("$time");
+  const int64_t elapsed = NowMs() - c.Request().GetInfo().LargeIntField("$time");
   const int64_t rate = out * 8 / (elapsed > 0 ? elapsed : 1);
   const std::string figures =
       " bytes in " + std::to_string(elapsed) + " ms =" + std::to_string(rate) + " kbits";
   const std::string head =
       RequestPart(c) + " -" + std::to_string(length - out) + " " + ClientPart(c) + " ";
-  if (c.response.Value("CONTENT-RANGE").empty()) {
+  if (c.Response().Value("CONTENT-RANGE").empty()) {
     LogRequestLine("ERR! " + head + std::to_string(out) + "/" + std::to_string(length) + figures);
   } else {
     LogRequestLine("BRK! " + head + std::to_string(out) + figures);

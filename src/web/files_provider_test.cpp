@@ -123,8 +123,8 @@ TEST_F(FileDeliveryTest, LargeFileLeavesInPiecesOfTheSendBlockSize) {
   std::vector<int64_t> contentOut;
   events_.dataOut = [&](Connection& c) {
     std::lock_guard lock(mu);
-    if (contentOut.empty() || contentOut.back() != c.response.contentOut) {
-      contentOut.push_back(c.response.contentOut);
+    if (contentOut.empty() || contentOut.back() != c.Response().contentOut) {
+      contentOut.push_back(c.Response().contentOut);
     }
   };
   Start();

@@ -27,7 +27,7 @@ std::string ListName(const std::string& fileName, std::string_view prefix) {
 
 void AnswerList(const WebContext& context, Connection& c, std::string_view prefix,
                 std::span<const FixedList> fixed, const PlaylistText& text) {
-  const std::string name = ListName(c.request.FileName(), prefix);
+  const std::string name = ListName(c.Request().FileName(), prefix);
   for (const FixedList& list : fixed) {
     if (name == list.name) return WritePage(context, c, list.buffer);
   }

@@ -11,7 +11,7 @@ ListFileProvider::ListFileProvider(const WebContext& context) : context_(context
   onCheckRequest = ClaimWhen(
       [](const std::string& name) { return name.find("LIST.TXT&") != std::string::npos; });
   onDataReceived = [this](Connection& c) {
-    if (c.request.complete) Answer(c);
+    if (c.Request().complete) Answer(c);
   };
 }
 

@@ -9,7 +9,7 @@ ListOfListsProvider::ListOfListsProvider(const WebContext& context) {
   onCheckRequest = ClaimWhen(
       [](const std::string& name) { return name.find("KAVRA_LIST.TXT") != std::string::npos; });
   onDataReceived = [&context](Connection& c) {
-    if (c.request.complete) WritePage(context, c, page::kListList);
+    if (c.Request().complete) WritePage(context, c, page::kListList);
   };
 }
 

@@ -11,7 +11,7 @@ ListPageProvider::ListPageProvider(const WebContext& context) : context_(context
   onCheckRequest =
       ClaimWhen([](const std::string& name) { return name.find("LIST&") != std::string::npos; });
   onDataReceived = [this](Connection& c) {
-    if (!c.request.complete) return;
+    if (!c.Request().complete) return;
     if (GatePasses(context_, c)) {
       Answer(c);
     } else {

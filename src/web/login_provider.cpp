@@ -38,26 +38,26 @@ LoginProvider::LoginProvider(const WebContext& context) : context_(context), loc
 }
 
 void LoginProvider::DataReceived(Connection& c) {
-  if (c.request.Method() == "GET") {
+  if (c.Request().Method() == "GET") {
     WritePage(context_, c, page::kLogin);
     return;
   }
   // A login form is a few dozen bytes; anything near the core's limits is not one.
-  if (c.request.ContentLength() > kMaxAcceptedContent ||
-      c.request.contentIn > kMaxAcceptedContent) {
-    RefuseLargeBody(c, std::max(c.request.ContentLength(), c.request.contentIn));
+  if (c.Request().ContentLength() > kMaxAcceptedContent ||
+      c.Request().contentIn > kMaxAcceptedContent) {
+    RefuseLargeBody(c, std::max(c.Request().ContentLength(), c.Request().contentIn));
     return;
   }
-  c.request.Params().AddText(c.Read());
-  if (!c.request.complete) return;
+  c.Request().Params().AddText(c.Read());
+  if (!c.Request().complete) return;
   const std::string& address = c.PeerAddr();
   if (lockout_.Locked(address)) {
     AnswerLockedOut(c);
     return;
   }
   const auto [username, password] = context_.access->Credentials();
-  const std::string user = FormField(c.request.Params().Value("user"));
-  if (user != username || FormField(c.request.Params().Value("pass")) != password) {
+  const std::string user = FormField(c.Request().Params().Value("user"));
+  if (user != username || FormField(c.Request().Params().Value("pass")) != password) {
     if (context_.generateLogin) context_.generateLogin("Login failed, wrong username/password.");
     if (lockout_.Failed(address)) {
       LogRequestLine("DENY " + RequestPart(c) + " 0 " + ClientPart(c) +
@@ -77,8 +77,8 @@ void LoginProvider::DataReceived(Connection& c) {
   session->keepAlive = 240;
   // The response writes one cookie line per name as name=value, so the attributes ride along in
   // the value. Scripts have no business with the session, and other sites' pages may not send it.
-  c.response.Cookie().SetValue("session", session->id + "; HttpOnly; SameSite=Lax");
-  c.response.SetValue("Location", "index.html");
+  c.Response().Cookie().SetValue("session", session->id + "; HttpOnly; SameSite=Lax");
+  c.Response().SetValue("Location", "index.html");
   WritePage(context_, c, page::kIndex);
 }
 

@@ -11,7 +11,7 @@ namespace vidoria {
 
 ConnectionHandler ClaimWhen(std::function<bool(const std::string& upperName)> test) {
   return [test = std::move(test)](Connection& c) {
-    if (test(UpperCase(c.request.FileName()))) c.Accept();
+    if (test(UpperCase(c.Request().FileName()))) c.Accept();
   };
 }
 
@@ -20,13 +20,13 @@ bool GatePasses(const WebContext& context, Connection& c) {
   // Per client: only a browser holding the cookie of a live session that a successful login
   // opened gets in; using it keeps the session alive. Another client's login opens nothing.
   return c.Server().sessions->Refresh(
-      c.request.Cookie().Value("session"),
+      c.Request().Cookie().Value("session"),
       [](const ServerSession& s) { return s.BooleanField("login"); });
 }
 
 void LoginRedirect(const WebContext& context, Connection& c) {
-  c.response.SetValue("Location", "login.html");
-  c.response.Status(302, "Redirect");
+  c.Response().SetValue("Location", "login.html");
+  c.Response().Status(302, "Redirect");
   c.Write(*context.pages->Get(page::kLogin));
 }
 
@@ -35,7 +35,7 @@ void WritePage(const WebContext& context, Connection& c, std::string_view buffer
 }
 
 void AnswerStatus(Connection& c, int status, const char* text) {
-  c.response.Status(status, text);
+  c.Response().Status(status, text);
   c.Write("Status " + std::to_string(status) + ": " + text);
 }
 
@@ -56,7 +56,7 @@ void ServeGatedPage(DataProvider& provider, const WebContext& context, std::stri
                     std::string_view buffer) {
   provider.onCheckRequest = ClaimWhen([path](const std::string& name) { return name == path; });
   provider.onDataReceived = [&context, buffer](Connection& c) {
-    if (!c.request.complete) return;
+    if (!c.Request().complete) return;
     if (GatePasses(context, c)) {
       WritePage(context, c, buffer);
     } else {

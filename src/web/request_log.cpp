@@ -6,16 +6,16 @@
 namespace vidoria {
 
 std::string RequestPart(Connection& c) {
-  return c.PeerAddr() + " > " + c.request.Host() + " \"" + c.request.Method() + " " +
-         c.request.URI() + "\"";
+  return c.PeerAddr() + " > " + c.Request().Host() + " \"" + c.Request().Method() + " " +
+         c.Request().URI() + "\"";
 }
 
 std::string ClientPart(Connection& c) {
-  return "REF \"" + c.request.Referer() + "\" AGENT \"" + c.request.Agent() + "\"";
+  return "REF \"" + c.Request().Referer() + "\" AGENT \"" + c.Request().Agent() + "\"";
 }
 
 std::string MethodAndName(Connection& c) {
-  return "\"" + c.request.Method() + " " + c.request.FileName() + "\"";
+  return "\"" + c.Request().Method() + " " + c.Request().FileName() + "\"";
 }
 
 void LogRequestLine(std::string_view line) {
