@@ -23,6 +23,11 @@
 set -u
 
 VIDORIAD=$(realpath "${1:-build/vidoriad}")
+# A sanitizer build's options (suppressions, exit codes) survive the clean environment.
+sanitizer_options=()
+for name in TSAN_OPTIONS ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS; do
+  if [[ -n ${!name:-} ]]; then sanitizer_options+=("$name=${!name}"); fi
+done
 ROUNDS=${ROUNDS:-40}
 SEED=${SEED:-$(((RANDOM << 15) | RANDOM))}
 RANDOM=$SEED
@@ -61,7 +66,8 @@ slurp() {  # $1 variable, $2 file: the file's bytes (stored files hold no NUL)
 start_vidoriad() {
   : >"$work/out"  # emptied here, not by the child: served() must not read the last run's words
   : >"$work/err"
-  (cd / && exec env -i HOME="$home" PATH=/usr/bin:/bin "$VIDORIAD" >"$work/out" 2>"$work/err") &
+  (cd / && exec env -i HOME="$home" PATH=/usr/bin:/bin "${sanitizer_options[@]}" "$VIDORIAD" \
+    >"$work/out" 2>>"$work/err") &
   child=$!
 }
 

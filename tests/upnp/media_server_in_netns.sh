@@ -17,6 +17,11 @@ set -u
 shopt -u patsub_replacement 2>/dev/null  # a '&' in ${t//x/&...} stays a '&'
 SKIP=77
 VIDORIAD=$(realpath "${1:-build/vidoriad}")
+# A sanitizer build's options (suppressions, exit codes) survive the clean environment.
+sanitizer_options=()
+for name in TSAN_OPTIONS ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS; do
+  if [[ -n ${!name:-} ]]; then sanitizer_options+=("$name=${!name}"); fi
+done
 
 if [[ -z ${VIDORIA_IN_NETNS:-} ]]; then
   for tool in unshare ip sysctl gssdp-discover curl ffmpeg ffprobe; do
@@ -88,7 +93,8 @@ settings OFF
 port=
 start_vidoriad() {
   : >"$work/out"
-  (cd / && exec env -i HOME="$home" PATH=/usr/bin:/bin "$VIDORIAD" >"$work/out" 2>"$work/err") &
+  (cd / && exec env -i HOME="$home" PATH=/usr/bin:/bin "${sanitizer_options[@]}" "$VIDORIAD" \
+    >"$work/out" 2>>"$work/err") &
   child=$!
   local said
   for ((i = 0; i < 200; i++)); do
