@@ -213,8 +213,10 @@ stream_test ours
 stream_test nginx
 
 # --- Where the time goes, on request -------------------------------------------------------------
-# Context switches of both servers under the largest parallel run, then a profile of ours.
-declare -A switches
+# Context switches and sendfile calls of both servers under the largest parallel run, then a
+# profile of ours. Ours sends one piece per call by design (the piece is the unit of its events
+# and traffic counts); nginx sends whatever the socket takes, up to sendfile_max_chunk (2 MB).
+declare -A switches sendfiles
 if [ "$PERF" = 1 ]; then
   largest="$(echo "$CLIENTS" | tr ' ' '\n' | sort -n | tail -1)"
   perf_run() {  # NAME PERF-ARGUMENTS...
@@ -229,11 +231,16 @@ if [ "$PERF" = 1 ]; then
     sleep 1
   }
   for server in ours nginx; do
-    perf_run "$server" stat -x, -e context-switches,task-clock -o "$work/perf-stat-$server.txt"
-    switches[$server]="$(awk -F, -v b="$(sed -n 's/^result .*bytes=\([0-9]*\).*/\1/p' \
-      "$work/perf-run-$server.txt")" '$3 == "context-switches" {
-        if (b > 0) printf "%.0f", $1 / (b / 1073741824); else print "n/a" }' \
-      "$work/perf-stat-$server.txt")"
+    perf_run "$server" stat -x, -e context-switches,task-clock,syscalls:sys_enter_sendfile64 \
+      -o "$work/perf-stat-$server.txt"
+    per_gib() {  # EVENT: its count over the GiB the clients received
+      awk -F, -v e="$1" -v b="$(sed -n 's/^result .*bytes=\([0-9]*\).*/\1/p' \
+        "$work/perf-run-$server.txt")" '$3 == e {
+          if (b > 0) printf "%.0f", $1 / (b / 1073741824); else print "n/a" }' \
+        "$work/perf-stat-$server.txt"
+    }
+    switches[$server]="$(per_gib context-switches)"
+    sendfiles[$server]="$(per_gib syscalls:sys_enter_sendfile64)"
   done
   perf_run ours record -q -e cpu-clock -o "$work/perf.data"
 fi
@@ -270,6 +277,8 @@ row "KiB per stream" "${per_stream[ours]}" "${per_stream[nginx]}" ""
 if [ "$PERF" = 1 ]; then
   row "context switches per GiB, $largest cl." "${switches[ours]:-n/a}" "${switches[nginx]:-n/a}" \
     "$(ratio "${switches[ours]:-n/a}" "${switches[nginx]:-n/a}")"
+  row "sendfile calls per GiB, $largest cl." "${sendfiles[ours]:-n/a}" "${sendfiles[nginx]:-n/a}" \
+    "$(ratio "${sendfiles[ours]:-n/a}" "${sendfiles[nginx]:-n/a}")"
 fi
 # Ours writes a line when a connection opens and closes, besides the one per request.
 row "log lines written" "$our_log_lines" "$nginx_log_lines" ""
