@@ -23,11 +23,6 @@
 set -u
 
 VIDORIAD=$(realpath "${1:-build/vidoriad}")
-# A sanitizer build's options (suppressions, exit codes) survive the clean environment.
-sanitizer_options=()
-for name in TSAN_OPTIONS ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS; do
-  if [[ -n ${!name:-} ]]; then sanitizer_options+=("$name=${!name}"); fi
-done
 ROUNDS=${ROUNDS:-40}
 SEED=${SEED:-$(((RANDOM << 15) | RANDOM))}
 RANDOM=$SEED
@@ -40,15 +35,8 @@ films=$work/media/Films
 shows=$work/media/shows
 mkdir -p "$data" "$films" "$shows"
 
-failures=0 round=setup child=
-finish() {
-  if [[ -n $child ]]; then
-    kill -KILL "$child" 2>/dev/null
-    wait "$child" 2>/dev/null
-  fi
-  if ((failures == 0)) && [[ -z ${KEEP:-} ]]; then rm -rf "$work"; else echo "work folder kept: $work"; fi
-}
-trap finish EXIT
+source "$(dirname "$0")/../vidoriad_child.sh"
+round=setup
 
 fail() {
   echo "FAIL (round $round, seed $SEED): $*" >&2
@@ -66,9 +54,7 @@ slurp() {  # $1 variable, $2 file: the file's bytes (stored files hold no NUL)
 start_vidoriad() {
   : >"$work/out"  # emptied here, not by the child: served() must not read the last run's words
   : >"$work/err"
-  (cd / && exec env -i HOME="$home" PATH=/usr/bin:/bin "${sanitizer_options[@]}" "$VIDORIAD" \
-    >"$work/out" 2>>"$work/err") &
-  child=$!
+  spawn_vidoriad
 }
 
 served() {  # whether the last start got as far as serving

@@ -17,11 +17,6 @@ set -u
 shopt -u patsub_replacement 2>/dev/null  # a '&' in ${t//x/&...} stays a '&'
 SKIP=77
 VIDORIAD=$(realpath "${1:-build/vidoriad}")
-# A sanitizer build's options (suppressions, exit codes) survive the clean environment.
-sanitizer_options=()
-for name in TSAN_OPTIONS ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS; do
-  if [[ -n ${!name:-} ]]; then sanitizer_options+=("$name=${!name}"); fi
-done
 
 if [[ -z ${VIDORIA_IN_NETNS:-} ]]; then
   for tool in unshare ip sysctl gssdp-discover curl ffmpeg ffprobe; do
@@ -51,15 +46,7 @@ data=$home/.local/share/Kelvane3
 films=$work/media/Films
 shows=$work/media/Shows
 mkdir -p "$data" "$films" "$shows"
-failures=0 child=
-finish() {
-  if [[ -n $child ]]; then
-    kill -KILL "$child" 2>/dev/null
-    wait "$child" 2>/dev/null
-  fi
-  if ((failures == 0)) && [[ -z ${KEEP:-} ]]; then rm -rf "$work"; else echo "work folder kept: $work"; fi
-}
-trap finish EXIT
+source "$(dirname "$0")/../vidoriad_child.sh"
 fail() {
   echo "FAIL: $*" >&2
   failures=$((failures + 1))
@@ -93,9 +80,7 @@ settings OFF
 port=
 start_vidoriad() {
   : >"$work/out"
-  (cd / && exec env -i HOME="$home" PATH=/usr/bin:/bin "${sanitizer_options[@]}" "$VIDORIAD" \
-    >"$work/out" 2>>"$work/err") &
-  child=$!
+  spawn_vidoriad
   local said
   for ((i = 0; i < 200; i++)); do
     said=$(<"$work/out")
