@@ -3,8 +3,7 @@
 namespace vidoria {
 
 void IdleTimer::Start(Timers::Callback onIdle) {
-  onIdle_ = std::move(onIdle);
-  id_ = timers_.Create();
+  id_ = timers_.Create(std::move(onIdle));
   postponement_ = timers_.PostponementOf(id_);
 }
 
@@ -12,7 +11,7 @@ void IdleTimer::Apply(int seconds) {
   if (!id_) return;
   if (seconds > 0 && seconds != interval_) {
     interval_ = seconds;
-    timers_.Enable(id_, std::chrono::seconds(seconds), false, false, onIdle_);
+    timers_.Restart(id_, std::chrono::seconds(seconds));
   } else if (seconds == 0 || seconds == interval_) {
     // Timers::Reset without the lock. Before the first period the timer is not enabled and a
     // reset does nothing; after Disable the stored time is cleared when it is armed again.

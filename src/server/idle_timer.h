@@ -27,7 +27,6 @@ class IdleTimer {
 
  private:
   Timers& timers_;
-  Timers::Callback onIdle_;
   TimerId id_ = 0;
   Timers::Postponement* postponement_ = nullptr;  // the timer's, while id_ is
   int interval_ = 0;                              // seconds of the current period

@@ -9,25 +9,34 @@ namespace vidoria {
 Timers::Timers(std::function<Clock::time_point()> now, std::function<void()> wake)
     : now_(std::move(now)), wake_(std::move(wake)) {}
 
-TimerId Timers::Create() {
+TimerId Timers::Create(Callback callback) {
   std::lock_guard lock(mu_);
   TimerId id = nextId_++;
-  timers_.try_emplace(id);
+  timers_.try_emplace(id).first->second.callback = std::move(callback);
   return id;
 }
 
 void Timers::Enable(TimerId id, std::chrono::milliseconds interval, bool autoDisable,
                     bool autoDestroy, Callback callback) {
-  Arm(id, interval, autoDisable, autoDestroy, std::move(callback), {}, {});
+  Arm(id, interval, autoDisable, autoDestroy, &callback);
+}
+
+void Timers::Restart(TimerId id, std::chrono::milliseconds interval) {
+  Arm(id, interval, false, false, nullptr);
 }
 
 void Timers::EnableJob(TimerId id, std::chrono::milliseconds interval, bool autoDisable,
                        bool autoDestroy, JobFactory makeJob, std::weak_ptr<JobQueue> queue) {
-  Arm(id, interval, autoDisable, autoDestroy, {}, std::move(makeJob), std::move(queue));
+  // Kept as one callback, so that the far more numerous plain timers (one per connection) carry
+  // no room for a job factory and a queue.
+  Callback callback = [makeJob = std::move(makeJob), queue = std::move(queue)] {
+    if (auto target = queue.lock()) target->Post(makeJob());
+  };
+  Arm(id, interval, autoDisable, autoDestroy, &callback);
 }
 
 void Timers::Arm(TimerId id, std::chrono::milliseconds interval, bool autoDisable, bool autoDestroy,
-                 Callback callback, JobFactory makeJob, std::weak_ptr<JobQueue> queue) {
+                 Callback* callback) {
   // A zero period would tick without pause; like a system timer, round up to the shortest one.
   interval = std::max(interval, std::chrono::milliseconds(1));
   bool earliest = false;
@@ -45,9 +54,7 @@ void Timers::Arm(TimerId id, std::chrono::milliseconds interval, bool autoDisabl
     t.postponedTo.store(0, std::memory_order_relaxed);
     t.nextTick = now + interval;
     ++t.generation;
-    t.callback = std::move(callback);
-    t.makeJob = std::move(makeJob);
-    t.queue = std::move(queue);
+    if (callback != nullptr) t.callback = std::move(*callback);
     DropStaleTicks();
     CompactTicksIfMostlyStale();
     earliest = ticks_.empty() || t.nextTick < ticks_.front().at;
@@ -146,12 +153,7 @@ Timers::Clock::time_point Timers::NextTick() const {
 }
 
 Timers::Clock::time_point Timers::DeliverDue() {
-  struct Firing {
-    Callback callback;
-    JobFactory makeJob;
-    std::weak_ptr<JobQueue> queue;
-  };
-  std::vector<Firing> firings;
+  std::vector<Callback> firings;
   Clock::time_point next = Clock::time_point::max();
   {
     std::lock_guard lock(mu_);
@@ -174,18 +176,14 @@ Timers::Clock::time_point Timers::DeliverDue() {
       } else {
         PushTick({t.nextTick, tick.id, t.generation});
       }
-      firings.push_back({t.callback, t.makeJob, t.queue});
+      firings.push_back(t.callback);
       if (t.autoDestroy) timers_.erase(tick.id);
     }
     if (!ticks_.empty()) next = ticks_.front().at;
   }
   for (auto& firing : firings) {
     try {
-      if (firing.callback) {
-        firing.callback();
-      } else if (firing.makeJob) {
-        if (auto queue = firing.queue.lock()) queue->Post(firing.makeJob());
-      }
+      if (firing) firing();
     } catch (const std::exception& e) {
       LogException("Timer", e);
     }

@@ -36,7 +36,8 @@ class Timers {
   explicit Timers(std::function<Clock::time_point()> now = &Clock::now,
                   std::function<void()> wake = {});
 
-  TimerId Create();
+  // `callback` is what Restart arms the timer with; Enable replaces it.
+  TimerId Create(Callback callback = {});
   // Arms the timer: deadline and first tick one interval from now. On a tick that fires it,
   // auto-disable stops its ticks and auto-destroy removes it before the callback runs.
   void Enable(TimerId id, std::chrono::milliseconds interval, bool autoDisable, bool autoDestroy,
@@ -44,6 +45,9 @@ class Timers {
   // As Enable, but a firing tick posts a new job from `makeJob` to the tail of `queue`.
   void EnableJob(TimerId id, std::chrono::milliseconds interval, bool autoDisable, bool autoDestroy,
                  JobFactory makeJob, std::weak_ptr<JobQueue> queue);
+  // As Enable with the timer's current callback, never auto-disabling or auto-destroying: for
+  // owners that change a timer's interval often and would otherwise keep a copy of its callback.
+  void Restart(TimerId id, std::chrono::milliseconds interval);
   // Moves the deadline to now + interval when the timer is enabled.
   void Reset(TimerId id);
 
@@ -82,8 +86,6 @@ class Timers {
     uint64_t generation = 0;      // bumped on every arm/disarm; older heap entries are stale
     Postponement postponedTo{0};  // the lock-free deadline (see PostponementOf)
     Callback callback;
-    JobFactory makeJob;
-    std::weak_ptr<JobQueue> queue;
   };
   struct Tick {
     Clock::time_point at;
@@ -93,7 +95,7 @@ class Timers {
   };
 
   void Arm(TimerId id, std::chrono::milliseconds interval, bool autoDisable, bool autoDestroy,
-           Callback callback, JobFactory makeJob, std::weak_ptr<JobQueue> queue);
+           Callback* callback);  // nullptr: keep the timer's
   // Lock held: drops stale entries from the top of the heap.
   void DropStaleTicks() const;
   // Lock held. A tick goes stale when its timer is re-armed, disabled or stopped, and stays in

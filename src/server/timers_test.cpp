@@ -164,6 +164,22 @@ TEST_F(ManualTimersTest, TicksOfStoppedTimersDoNotPileUp) {
   EXPECT_EQ(fired_, (std::vector<Clock::duration>{60s, 120s}));
 }
 
+// An idle timer changes its interval with every phase of a connection and keeps one callback.
+TEST_F(ManualTimersTest, RestartKeepsTheCallbackGivenAtCreateOrByTheLastEnable) {
+  TimerId id = timers_.Create(Record());
+  timers_.Restart(id, 10s);
+  Advance(15s, 1s);
+  timers_.Restart(id, 30s);  // the period starts again, with the new interval
+  Advance(45s, 1s);
+  EXPECT_EQ(fired_, (std::vector<Clock::duration>{10s, 45s}));
+  int replaced = 0;
+  timers_.Enable(id, 5s, false, false, [&] { ++replaced; });
+  timers_.Restart(id, 20s);
+  Advance(20s, 1s);
+  EXPECT_EQ(replaced, 1);
+  EXPECT_EQ(fired_.size(), 2u);
+}
+
 TEST_F(ManualTimersTest, TicksMissedByALateNotifierCollapseIntoOne) {
   TimerId id = timers_.Create();
   timers_.Enable(id, 1s, false, false, Record());
