@@ -21,7 +21,7 @@ Connection::Connection(HttpServer& server, ConnectionQueue& queue, std::unique_p
       idle_(timers) {}
 
 Connection::Exchange::Exchange(Connection& connection, HttpReaderLimits limits)
-    : reader(std::move(limits)), writer(connection) {
+    : reader(std::move(limits)), writer(connection, request, response) {
   readerCallbacks.received = [&connection] { connection.DataReceivedStep(); };
   readerCallbacks.invalid = [&connection] { connection.InvalidRequestStep(); };
   writer.SetSendBlock(connection.sendBlock_);

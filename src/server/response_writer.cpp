@@ -10,21 +10,20 @@ namespace vidoria {
 void ResponseWriter::Write(std::string_view text) {
   Connection& c = connection_;
   if (!c.Open()) return;
-  if (c.Response().done) throw EConnection("Error! Answer allready sent for this request.");
+  if (response_.done) throw EConnection("Error! Answer allready sent for this request.");
   c.idle_.Apply(c.settings_.timeout.afterDataSend);
   auto checkLength = [&] {
-    if (c.Response().HasContentLength() &&
-        static_cast<int64_t>(text.size()) >
-            c.Response().ContentLength() - c.Response().contentOut) {
+    if (response_.HasContentLength() &&
+        static_cast<int64_t>(text.size()) > response_.ContentLength() - response_.contentOut) {
       throw EConnection("Error! Sending more data out than specified in header.");
     }
   };
-  if (c.Response().headerSent) {
+  if (response_.headerSent) {
     checkLength();
     SendBody(text);
     return;
   }
-  if (!c.Response().HasContentLength() || outputBuffering_) {
+  if (!response_.HasContentLength() || outputBuffering_) {
     outputBuffering_ = true;
     outputBuffer_.append(text);
     return;
@@ -35,7 +34,7 @@ void ResponseWriter::Write(std::string_view text) {
 }
 
 void ResponseWriter::WriteHeader(bool sendNow) {
-  if (connection_.Response().headerSent) {
+  if (response_.headerSent) {
     throw EConnection("Error! Sending multiple headers for one request.");
   }
   connection_.idle_.Apply(connection_.settings_.timeout.afterDataSend);
@@ -44,10 +43,10 @@ void ResponseWriter::WriteHeader(bool sendNow) {
 
 void ResponseWriter::WriteHeader(std::string_view headerText, bool sendNow) {
   if (headerText.empty()) {
-    connection_.Request().close = true;
+    request_.close = true;
     return;
   }
-  connection_.Response().SetHeaderText(headerText);
+  response_.SetHeaderText(headerText);
   WriteHeader(sendNow);
 }
 
@@ -55,34 +54,33 @@ void ResponseWriter::WriteHeaderNow(bool sendNow) {
   if (headerWritten_) {
     throw EConnection("Last header intercepted with new header, before data sent out.");
   }
-  ServerResponse& response = connection_.Response();
   // Written straight behind whatever output still waits, without a text of its own.
   const size_t headerStart = out_.size();
-  out_.append("HTTP/1.1 ").append(std::to_string(response.statusCode)).append(" ");
-  out_.append(response.statusText).append("\r\n");
-  response.AppendHeaderText(out_);
-  if (connection_.Request().close) out_.append("Connection: close\r\n");
+  out_.append("HTTP/1.1 ").append(std::to_string(response_.statusCode)).append(" ");
+  out_.append(response_.statusText).append("\r\n");
+  response_.AppendHeaderText(out_);
+  if (request_.close) out_.append("Connection: close\r\n");
   out_.append("\r\n");
   const size_t headerSize = out_.size() - headerStart;
-  response.headerSent = true;
-  response.sending = true;
-  if (response.sendContent && !response.HasContentLength()) {
+  response_.headerSent = true;
+  response_.sending = true;
+  if (response_.sendContent && !response_.HasContentLength()) {
     contentToWrite_ = -1;
     bytesToDeliver_ = -1;
   } else {
     try {
-      contentToWrite_ = response.sendContent ? response.ContentLength() : 0;
+      contentToWrite_ = response_.sendContent ? response_.ContentLength() : 0;
     } catch (...) {
       out_.resize(headerStart);  // a length that is no number leaves no header behind
       throw;
     }
     // A HEAD answer announces the length but carries no body.
-    if (!response.sendContent) response.SetValue("CONTENT-LENGTH", "");
+    if (!response_.sendContent) response_.SetValue("CONTENT-LENGTH", "");
     bytesToDeliver_ = static_cast<int64_t>(headerSize) + contentToWrite_;
   }
-  response.done = contentToWrite_ == 0;
+  response_.done = contentToWrite_ == 0;
   // The session lock of a request is released once its last byte has been written.
-  if (response.done) connection_.ReleaseSessionLock();
+  if (response_.done) connection_.ReleaseSessionLock();
   headerWritten_ = true;
   // With a body to follow and no hurry, the header leaves together with its first piece.
   if (sendNow || contentToWrite_ <= 0) TrySend();
@@ -98,10 +96,9 @@ void ResponseWriter::CountBody(int64_t size) {
     }
     contentToWrite_ -= size;
   }
-  ServerResponse& response = connection_.Response();
-  response.done = contentToWrite_ == 0;
-  response.contentOut += size;
-  if (response.done) connection_.ReleaseSessionLock();
+  response_.done = contentToWrite_ == 0;
+  response_.contentOut += size;
+  if (response_.done) connection_.ReleaseSessionLock();
 }
 
 void ResponseWriter::SendBody(std::string_view text) {
@@ -116,7 +113,7 @@ void ResponseWriter::WriteFile(const std::string& path, int64_t offset, int64_t 
                                std::function<void(Connection&)> onReadError) {
   Connection& c = connection_;
   if (!c.Open() || length <= 0) return;
-  if (!c.Response().headerSent && (!c.Response().HasContentLength() || outputBuffering_)) {
+  if (!response_.headerSent && (!response_.HasContentLength() || outputBuffering_)) {
     // Collected output is text until the event ends; so are these bytes then.
     AnswerFile file;
     std::string bytes;
@@ -125,11 +122,10 @@ void ResponseWriter::WriteFile(const std::string& path, int64_t offset, int64_t 
     if (!whole) c.RunEvent(onReadError);
     return;
   }
-  if (c.Response().done) throw EConnection("Error! Answer allready sent for this request.");
+  if (response_.done) throw EConnection("Error! Answer allready sent for this request.");
   c.idle_.Apply(c.settings_.timeout.afterDataSend);
-  if (!c.Response().headerSent) WriteHeaderNow(false);
-  if (c.Response().HasContentLength() &&
-      length > c.Response().ContentLength() - c.Response().contentOut) {
+  if (!response_.headerSent) WriteHeaderNow(false);
+  if (response_.HasContentLength() && length > response_.ContentLength() - response_.contentOut) {
     throw EConnection("Error! Sending more data out than specified in header.");
   }
   CountBody(length);
@@ -164,10 +160,9 @@ void ResponseWriter::FileFailed() {
   fileLeft_ = 0;
   // A file that failed once is opened afresh by whatever comes next.
   file_.Close();
-  ServerResponse& response = connection_.Response();
-  response.contentOut -= unsent;
+  response_.contentOut -= unsent;
   if (contentToWrite_ >= 0) contentToWrite_ += unsent;
-  response.done = contentToWrite_ == 0;
+  response_.done = contentToWrite_ == 0;
   std::function<void(Connection&)> handler;
   handler.swap(onFileError_);
   connection_.RunEvent(handler);
@@ -176,11 +171,10 @@ void ResponseWriter::FileFailed() {
 void ResponseWriter::Flush() {
   if (!outputBuffering_) return;
   outputBuffering_ = false;
-  ServerResponse& response = connection_.Response();
-  if (response.done) throw EConnection("Error! Answer allready sent for this request.");
-  if (!response.headerSent) {
-    if (!response.HasContentLength()) {
-      response.SetContentLength(static_cast<int64_t>(outputBuffer_.size()));
+  if (response_.done) throw EConnection("Error! Answer allready sent for this request.");
+  if (!response_.headerSent) {
+    if (!response_.HasContentLength()) {
+      response_.SetContentLength(static_cast<int64_t>(outputBuffer_.size()));
     }
     WriteHeaderNow(false);
   }
@@ -261,15 +255,14 @@ void ResponseWriter::TrySend() {
 }
 
 void ResponseWriter::Delivered(size_t n) {
-  ServerResponse& response = connection_.Response();
-  if (!response.headerSent || bytesToDeliver_ < 0) return;
+  if (!response_.headerSent || bytesToDeliver_ < 0) return;
   bytesToDeliver_ -= static_cast<int64_t>(n);
-  response.sent = bytesToDeliver_ <= 0;
-  if (response.sent) {
-    connection_.Request().started = false;
-    connection_.Request().active = false;
-    response.sending = false;
-    response.headerSent = false;
+  response_.sent = bytesToDeliver_ <= 0;
+  if (response_.sent) {
+    request_.started = false;
+    request_.active = false;
+    response_.sending = false;
+    response_.headerSent = false;
     headerWritten_ = false;
     file_.Close();  // the answer has left; the next one opens its own
   }

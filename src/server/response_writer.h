@@ -12,6 +12,8 @@
 namespace vidoria {
 
 class Connection;
+class ServerRequest;
+class ServerResponse;
 
 // Part of one Connection and used from its jobs only (no lock). It turns Write and WriteHeader
 // into bytes for the connection's Socket, keeps what the socket did not take yet, and reports
@@ -25,7 +27,9 @@ class Connection;
 // it by reading the waiting stretch into out_ first, so bytes leave in the order written.
 class ResponseWriter {
  public:
-  explicit ResponseWriter(Connection& connection) : connection_(connection) {}
+  // `request` and `response` are the connection's records this writer answers (its exchange's).
+  ResponseWriter(Connection& connection, ServerRequest& request, ServerResponse& response)
+      : connection_(connection), request_(request), response_(response) {}
   ResponseWriter(const ResponseWriter&) = delete;
   ResponseWriter& operator=(const ResponseWriter&) = delete;
 
@@ -72,6 +76,8 @@ class ResponseWriter {
   void Delivered(size_t n);
 
   Connection& connection_;
+  ServerRequest& request_;
+  ServerResponse& response_;
   bool headerWritten_ = false;    // a header of the current answer went into the output
   int64_t contentToWrite_ = -1;   // body bytes still to be written; -1: length unknown
   int64_t bytesToDeliver_ = -1;   // header and body bytes still to leave; -1: unknown
