@@ -225,22 +225,25 @@ void MediaServer::Impl::AddDevice(GUPnPContext* context) {
     Report("Sharing with TVs failed on " + Text(interface) + ": the services are missing");
     return;
   }
-  Device* d = device.get();
-  g_signal_connect(device->contentDirectory, "action-invoked::Browse", G_CALLBACK(OnBrowse), d);
-  g_signal_connect(device->contentDirectory, "action-invoked::GetSystemUpdateID",
-                   G_CALLBACK(OnSystemUpdateId), d);
-  g_signal_connect(device->contentDirectory, "action-invoked::GetSearchCapabilities",
-                   G_CALLBACK(OnCapabilities), d);
-  g_signal_connect(device->contentDirectory, "action-invoked::GetSortCapabilities",
-                   G_CALLBACK(OnCapabilities), d);
-  g_signal_connect(device->contentDirectory, "query-variable", G_CALLBACK(OnQueryVariable), d);
-  g_signal_connect(device->connectionManager, "action-invoked::GetProtocolInfo",
-                   G_CALLBACK(OnProtocolInfo), d);
-  g_signal_connect(device->connectionManager, "action-invoked::GetCurrentConnectionIDs",
-                   G_CALLBACK(OnConnectionIds), d);
-  g_signal_connect(device->connectionManager, "action-invoked::GetCurrentConnectionInfo",
-                   G_CALLBACK(OnConnectionInfo), d);
-  g_signal_connect(device->connectionManager, "query-variable", G_CALLBACK(OnQueryVariable), d);
+  const struct {
+    GUPnPServiceInfo* service;
+    const char* signal;
+    GCallback handler;
+  } handlers[] = {
+      {device->contentDirectory, "action-invoked::Browse", G_CALLBACK(OnBrowse)},
+      {device->contentDirectory, "action-invoked::GetSystemUpdateID", G_CALLBACK(OnSystemUpdateId)},
+      {device->contentDirectory, "action-invoked::GetSearchCapabilities",
+       G_CALLBACK(OnCapabilities)},
+      {device->contentDirectory, "action-invoked::GetSortCapabilities", G_CALLBACK(OnCapabilities)},
+      {device->contentDirectory, "query-variable", G_CALLBACK(OnQueryVariable)},
+      {device->connectionManager, "action-invoked::GetProtocolInfo", G_CALLBACK(OnProtocolInfo)},
+      {device->connectionManager, "action-invoked::GetCurrentConnectionIDs",
+       G_CALLBACK(OnConnectionIds)},
+      {device->connectionManager, "action-invoked::GetCurrentConnectionInfo",
+       G_CALLBACK(OnConnectionInfo)},
+      {device->connectionManager, "query-variable", G_CALLBACK(OnQueryVariable)},
+  };
+  for (const auto& h : handlers) g_signal_connect(h.service, h.signal, h.handler, device.get());
   gssdp_resource_group_set_message_delay(gupnp_root_device_get_ssdp_resource_group(device->root),
                                          kMessageDelayMilliseconds);
   gupnp_root_device_set_available(device->root, TRUE);
