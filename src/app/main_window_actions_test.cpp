@@ -170,6 +170,9 @@ class MainWindowActionsTest : public QObject {
     QCOMPARE(list->count(), 4);
     for (int row = 0; row < list->count(); ++row) list->Check(row, true);
     button->click();
+    QVERIFY(!button->isEnabled());  // held while the files are rewritten
+    QTRY_VERIFY_WITH_TIMEOUT(!window.GetEngine().StreamingRunning(), kWaitMs);
+    QVERIFY(button->isEnabled());
 
     QStringList enabled;
     for (const QString& line : LogLines(window.GetEngine(), "Enabling Streaming on ")) {

@@ -77,7 +77,9 @@ class MainWindowBusyTest : public QObject {
           }
           window.close();
         });
-    library->enableStreaming->click();  // returns when the run is over
+    library->enableStreaming->click();  // the run goes on while the window serves
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), kWaitMs);
+    QVERIFY(!window.GetEngine().StreamingRunning());
 
     QCOMPARE(heldDuringTheRun.size(), 6);
     QVERIFY(!scanRanDuringTheRun);
@@ -110,8 +112,10 @@ class MainWindowBusyTest : public QObject {
     const auto now = Engine::Clock::now();
     window.GetEngine().Tick(now + std::chrono::seconds(10));
     window.GetEngine().Tick(now + std::chrono::seconds(20));
+    QTRY_VERIFY_WITH_TIMEOUT(!window.GetEngine().Scanning(), kWaitMs);
     QVERIFY(window.GetLibraryPane()->enableStreaming->isEnabled());
     window.GetLibraryPane()->enableStreaming->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.GetEngine().StreamingRunning(), kWaitMs);
     QCOMPARE(TestHome::Read(media + "a.mp4"), QByteArray("a"));
     for (QToolButton* button :
          {window.GetLibraryPane()->enableStreaming, window.GetLibraryPane()->remove,

@@ -33,6 +33,10 @@ void MainWindow::ConnectLibrary() {
   connect(playlist_->list, &QListWidget::itemClicked, this,
           [this] { ShowSelectionCount(playlist_->list, " items selected"); });
   engine_->SetScanHooks([this] { HoldActions(); }, [this] { ReleaseActions(); });
+  engine_->SetStreamingHook([this] {
+    ReleaseActions();
+    RefreshStatus();
+  });
 }
 
 void MainWindow::UpdateLibraryList(bool store) {
@@ -121,15 +125,13 @@ void MainWindow::EnableStreaming(bool fromPlaylist) {
   const CheckList* list = fromPlaylist ? playlist_->list : library_->list;
   const std::vector<std::string> names = list->CheckedOrSelected();
   // The tool runs while the window keeps serving: the buttons that would change the library or
-  // start another rewrite stay off until every file is done.
+  // start another rewrite stay off until every file is done (the engine's streaming hook).
   HoldActions();
-  const auto pump = [] { QApplication::processEvents(QEventLoop::AllEvents, 50); };
   if (fromPlaylist) {
-    engine_->EnableStreamingBottomUp(names, pump);
+    engine_->EnableStreamingBottomUp(names);
   } else {
-    engine_->EnableStreamingTopDown(names, pump);
+    engine_->EnableStreamingTopDown(names);
   }
-  ReleaseActions();
   RefreshStatus();
 }
 

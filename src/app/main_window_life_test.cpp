@@ -78,11 +78,11 @@ class MainWindowLifeTest : public QObject {
     QCOMPARE(window.GetEngine().PlaylistListing("Trip").items, std::vector<std::string>{"a.mp4"});
     QVERIFY(rig.Shown(ScriptedDialogs::Kind::kError).empty());
     // The log view follows the activity log, lines from the server's threads included.
-    QListWidget* log = window.GetLogPane()->lines;
-    QTRY_COMPARE_WITH_TIMEOUT(log->count(), int(window.GetEngine().Activity().Lines().size()),
+    LogPane* log = window.GetLogPane();
+    QTRY_COMPARE_WITH_TIMEOUT(log->LineCount(), int(window.GetEngine().Activity().Lines().size()),
                               kWaitMs);
-    QVERIFY(log->item(0)->text().endsWith(" : Vidoria 1.4 Started"));
-    QCOMPARE(log->currentRow(), log->count() - 1);
+    QVERIFY(log->Line(0).endsWith(" : Vidoria 1.4 Started"));
+    QCOMPARE(log->lines->currentIndex().row(), log->LineCount() - 1);
     rig.CloseAndDestroy();
     QVERIFY(TestHome::Read(data + "PLAYLISTS.kavra").contains("Trip"));
     QVERIFY(!TestHome::Read(data + "PLAYLISTS.kavra").contains("missing.mp4"));

@@ -1,6 +1,7 @@
 // The real preview player, started from the window on a short file made by ffmpeg. It opens its
 // own video window, so the test runs under a virtual X display (xvfb-run); it is skipped where the
 // player, ffmpeg or a display is missing.
+#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 

@@ -6,6 +6,7 @@ PlayerControl::PlayerControl(Engine& engine, Dialogs& dialogs,
                              std::vector<QToolButton*> stopButtons, QObject* parent)
     : QObject(parent), engine_(engine), dialogs_(dialogs), stopButtons_(std::move(stopButtons)) {
   connect(&runner_, &PlayerRunner::Line, this, &PlayerControl::Line);
+  connect(&runner_, &PlayerRunner::LinesDelivered, this, &PlayerControl::LinesDelivered);
   connect(&runner_, &PlayerRunner::Ended, this, &PlayerControl::Ended);
 }
 
@@ -25,6 +26,7 @@ void PlayerControl::PlayNext() {
   const std::string path = waiting_.front();
   waiting_.pop_front();
   status_.Start();
+  changed_ = false;
   starting_ = true;
   stopped_ = false;
   playing_ = path;
@@ -41,7 +43,13 @@ void PlayerControl::PlayNext() {
 void PlayerControl::Line(const QString& line) {
   for (QToolButton* button : stopButtons_) button->setEnabled(true);
   if (!line.trimmed().isEmpty()) lastLine_ = line.trimmed().toStdString();
-  engine_.Status().Show(status_.Take(line.toStdString()));
+  if (status_.Take(line.toStdString())) changed_ = true;
+}
+
+void PlayerControl::LinesDelivered() {
+  if (!changed_) return;
+  changed_ = false;
+  engine_.Status().Show(status_.Text());
   emit StatusChanged();
 }
 

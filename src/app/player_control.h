@@ -24,7 +24,8 @@ class PlayerControl : public QObject {
                 QObject* parent = nullptr);
 
   // Plays `paths` in turn; a player that still runs is ended first. The Stop buttons turn on
-  // with the player's first line and off at its end; each line shows (and logs) the status.
+  // with the player's first line and off at its end; the status (title and position) is shown
+  // and logged at most once per hand-over of the player's output, when a status line came.
   // A player that ends by itself before it showed a playback position (it could not open the
   // file, or is no player) is reported in an error dialog with its last line of output.
   void Play(std::vector<std::string> paths);
@@ -39,6 +40,7 @@ class PlayerControl : public QObject {
  private:
   void PlayNext();
   void Line(const QString& line);
+  void LinesDelivered();
   void Ended();
 
   Engine& engine_;
@@ -51,6 +53,7 @@ class PlayerControl : public QObject {
   std::string lastLine_;   // its last output line that was not blank
   bool stopped_ = false;   // ended by Stop, not by itself
   bool starting_ = false;  // the end of the previous player arrives inside the next start
+  bool changed_ = false;   // a status line arrived since the status was last shown
 };
 
 }  // namespace vidoria

@@ -1,20 +1,28 @@
 #include "app/player_runner.h"
 
-#include <signal.h>
-#include <unistd.h>
-
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "platform/result.h"
 
 namespace vidoria {
 
-PlayerRunner::PlayerRunner(QObject* parent) : QObject(parent) {}
+PlayerRunner::PlayerRunner(QObject* parent) : QObject(parent) {
+  process_ = std::make_unique<ProcessRunner>(
+      [this](const std::string& line) {
+        ++delivered_;
+        emit Line(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+      },
+      [this](int) { ended_ = true; });
+  pumpTimer_.setInterval(kPumpMs);
+  connect(&pumpTimer_, &QTimer::timeout, this, &PlayerRunner::Pump);
+}
 
 PlayerRunner::~PlayerRunner() {
-  if (process_ == nullptr) return;
-  process_->disconnect(this);
-  Stop();
-  process_->waitForFinished(-1);
+  pumpTimer_.stop();
+  process_.reset();  // ends the player; its lines and end are dropped
 }
 
 bool PlayerRunner::Play(const QString& dataFolder, const QString& path) {
@@ -22,63 +30,42 @@ bool PlayerRunner::Play(const QString& dataFolder, const QString& path) {
 }
 
 bool PlayerRunner::Start(const QString& program, const QStringList& arguments) {
-  if (process_ != nullptr) {
+  if (busy_) {
     Stop();
-    // Its end arrives through ProcessEnded, inside this wait, before anything new starts.
-    process_->waitForFinished(-1);
+    // Stop returns once the player has ended; its last lines and its end reach us through the
+    // pump, before anything new starts.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (busy_ && std::chrono::steady_clock::now() < giveUp) {
+      Pump();
+      if (busy_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   }
-
-  auto* process = new QProcess(this);
-  process->setProgram(program);
-  process->setArguments(arguments);
-  process->setProcessChannelMode(QProcess::MergedChannels);
-  process->setStandardInputFile(QProcess::nullDevice());
-  // A group of its own, so that Stop reaches whatever the player starts.
-  process->setChildProcessModifier([] { ::setpgid(0, 0); });
-  process->start(QIODevice::ReadOnly);
-  if (!process->waitForStarted(-1)) {
-    errorText_ = QStringLiteral("Cannot start %1: %2").arg(program, process->errorString());
-    delete process;
+  std::vector<std::string> argv{program.toStdString()};
+  for (const QString& argument : arguments) argv.push_back(argument.toStdString());
+  if (OsStatus started = process_->Start(argv); !started) {
+    errorText_ = QStringLiteral("Cannot start %1: %2")
+                     .arg(program, QString::fromStdString(ErrnoText(started.Error().code)));
     return false;
   }
   errorText_.clear();
-  splitter_ = OutputLines();
-  process_ = process;
   busy_ = true;
-  connect(process, &QProcess::readyRead, this, &PlayerRunner::ReadOutput);
-  connect(process, &QProcess::finished, this, &PlayerRunner::ProcessEnded);
+  pumpTimer_.start();
   return true;
 }
 
 void PlayerRunner::Stop() {
-  if (process_ == nullptr || process_->state() == QProcess::NotRunning) return;
-  // Not yet reaped while the state says running, so the group id is still ours.
-  const qint64 pid = process_->processId();
-  if (pid > 0) ::kill(-static_cast<pid_t>(pid), SIGKILL);
+  if (busy_) process_->Stop();
 }
 
-void PlayerRunner::ReadOutput() {
-  const QByteArray bytes = process_->readAll();
-  std::vector<std::string> lines;
-  splitter_.Feed(std::string_view(bytes.constData(), bytes.size()), lines);
-  Emit(lines);
-}
-
-void PlayerRunner::ProcessEnded() {
-  ReadOutput();
-  std::vector<std::string> lines;
-  splitter_.Finish(lines);
-  Emit(lines);
-  process_->deleteLater();
-  process_ = nullptr;
+void PlayerRunner::Pump() {
+  ended_ = false;
+  delivered_ = 0;
+  process_->Pump();
+  if (delivered_ > 0) emit LinesDelivered();
+  if (!ended_) return;
   busy_ = false;
+  pumpTimer_.stop();
   emit Ended();
-}
-
-void PlayerRunner::Emit(std::vector<std::string>& lines) {
-  for (const std::string& line : lines) {
-    emit Line(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
-  }
 }
 
 }  // namespace vidoria

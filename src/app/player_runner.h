@@ -1,20 +1,23 @@
 // Runs the preview player on one file at a time and hands its console output to the window
-// line by line.
+// line by line, a tick's lines at a time.
 #pragma once
 
 #include <QObject>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
+#include <memory>
 
-#include "platform/process_runner_output.h"
+#include "platform/process_runner.h"
 
 namespace vidoria {
 
-// Main thread only: Play, Stop and the signals all live on the thread that owns the runner
-// (the process is its child QObject). The player is started without a shell, with stdin on
-// /dev/null and stdout and stderr merged, in a process group of its own, so that Stop ends it
-// together with anything it started; no other process is ever signalled.
+// Play, Start, Stop and the signals live on the thread that owns the runner (the main thread).
+// The player's output is read on a thread of the process runner as fast as the player writes
+// it (a player whose output waits for a busy window plays slower than its clip), and handed to
+// the owner every kPumpMs. The player is started without a shell, with stdin on /dev/null and
+// stdout and stderr merged, in a process group of its own, so that Stop ends it together with
+// anything it started; no other process is ever signalled.
 //
 // The player's exit status says nothing (the player exits 0 even when it could not open the
 // file), so the end carries none.
@@ -22,6 +25,8 @@ class PlayerRunner : public QObject {
   Q_OBJECT
 
  public:
+  static constexpr int kPumpMs = 100;
+
   explicit PlayerRunner(QObject* parent = nullptr);
   ~PlayerRunner() override;  // ends a running player without emitting anything
 
@@ -34,8 +39,8 @@ class PlayerRunner : public QObject {
   // Busy() is false.
   bool Start(const QString& program, const QStringList& arguments);
 
-  // Ends the running player at once (SIGKILL to its group). Ended() follows from the event
-  // loop. Does nothing when no player runs.
+  // Ends the running player at once (its group; see ProcessRunner::Stop). Ended() follows from
+  // the event loop. Does nothing when no player runs.
   void Stop();
 
   // From a successful start until Ended() has been emitted.
@@ -47,17 +52,19 @@ class PlayerRunner : public QObject {
   // One line of output: lines end at CR, LF or CR LF, and terminal control sequences are
   // dropped. Text is taken as UTF-8.
   void Line(const QString& line);
+  // The lines of one hand-over have all been emitted (at most once every kPumpMs).
+  void LinesDelivered();
   // The player has ended (by itself or by Stop); every line came before this.
   void Ended();
 
  private:
-  void ReadOutput();
-  void ProcessEnded();
-  void Emit(std::vector<std::string>& lines);
+  void Pump();
 
-  QProcess* process_ = nullptr;  // child of this object; one per run
-  OutputLines splitter_;
+  std::unique_ptr<ProcessRunner> process_;
+  QTimer pumpTimer_;
   bool busy_ = false;
+  bool ended_ = false;  // the runner handed out the end during the current pump
+  int delivered_ = 0;   // lines emitted during the current pump
   QString errorText_;
 };
 

@@ -20,14 +20,6 @@ std::string Trim(std::string_view text) {
   return std::string(text);
 }
 
-std::string WithoutFirst(std::string_view line, std::string_view what) {
-  const size_t at = line.find(what);
-  if (at == std::string_view::npos) return std::string(line);
-  std::string rest(line.substr(0, at));
-  rest += line.substr(at + what.size());
-  return rest;
-}
-
 std::optional<double> Seconds(std::string_view text) {
   double seconds = 0;
   const char* end = text.data() + text.size();
@@ -36,31 +28,53 @@ std::optional<double> Seconds(std::string_view text) {
   return seconds;
 }
 
-// The player's status line carries the audio clock as "A:" and a number before its "V:".
-std::string PlaybackPosition(std::string_view beforeVideo) {
-  std::string position = Trim(beforeVideo);
-  if (position.find("A:") == std::string::npos) return position;
-  const std::string number = Trim(WithoutFirst(position, "A:"));
+// The clock's field after `label` ("A:" or "V:"): its first word, as the player pads it.
+std::string ClockAfter(std::string_view line, std::string_view label) {
+  std::string_view rest = line.substr(line.find(label) + label.size());
+  while (!rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
+  size_t end = 0;
+  while (end < rest.size() && !IsBlank(rest[end])) ++end;
+  const std::string number(rest.substr(0, end));
   const std::optional<double> seconds = Seconds(number);
   return seconds ? SecondsToTime(*seconds) : number;
 }
 
+// The clip-information field "Name: value" that starts the line, or nullopt: the field name is
+// one word ending in `suffix`, so "CPU vendor name: ..." is none.
+std::optional<std::string> Field(std::string_view trimmed, std::string_view suffix) {
+  const size_t colon = trimmed.find(':');
+  if (colon == std::string_view::npos) return std::nullopt;
+  const std::string_view name = trimmed.substr(0, colon + 1);
+  if (name.size() < suffix.size() || name.substr(name.size() - suffix.size()) != suffix)
+    return std::nullopt;
+  for (char c : name) {
+    if (IsBlank(c)) return std::nullopt;
+  }
+  return Trim(trimmed.substr(colon + 1));
+}
+
 }  // namespace
 
-std::string PlayerStatus::Take(std::string_view line) {
-  std::string position;
-  if (line.find("itle:") != std::string_view::npos) {
-    title_ = Trim(WithoutFirst(line, "Title:"));
-  } else if (line.find("ame:") != std::string_view::npos) {
-    title_ = Trim(WithoutFirst(line, "name:"));
-  } else if (const size_t layer = line.find("Layer"); layer != std::string_view::npos) {
-    position = Trim(line.substr(0, layer));
+bool PlayerStatus::Take(std::string_view line) {
+  const std::string trimmed = Trim(line);
+  const std::string_view text(trimmed);
+  if (text.starts_with("A:") || text.starts_with("V:")) {
+    const bool audio = text.starts_with("A:");
+    position_ = ClockAfter(text, audio ? "A:" : "V:");
     sawPosition_ = true;
-  } else if (const size_t video = line.find("V:"); video != std::string_view::npos) {
-    position = PlaybackPosition(line.substr(0, video));
-    sawPosition_ = true;
+  } else if (text.starts_with("Playing ") && text.size() > 9 && text.back() == '.') {
+    const std::string_view path = text.substr(8, text.size() - 9);
+    const size_t slash = path.rfind('/');
+    title_ = std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+  } else if (auto title = Field(text, "itle:")) {
+    title_ = *title;
+  } else if (auto name = Field(text, "ame:")) {
+    title_ = *name;
+  } else {
+    return false;
   }
-  return Trim(title_ + " " + position);
+  text_ = Trim(title_ + " " + position_);
+  return true;
 }
 
 }  // namespace vidoria

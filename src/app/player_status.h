@@ -10,31 +10,31 @@ namespace vidoria {
 // Plain value logic; the owner (main thread) feeds it the lines of one player run.
 class PlayerStatus {
  public:
-  // A new run: the title is emptied.
-  void Start() {
-    title_.clear();
-    sawPosition_ = false;
-  }
+  // A new run: title, position and text are emptied.
+  void Start() { *this = PlayerStatus(); }
 
-  // Reads one output line and returns the status text for it: the title, a blank and the
-  // position, trimmed. Only the first matching rule applies (exact, case-sensitive tests):
-  //  - "itle:" in the line: the title becomes the line without its first "Title:", trimmed
-  //    (so "title: x" makes the whole trimmed line the title);
-  //  - else "ame:": the title becomes the line without its first "name:", trimmed;
-  //  - else "Layer": the position is the text before the first "Layer", trimmed;
-  //  - else "V:": the position is the text before the first "V:", trimmed; when it holds
-  //    "A:", the number after it is the playback time in seconds (decimal point "."),
-  //    written as H:MM:SS rounded to whole seconds. A text there that is no number is shown
-  //    as it stands.
-  // Any other line keeps the title and gives an empty position.
-  std::string Take(std::string_view line);
+  // Reads one output line. True when it is one of the lines the status is made of; then Text()
+  // is the title, a blank and the position, trimmed. Other lines (the player's start-up
+  // chatter: "CPU vendor name: ...", codec and audio details) change nothing.
+  //  - "Playing NAME." (the player opens a file): the title becomes NAME's file name;
+  //  - a clip-information field whose name ends in "itle:" or "ame:" ("Title: x", " title: x",
+  //    " name: x"; the field name comes first on the line): the title becomes the rest of the
+  //    line after the field name's ':' (a "Title:" anywhere wins over a "name:" field), trimmed;
+  //  - the playback line, which starts with "A:" or "V:": the position is the number after
+  //    "A:" (the audio clock), or, without audio, after "V:", in seconds (decimal point "."),
+  //    written as H:MM:SS rounded to whole seconds. A text there that is no number is shown as
+  //    it stands.
+  bool Take(std::string_view line);
 
+  const std::string& Text() const { return text_; }
   const std::string& Title() const { return title_; }
-  // A line of this run matched the "Layer" or "V:" rule: the player got as far as playing.
+  // A line of this run was a playback line: the player got as far as playing.
   bool SawPosition() const { return sawPosition_; }
 
  private:
   std::string title_;
+  std::string position_;
+  std::string text_;
   bool sawPosition_ = false;
 };
 

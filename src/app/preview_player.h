@@ -1,5 +1,5 @@
-// The preview player as the window uses it: plays a file on the computer and reports the
-// player's title and playback position as one status line per output line.
+// The preview player on its own: plays a file on the computer and reports the player's title
+// and playback position as a status line, at most once per hand-over of its output.
 #pragma once
 
 #include <QObject>
@@ -29,13 +29,15 @@ class PreviewPlayer : public QObject {
   const QString& ErrorText() const { return runner_.ErrorText(); }
 
  signals:
-  // For every output line: the title and the position (either may be empty), trimmed.
+  // After a hand-over of output lines that changed it: the title and the position (either may
+  // be empty), trimmed.
   void Status(const QString& text);
   void Ended();
 
  private:
   PlayerRunner runner_;
   PlayerStatus status_;
+  bool changed_ = false;  // a status line arrived since the last Status()
 };
 
 }  // namespace vidoria

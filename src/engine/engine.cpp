@@ -35,10 +35,18 @@ std::string RunningProgram() {
 Engine::Engine(EngineOptions options)
     : options_(std::move(options)),
       scanner_(libraryTable_, status_,
-               Scanner::Hooks{[this] { return helper_.Busy(); }, [this] { GenerateLibrary(); },
-                              [this](const std::string& folder) {
-                                return WithoutLineBreaks(ListFilesRecursive(folder), activity_);
-                              }}) {
+               Scanner::Hooks{.helperBusy = [this] { return helper_.Busy() || StreamingRunning(); },
+                              .afterPass = [this] { GenerateLibrary(); },
+                              .listFiles =
+                                  [this](const std::string& folder, const WalkWatch& watch) {
+                                    return WithoutLineBreaks(ListFilesRecursive(folder, watch),
+                                                             activity_);
+                                  },
+                              // The walk's thread: the owner's next tick adds the rows.
+                              .walked =
+                                  [wake = options_.wake] {
+                                    if (wake) wake();
+                                  }}) {
   programFolder_ =
       options_.programFolder.empty() ? vidoria::ProgramFolder() : options_.programFolder;
   contentTypes_ = DefaultContentTypeLines();
@@ -193,6 +201,11 @@ void Engine::Shown(Clock::time_point now) {
 void Engine::Tick(Clock::time_point now) {
   DeliverServerNotifications();
   helper_.Pump();
+  if (streamingRun_ && !helper_.Busy()) {
+    FinishStreamingRun();
+    StartNextStreaming();
+  }
+  if (scanner_.Scanning()) ContinueScanPass();
   if (firstGenerationAt_ && now >= *firstGenerationAt_) {
     firstGenerationAt_.reset();
     FirstGeneration();
@@ -216,9 +229,21 @@ void Engine::Tick(Clock::time_point now) {
 void Engine::RunScanPass() {
   // A tick during a fast start waits for a later one, and so do the hooks: the window's buttons
   // stay as the fast start set them.
-  if (scanner_.Scanning() || helper_.Busy()) return;
+  if (scanner_.Scanning() || helper_.Busy() || StreamingRunning()) return;
   if (beforeScan_) beforeScan_();
-  scanner_.ScanPass();
+  if (!scanner_.BeginPass()) {
+    if (afterScan_) afterScan_();
+  }
+}
+
+void Engine::ContinueScanPass() {
+  // Without a window to come back at once, the rows go in whole as soon as the walk has ended.
+  const auto budget = options_.wake ? Clock::duration(kScanSlice) : Clock::duration::max();
+  if (scanner_.ContinuePass(budget)) {
+    // More rows wait: the owner ticks again once its queued events are served.
+    if (options_.wake && scanner_.AddingRows()) options_.wake();
+    return;
+  }
   if (afterScan_) afterScan_();
 }
 
@@ -259,6 +284,9 @@ void Engine::StopAndSave(bool withUsers) {
   StopServer();
   SaveSettings();
   closing_ = true;
+  // A pass stops at its next file; the rows it added are saved below.
+  scanner_.StopPass();
+  EndStreamingRun();  // the file being rewritten gets its own name back
   activity_.SetClosing(true);
   helper_.Stop();  // only the tools this program started
   // Generated pages are never stored.

@@ -25,6 +25,7 @@
 #include "library/library_table.h"
 #include "library/scanner.h"
 #include "library/settings.h"
+#include "library/streaming.h"
 #include "library/table.h"
 #include "library/table_layouts.h"
 #include "platform/folders.h"
@@ -83,6 +84,8 @@ class Engine {
   using Clock = std::chrono::steady_clock;
   static constexpr std::chrono::milliseconds kScanTick{2000};
   static constexpr std::chrono::milliseconds kFirstGenerationDelay{1000};
+  // The longest a tick adds scanned rows before it lets the window serve its events.
+  static constexpr std::chrono::milliseconds kScanSlice{8};
 
   explicit Engine(EngineOptions options);
   Engine(const Engine&) = delete;
@@ -169,7 +172,9 @@ class Engine {
   std::optional<std::string> AddWatchedFolder(std::string path);
   void RemoveWatchedFolders(const std::vector<std::string>& folders);
   // A scan pass now, over the queue and every watched folder, as the scan timer's tick runs it
-  // (the timer's pass is later if a pass or a fast start is running).
+  // (the timer's pass is later if a pass or a fast start is running). The folders are walked on
+  // a thread of the pass; Tick() adds the rows in slices of kScanSlice (an owner without `wake`
+  // adds them all at once) and ends the pass.
   void ScanWatchedFolders();
   std::vector<std::string> WatchedFolders() const { return scanner_.SortedFolders(); }
   bool Scanning() const { return scanner_.Scanning(); }
@@ -178,13 +183,16 @@ class Engine {
   void SetScanHooks(std::function<void()> before, std::function<void()> after);
 
   // ---- Fast start ("Enable streaming for PC"). Each named mp4 file of the library is rewritten
-  // in turn, waiting for the tool with `pump` serving the window. Library view: top down;
-  // playlist view: bottom up. A failure is reported and the next file goes on. A close during
-  // the wait ends the tool (the file gets its own name back) and starts no further file.
-  void EnableStreamingTopDown(const std::vector<std::string>& names,
-                              const std::function<void()>& pump);
-  void EnableStreamingBottomUp(const std::vector<std::string>& names,
-                               const std::function<void()>& pump);
+  // in turn, library view top down, playlist view bottom up. The owner never waits: Tick()
+  // finishes a file once its tool has ended and starts the next. A failure is reported and the
+  // next file goes on. A close ends the tool (the file gets its own name back) and starts no
+  // further file. The streaming hook runs when the last file is done (at once when there is
+  // none to do); names handed over while a run goes on join it.
+  void EnableStreamingTopDown(const std::vector<std::string>& names);
+  void EnableStreamingBottomUp(const std::vector<std::string>& names);
+  bool StreamingRunning() const { return streamingRun_.has_value() || !streamingQueue_.empty(); }
+  // Main thread; may be empty: the window gives its buttons back.
+  void SetStreamingHook(std::function<void()> ended) { streamingEnded_ = std::move(ended); }
 
   // ---- Playlists (names as the tree shows them; `selected` as in playlist_edit.h).
   const Table& PlaylistTable() const { return playlistTable_; }
@@ -229,7 +237,11 @@ class Engine {
   void Notify(std::function<void()> toMainThread);  // from request threads
   // Why `path` may not enter the scan, logged; nullopt when it may.
   std::optional<std::string> RefuseScanInput(const std::string& path);
-  void EnableStreamingFor(const std::string& name, const std::function<void()>& pump);
+  void ContinueScanPass();
+  void QueueStreaming(const std::vector<std::string>& names);
+  void StartNextStreaming();
+  void FinishStreamingRun();
+  void EndStreamingRun();
   PlaylistRegeneration Regeneration();
   std::string Stored(std::string_view name) const { return dataFolder_ + std::string(name); }
 
@@ -255,6 +267,9 @@ class Engine {
   Scanner scanner_;
   ToolRunner helper_;
   std::function<void()> beforeScan_, afterScan_;
+  std::deque<std::string> streamingQueue_;    // main thread: files waiting for the tool
+  std::optional<StreamingRun> streamingRun_;  // main thread: the file the tool rewrites now
+  std::function<void()> streamingEnded_;
 
   // The timers the window would hold, ticked by Tick().
   std::optional<Clock::time_point> firstGenerationAt_;

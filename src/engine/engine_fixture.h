@@ -28,6 +28,15 @@ namespace vidoria::testing {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
+// Ticks at `now` until the running scan pass has ended: its walk runs on a thread of its own,
+// and the ticks add the rows.
+inline void TickUntilScanned(Engine& engine, Engine::Clock::time_point now) {
+  while (engine.Scanning()) {
+    engine.Tick(now);
+    if (engine.Scanning()) std::this_thread::sleep_for(1ms);
+  }
+}
+
 // A temporary home with the companion's data folder, and an environment that points at it.
 class EngineTest : public ::testing::Test {
  protected:

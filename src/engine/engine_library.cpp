@@ -9,6 +9,7 @@
 #include "site/library_pages.h"
 
 #include <functional>
+#include <thread>
 
 namespace vidoria {
 
@@ -98,36 +99,67 @@ void Engine::SetScanHooks(std::function<void()> before, std::function<void()> af
   afterScan_ = std::move(after);
 }
 
-void Engine::EnableStreamingTopDown(const std::vector<std::string>& names,
-                                    const std::function<void()>& pump) {
+void Engine::EnableStreamingTopDown(const std::vector<std::string>& names) {
+  QueueStreaming(names);
+}
+
+void Engine::EnableStreamingBottomUp(const std::vector<std::string>& names) {
+  QueueStreaming({names.rbegin(), names.rend()});
+}
+
+void Engine::QueueStreaming(const std::vector<std::string>& names) {
+  const bool running = StreamingRunning();
+  // The files as the table holds them now: the buttons that change it are held until the run
+  // is over.
   for (const std::string& name : names) {
-    if (closing_) return;
-    EnableStreamingFor(name, pump);
+    if (ExtensionOf(name) != "mp4") continue;
+    for (int row = 0; row < libraryTable_.RowCount(); ++row) {
+      if (libraryTable_.Cell(LibraryColumn::kName, row) == name) {
+        streamingQueue_.push_back(libraryTable_.Cell(LibraryColumn::kPath, row));
+      }
+    }
   }
+  if (!running) StartNextStreaming();
 }
 
-void Engine::EnableStreamingBottomUp(const std::vector<std::string>& names,
-                                     const std::function<void()>& pump) {
-  for (auto it = names.rbegin(); it != names.rend() && !closing_; ++it) {
-    EnableStreamingFor(*it, pump);
-  }
-}
-
-void Engine::EnableStreamingFor(const std::string& name, const std::function<void()>& pump) {
-  if (ExtensionOf(name) != "mp4") return;
+void Engine::StartNextStreaming() {
   const std::string tool = programFolder_ + "faststart";
-  // A copy: the pumping wait lets the window change the table meanwhile.
-  const Table rows = libraryTable_;
-  for (int row = 0; row < rows.RowCount(); ++row) {
-    if (rows.Cell(LibraryColumn::kName, row) != name) continue;
-    // Closed while the previous file's tool ran: the tables are saved, nothing more starts.
-    if (closing_) return;
+  while (!streamingQueue_.empty() && !closing_) {
+    const std::string path = std::move(streamingQueue_.front());
+    streamingQueue_.pop_front();
     try {
-      EnableStreaming(rows.Cell(LibraryColumn::kPath, row), tool, helper_, status_, pump);
+      streamingRun_ = StartStreaming(path, tool, helper_, status_);
+      if (streamingRun_) return;
     } catch (const StreamingError& e) {
       Report(e.what());
     }
   }
+  streamingQueue_.clear();
+  if (streamingEnded_) streamingEnded_();
+}
+
+void Engine::FinishStreamingRun() {
+  const StreamingRun run = std::move(*streamingRun_);
+  streamingRun_.reset();
+  try {
+    FinishStreaming(run, status_);
+  } catch (const StreamingError& e) {
+    Report(e.what());
+  }
+}
+
+void Engine::EndStreamingRun() {
+  streamingQueue_.clear();
+  if (!streamingRun_) return;
+  helper_.Stop();
+  // Stop returns once the tool has ended; the end reaches Busy() through the pump.
+  const auto giveUp = Clock::now() + std::chrono::seconds(5);
+  while (helper_.Busy() && Clock::now() < giveUp) {
+    helper_.Pump();
+    if (helper_.Busy()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  FinishStreamingRun();
+  if (streamingEnded_) streamingEnded_();
 }
 
 }  // namespace vidoria

@@ -152,6 +152,7 @@ TEST_F(EngineStoredFilesTest, NamesWithLineBreaksAreRefusedAndLogged) {
     const auto start = Engine::Clock::now();
     engine.Tick(start);
     engine.Tick(start + Engine::kScanTick);
+    testing::TickUntilScanned(engine, start + Engine::kScanTick);
     engine.Close();
   }
   EXPECT_TRUE(errors_.empty()) << ::testing::PrintToString(errors_);

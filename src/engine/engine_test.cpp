@@ -106,6 +106,7 @@ TEST_F(EngineTest, ScanTimerAddsQueuedFilesAndStoresTheLibrary) {
   EXPECT_EQ(engine.LibraryTable().Cell(LibraryColumn::kName, 0), "")
       << "the scan timer ticks 2 s after it was enabled";
   engine.Tick(start + 2000ms);
+  testing::TickUntilScanned(engine, start + 2000ms);
   EXPECT_EQ(engine.LibraryTable().Cell(LibraryColumn::kName, 0), "Film.mp4");
   EXPECT_NE(Read(data_ / "LIBRARY.kavra").find("Film.mp4"), std::string::npos);
   EXPECT_EQ(engine.PublishedLibrary()->libraryTable.Cell(LibraryColumn::kName, 0), "Film.mp4");

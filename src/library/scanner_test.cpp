@@ -65,7 +65,7 @@ class ScannerTest : public ::testing::Test {
 
 TEST_F(ScannerTest, PassShowsPositionsAmongAllFilesOfThePass) {
   const std::string folder = dir_.MakeFolder("m");
-  hooks_.listFiles = [&](const std::string& f) {
+  hooks_.listFiles = [&](const std::string& f, const WalkWatch&) {
     return f == folder ? Paths{folder + "a.mp4", folder + "notes.txt", folder + "b.mp4"} : Paths{};
   };
   ScannerUnderTest().Queue(folder);
@@ -81,10 +81,55 @@ TEST_F(ScannerTest, PassShowsPositionsAmongAllFilesOfThePass) {
   EXPECT_TRUE(ScannerUnderTest().QueuedPaths().empty());
 }
 
+// A window adds the rows a slice at a time between its other work: the rows, the texts and
+// their order are those of the whole pass, and the pass ends once, after the last row.
+TEST_F(ScannerTest, PassInSlicesAddsWhatTheWholePassAdds) {
+  const std::string folder = dir_.MakeFolder("m");
+  for (const char* name : {"a.mp4", "b.txt", "c.mp4", "d.mp4"})
+    dir_.Write(std::string("m/") + name);
+  ScannerUnderTest().Queue(folder);
+
+  ASSERT_TRUE(ScannerUnderTest().BeginPass());
+  EXPECT_FALSE(ScannerUnderTest().BeginPass()) << "one pass at a time";
+  int slices = 0;
+  while (ScannerUnderTest().ContinuePass(std::chrono::seconds(0))) {
+    ++slices;
+    EXPECT_EQ(passes_, 0);
+  }
+
+  EXPECT_GE(slices, 3) << "a zero budget adds one row per slice";
+  EXPECT_EQ(passes_, 1);
+  EXPECT_FALSE(ScannerUnderTest().Scanning());
+  EXPECT_EQ(LibrarySet(),
+            (std::set<std::string>{folder + "a.mp4", folder + "c.mp4", folder + "d.mp4"}));
+  const Paths shown = TakeShown();
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[0], "Scanning " + folder);
+  EXPECT_EQ(status_.Text(), "");
+}
+
+// The program closes during a pass: the rows added so far stay (they are saved), nothing more
+// is added, and the pass's end (the generation) does not run.
+TEST_F(ScannerTest, StoppedPassKeepsItsRowsAndSkipsItsEnd) {
+  const std::string folder = dir_.MakeFolder("m");
+  for (const char* name : {"a.mp4", "b.mp4", "c.mp4"}) dir_.Write(std::string("m/") + name);
+  ScannerUnderTest().Queue(folder);
+  ASSERT_TRUE(ScannerUnderTest().BeginPass());
+  while (LibraryPaths().empty()) ScannerUnderTest().ContinuePass(std::chrono::seconds(0));
+
+  ScannerUnderTest().StopPass();
+
+  EXPECT_EQ(LibraryPaths().size(), 1u);
+  EXPECT_FALSE(ScannerUnderTest().Scanning());
+  EXPECT_FALSE(ScannerUnderTest().ContinuePass(std::chrono::seconds(1)));
+  EXPECT_EQ(passes_, 0);
+  EXPECT_EQ(status_.Text(), "");
+}
+
 TEST_F(ScannerTest, QueuedFilesComeFirstInListOrderThenFoldersInListOrder) {
   const std::string b = dir_.MakeFolder("B");
   const std::string a = dir_.MakeFolder("a");
-  hooks_.listFiles = [](const std::string& f) { return Paths{f + "in.mp4"}; };
+  hooks_.listFiles = [](const std::string& f, const WalkWatch&) { return Paths{f + "in.mp4"}; };
   for (const std::string& path :
        {b, dir_.Path("z.mp4"), a, dir_.Path("Y.mp4"), dir_.Path("y.mp4")}) {
     ScannerUnderTest().Queue(path);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "platform/file_names.h"
 
@@ -28,27 +29,32 @@ void Rename(const std::string& from, const std::string& to, const std::string& w
 class ClearStatusOnExit {
  public:
   explicit ClearStatusOnExit(StatusBoard& status) : status_(status) {}
-  ~ClearStatusOnExit() { status_.Clear(); }
+  ~ClearStatusOnExit() {
+    if (armed_) status_.Clear();
+  }
+  void Release() { armed_ = false; }
 
  private:
   StatusBoard& status_;
+  bool armed_ = true;
 };
 
 }  // namespace
 
-bool EnableStreaming(const std::string& path, const std::string& faststartTool, ToolRunner& helper,
-                     StatusBoard& status, const std::function<void()>& pump) {
+std::optional<StreamingRun> StartStreaming(const std::string& path,
+                                           const std::string& faststartTool, ToolRunner& helper,
+                                           StatusBoard& status) {
   ClearStatusOnExit clearStatus(status);
-  if (!FileExists(path) || ExtensionOf(path) != "mp4") return false;
+  if (!FileExists(path) || ExtensionOf(path) != "mp4") return std::nullopt;
   const std::string name = FileNameOf(path);
   if (name == kStreamingTemporaryName) {
     status.Show("Could not enable streaming on " + name +
                 ": the name is reserved for the copy being rewritten");
-    return false;
+    return std::nullopt;
   }
   if (helper.Busy()) {
     status.Show("Could not enable streaming on " + name + ": the fast-start tool is busy");
-    return false;
+    return std::nullopt;
   }
 
   status.Show("Enabling Streaming on " + name);
@@ -63,16 +69,33 @@ bool EnableStreaming(const std::string& path, const std::string& faststartTool, 
     status.Show(message);
     throw StreamingError(message);
   }
-  helper.Wait(pump);
+  clearStatus.Release();  // the status names the file while the tool runs
+  return StreamingRun{path, temporary};
+}
 
+bool FinishStreaming(const StreamingRun& run, StatusBoard& status) {
+  ClearStatusOnExit clearStatus(status);
   status.Show("Streaming enabled");
-  if (FileExists(path)) {
-    std::remove(temporary.c_str());
+  if (FileExists(run.path)) {
+    std::remove(run.temporary.c_str());
     return true;
   }
   status.Show("Could not enable streaming");
-  Rename(temporary, path, "The file is kept as " + temporary + ".");
+  Rename(run.temporary, run.path, "The file is kept as " + run.temporary + ".");
   return false;
+}
+
+bool EnableStreaming(const std::string& path, const std::string& faststartTool, ToolRunner& helper,
+                     StatusBoard& status, const std::function<void()>& pump) {
+  const std::optional<StreamingRun> run = StartStreaming(path, faststartTool, helper, status);
+  if (!run) return false;
+  try {
+    helper.Wait(pump);
+  } catch (...) {
+    status.Clear();
+    throw;
+  }
+  return FinishStreaming(*run, status);
 }
 
 }  // namespace vidoria

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "library/activity_log.h"
@@ -38,5 +39,19 @@ class StreamingError : public LibraryError {
 // busy, and the message has been logged as well.
 bool EnableStreaming(const std::string& path, const std::string& faststartTool, ToolRunner& helper,
                      StatusBoard& status, const std::function<void()>& pump);
+
+// The same in two halves, for an owner that does not wait: StartStreaming does everything up to
+// the tool's start and returns the run to finish, or nullopt when nothing was started (then it
+// returned as EnableStreaming returns false, status cleared). Once the helper is no longer busy,
+// FinishStreaming does the rest and returns what EnableStreaming returns. Both throw as
+// EnableStreaming does.
+struct StreamingRun {
+  std::string path;       // the file being rewritten
+  std::string temporary;  // where the original waits meanwhile
+};
+std::optional<StreamingRun> StartStreaming(const std::string& path,
+                                           const std::string& faststartTool, ToolRunner& helper,
+                                           StatusBoard& status);
+bool FinishStreaming(const StreamingRun& run, StatusBoard& status);
 
 }  // namespace vidoria

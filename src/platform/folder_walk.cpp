@@ -1,6 +1,7 @@
 #include "platform/folder_walk.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -20,11 +21,17 @@ using FolderId = std::pair<dev_t, ino_t>;
 
 // Collects the files of one folder, then walks its subfolders. The folder is closed before the
 // walk goes deeper, so a deep tree holds one open folder at a time.
-void Walk(const std::string& folder, std::set<FolderId>& seen, std::vector<std::string>& files) {
+void Walk(const std::string& folder, std::set<FolderId>& seen, std::vector<std::string>& files,
+          const WalkWatch& watch, bool top) {
+  if (watch.stopped && watch.stopped()) return;
   std::vector<std::string> subfolders;
   {
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir) return;
+    if (!dir) {
+      // The walked folder itself was checked by whoever handed it over; a missing one is no news.
+      if (!top && watch.unreadable) watch.unreadable(folder, errno);
+      return;
+    }
     struct stat self {};
     if (::fstat(::dirfd(dir.get()), &self) != 0) return;
     if (!seen.insert({self.st_dev, self.st_ino}).second) return;
@@ -52,7 +59,7 @@ void Walk(const std::string& folder, std::set<FolderId>& seen, std::vector<std::
       }
     }
   }
-  for (const std::string& subfolder : subfolders) Walk(subfolder, seen, files);
+  for (const std::string& subfolder : subfolders) Walk(subfolder, seen, files, watch, false);
 }
 
 std::string AbsolutePath(const std::string& path) {
@@ -65,10 +72,14 @@ std::string AbsolutePath(const std::string& path) {
 }  // namespace
 
 std::vector<std::string> ListFilesRecursive(const std::string& folder) {
+  return ListFilesRecursive(folder, WalkWatch{});
+}
+
+std::vector<std::string> ListFilesRecursive(const std::string& folder, const WalkWatch& watch) {
   std::vector<std::string> files;
   if (folder.empty()) return files;
   std::set<FolderId> seen;
-  Walk(WithTrailingSlash(folder), seen, files);
+  Walk(WithTrailingSlash(folder), seen, files, watch, true);
   return files;
 }
 

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -126,6 +128,44 @@ TEST(ResolveShortcutTest, RelativeLinkPathIsTakenFromTheCurrentFolder) {
   const std::string resolved = ResolveShortcut("shortcut");
   ASSERT_EQ(::chdir(saved), 0);
   EXPECT_EQ(resolved, dir.Path("dangling.mp4"));
+}
+
+// Folders that go away while the walk runs (a disk unplugged, a folder deleted): each is
+// reported, and the walk goes on with what remains.
+TEST_F(ListFilesRecursiveTest, FolderGoneMidWalkIsReportedAndTheRestListed) {
+  const std::string root = dir_.MakeFolder("tree");
+  dir_.Write("tree/a.mp4");
+  dir_.Write("tree/x/b.mp4");
+  dir_.Write("tree/y/c.mp4");
+  int asked = 0;
+  std::set<std::pair<std::string, int>> reported;
+  const Paths files = ListFilesRecursive(
+      root, WalkWatch{.stopped =
+                          [&] {
+                            // After the top folder was read, before its subfolders are.
+                            if (++asked == 2) {
+                              std::filesystem::remove_all(dir_.Path("tree/x"));
+                              std::filesystem::remove_all(dir_.Path("tree/y"));
+                            }
+                            return false;
+                          },
+                      .unreadable = [&](const std::string& folder,
+                                        int error) { reported.emplace(folder, error); }});
+  EXPECT_EQ(files, Paths{root + "a.mp4"});
+  EXPECT_EQ(reported,
+            (std::set<std::pair<std::string, int>>{{root + "x/", ENOENT}, {root + "y/", ENOENT}}));
+}
+
+TEST_F(ListFilesRecursiveTest, StoppedWalkEndsWithWhatItListed) {
+  const std::string root = dir_.MakeFolder("tree");
+  dir_.Write("tree/a.mp4");
+  dir_.Write("tree/sub/b.mp4");
+  dir_.Write("tree/sub/deeper/c.mp4");
+  int asked = 0;
+  const Paths files =
+      ListFilesRecursive(root, WalkWatch{.stopped = [&] { return ++asked > 1; }, .unreadable = {}});
+  EXPECT_EQ(files, Paths{root + "a.mp4"});
+  EXPECT_EQ(asked, 2) << "the walk stops at the first folder after the stop";
 }
 
 }  // namespace

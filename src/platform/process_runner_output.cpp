@@ -40,6 +40,11 @@ void OutputLines::Take(char c, std::vector<std::string>& lines) {
         escape_ = Escape::kStart;
       } else {
         line_ += c;
+        // A tool that prints without ever ending a line must not grow us without bound.
+        if (line_.size() >= kMaxLineBytes) {
+          lines.push_back(std::move(line_));
+          line_.clear();
+        }
       }
       return;
     case Escape::kStart:  // ESC, then intermediates 0x20..0x2F, then one final byte

@@ -14,6 +14,10 @@ namespace vidoria {
 // Not thread-safe; one splitter per output stream.
 class OutputLines {
  public:
+  // A line that grows this long without an end is handed out as it stands; the rest follows as
+  // the next line.
+  static constexpr size_t kMaxLineBytes = 4096;
+
   // Takes the next piece of output and appends the lines it completes to `lines`.
   void Feed(std::string_view bytes, std::vector<std::string>& lines);
   // End of output: a last line that had no end is appended too.

@@ -69,5 +69,20 @@ TEST(OutputLinesTest, DropsTerminalControlSequences) {
   }
 }
 
+// A player that prints megabytes without a line break: its output comes out in bounded pieces,
+// nothing lost, and the line after the break is its own.
+TEST(OutputLinesTest, EndlessLineComesOutInBoundedPieces) {
+  const std::string endless(3 * OutputLines::kMaxLineBytes + 10, 'x');
+  const Lines lines = Split(endless + "\nnext\n", 1000);
+  ASSERT_EQ(lines.size(), 5u);
+  std::string joined;
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_LE(lines[i].size(), OutputLines::kMaxLineBytes);
+    joined += lines[i];
+  }
+  EXPECT_EQ(joined, endless);
+  EXPECT_EQ(lines[4], "next");
+}
+
 }  // namespace
 }  // namespace vidoria
