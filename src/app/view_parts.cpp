@@ -23,6 +23,8 @@ void TitleBar::mousePressEvent(QMouseEvent* event) {
 CheckList::CheckList(bool sorted, QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setSortingEnabled(sorted);
+  // One line each: the view lays out 20,000 rows without measuring every text.
+  setUniformItemSizes(true);
   setDragEnabled(true);
   setDragDropMode(QAbstractItemView::DragOnly);
 }
