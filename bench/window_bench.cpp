@@ -126,19 +126,18 @@ ScanFigures Scan(int files) {
   MainWindow& window = rig.Make();
   WaitForFirstGeneration(window);
   StallProbe probe;
-  std::chrono::steady_clock::time_point passStart{};
-  probe.Start([&] {
-    if (passStart == std::chrono::steady_clock::time_point{} && window.GetEngine().Scanning())
-      passStart = std::chrono::steady_clock::now();
-  });
+  probe.Start();
+  // The pass the scan timer would begin two seconds later, begun now.
   window.GetEngine().QueueDropped({tree});
+  const auto passStart = std::chrono::steady_clock::now();
+  window.GetEngine().ScanWatchedFolders();
   figures.complete = ServeUntil(
       [&] {
-        return passStart != std::chrono::steady_clock::time_point{} &&
-               !window.GetEngine().Scanning() && window.GetLibraryPane()->list->count() == files;
+        return !window.GetEngine().Scanning() && window.GetLibraryPane()->list->count() == files;
       },
       600);
   figures.windowS = Since(passStart);
+  ServeUntil([] { return false; }, 0.2);  // the probe's next turn measures the last stall
   figures.stallMs = probe.Stop();
   rig.CloseAndDestroy();
   return figures;
@@ -168,6 +167,7 @@ PlayFigures Play(const QByteArray& player, const QString& path, const std::strin
   window.Player().Play({path.toStdString()});
   ServeUntil([&] { return !window.Player().Busy(); }, 600);
   figures.windowS = Since(start);
+  ServeUntil([] { return false; }, 0.2);
   figures.stallMs = probe.Stop();
   rig.CloseAndDestroy();
   return figures;

@@ -39,7 +39,12 @@ void CheckList::AddItem(const std::string& text) {
 void CheckList::SetItems(const std::vector<std::string>& texts) {
   setUpdatesEnabled(false);
   clear();
+  // A sorted list places every added item on its own (20,000 items: most of the rebuild); the
+  // same order comes from one sort at the end.
+  const bool sorted = isSortingEnabled();
+  setSortingEnabled(false);
   for (const std::string& text : texts) AddItem(text);
+  setSortingEnabled(sorted);
   if (count() > 0) {
     setCurrentRow(0);
     item(0)->setSelected(true);
