@@ -45,7 +45,8 @@ class Home {
   std::string DataFolder() const { return home.Data().toStdString(); }
   EnvLookup Env() const { return home.Options(nullptr).env; }
 
-  std::unique_ptr<QProcess> Start(const char* program) const {
+  std::unique_ptr<QProcess> Start(const char* program, QProcess::ProcessChannelMode channels =
+                                                           QProcess::ForwardedChannels) const {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "DISPLAY", "WAYLAND_DISPLAY"}) {
       environment.remove(name);
@@ -55,7 +56,7 @@ class Home {
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment);
-    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    process->setProcessChannelMode(channels);
     process->start(QString::fromUtf8(program), {});
     return process;
   }
@@ -151,6 +152,13 @@ class SecondStartTest : public QObject {
     const auto second = home.Start(VIDORIA_PATH);
     QVERIFY(second->waitForFinished(kWaitMs));
     QVERIFY(EndedWell(*second));
+    QCOMPARE(home.DataFolderState(), before);
+    // vidoriad stops as well; it has no window to raise.
+    const auto daemon = home.Start(VIDORIAD_PATH, QProcess::SeparateChannels);
+    QVERIFY(daemon->waitForFinished(kWaitMs));
+    QCOMPARE(daemon->exitCode(), 1);
+    QCOMPARE(daemon->readAllStandardError(),
+             QByteArray("Vidoria is already running for this data folder.\n"));
     QCOMPARE(home.DataFolderState(), before);
     QVERIFY(home.Serving());
 
