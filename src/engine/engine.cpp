@@ -124,7 +124,13 @@ bool Engine::Create() {
   libraryFilter_ = "_";
   playlistTable_.SetCell(PlaylistColumn::kName, 0, std::string(kFavorites));
 
-  const DataFolders folders = FindDataFolder(DataHome(options_.env));
+  DataFolders folders;
+  if (options_.dataFolder.empty()) {
+    folders = FindDataFolder(DataHome(options_.env));
+  } else {
+    std::error_code ec;
+    folders = {options_.dataFolder, std::filesystem::is_directory(options_.dataFolder, ec)};
+  }
   dataFolder_ = folders.dataFolder;
   if (!folders.dataFolderOk) return false;
   dataFolderOk_ = true;

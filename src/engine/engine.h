@@ -54,6 +54,10 @@ struct EngineOptions {
   EnvLookup env = SystemEnv;         // HOME, XDG_*: lets tests run in a temporary home
   CoreRuntime* core = nullptr;       // nullptr = ProcessCore()
   SessionStore* sessions = nullptr;  // nullptr = the process's store
+  // The data folder the program has claimed (engine/data_folder_claim.h), so that the engine
+  // works in the folder whose lock is held even if another one appeared meanwhile; "" = found
+  // from `env` as the claim finds it.
+  std::string dataFolder;
   // The first-run question (kFirstRunQuestion); empty answers No.
   std::function<bool()> askFirstRun;
   // An error an operation met; the window shows it in a dialog. Main thread.

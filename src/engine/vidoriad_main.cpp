@@ -10,6 +10,7 @@
 #include <iostream>
 
 #include "engine/address.h"
+#include "engine/data_folder_claim.h"
 #include "engine/engine.h"
 #include "engine/process_setup.h"
 #include "server/main_thread.h"
@@ -18,6 +19,16 @@ using namespace vidoria;
 
 int main() {
   SetUpProcess();
+  // Before anything touches the data folder, and held until the process ends.
+  const DataFolderClaim claim = ClaimDataFolder();
+  if (claim.outcome == DataFolderClaim::Outcome::kHeldByAnother) {
+    std::cerr << kAlreadyRunning << std::endl;
+    return 1;
+  }
+  if (claim.outcome == DataFolderClaim::Outcome::kUnguarded) {
+    std::cerr << "vidoriad: a second start on this data folder cannot be refused: " << claim.problem
+              << std::endl;
+  }
   // Blocked before any thread starts, so every thread inherits the mask and the signals arrive
   // only through the signal descriptor, on this thread.
   // A shell starting us in the background sets SIGINT to be ignored; we want it.
@@ -39,6 +50,7 @@ int main() {
   int exitCode = 0;
   {
     EngineOptions options;
+    options.dataFolder = claim.dataFolder;
     options.reportError = [](const std::string& message) {
       std::cerr << "vidoriad: " << message << std::endl;
     };

@@ -1,0 +1,172 @@
+// One program per data folder, with the real vidoriad in temporary homes: a second start is
+// refused before it touches anything, the first goes on serving, and a killed holder leaves no
+// lock behind.
+#include "engine/data_folder_claim.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <thread>
+#include <utility>
+
+#include <gtest/gtest.h>
+
+#include "engine/engine_fixture.h"
+#include "server/test_client.h"
+
+namespace vidoria {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+class DataFolderClaimTest : public testing::VidoriadTest {
+ protected:
+  ~DataFolderClaimTest() override {
+    for (const pid_t pid : running_) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+
+  // Starts vidoriad and waits until it serves, has stored its first generation of the library
+  // (a second after it starts) and has logged the end of every connection, so that it writes
+  // nothing more by itself.
+  pid_t StartServing() {
+    const pid_t pid = Spawn();
+    running_.push_back(pid);
+    for (int i = 0; i < 3000 && !(Serving() && fs::exists(data_ / "LIBRARY.kavra")); ++i) {
+      std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_TRUE(Serving());
+    EXPECT_TRUE(fs::exists(data_ / "LIBRARY.kavra"));
+    for (int i = 0; i < 3000 && !Quiet(); ++i) std::this_thread::sleep_for(20ms);
+    EXPECT_TRUE(Quiet());
+    return pid;
+  }
+  // Every connection in the web log closed: from then on an idle program writes nothing.
+  bool Quiet() const {
+    bool any = false;
+    for (const auto& log : fs::directory_iterator(data_ / "LOG")) {
+      if (!Read(log.path()).ends_with(" [0 open]\r\n")) return false;
+      any = true;
+    }
+    return any;
+  }
+  bool Serving() const {
+    testing::TestClient client(std::to_string(port_));
+    if (!client.Connected()) return false;
+    client.Send("GET / HTTP/1.1\r\n\r\n");
+    return client.ReadUntil("\r\n").starts_with("HTTP/1.1 200 ");
+  }
+  int End(pid_t pid, int signal) {
+    ::kill(pid, signal);
+    std::erase(running_, pid);
+    return WaitExit(pid);
+  }
+
+  // Runs vidoriad to its end (one that keeps running is killed: -1): its exit code and what it
+  // wrote to standard error.
+  std::pair<int, std::string> RunToItsEnd() {
+    int errors[2];
+    EXPECT_EQ(::pipe(errors), 0);
+    const pid_t pid = Spawn(errors[1]);
+    ::close(errors[1]);
+    const int exitCode = WaitExit(pid);
+    std::string text;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(errors[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+    ::close(errors[0]);
+    return {exitCode, text};
+  }
+
+  // Every entry under the data folder with its bytes, inode and modification time, so that a
+  // file rewritten with the same bytes shows as well as a new, moved or removed one.
+  std::map<std::string, std::string> DataFolderState() const {
+    std::map<std::string, std::string> state;
+    for (const auto& entry : fs::recursive_directory_iterator(data_)) {
+      struct stat st {};
+      ::lstat(entry.path().c_str(), &st);
+      std::string& line = state[fs::relative(entry.path(), data_).string()];
+      line = std::to_string(st.st_ino) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
+             std::to_string(st.st_mtim.tv_nsec);
+      if (entry.is_regular_file()) line += " " + Read(entry.path());
+    }
+    return state;
+  }
+  EnvLookup Env() const {
+    return [home = home_.string()](const char* name) {
+      return std::string(name) == "HOME" ? home : std::string();
+    };
+  }
+
+  const int port_ = FreePort();
+  std::vector<pid_t> running_;
+};
+
+TEST_F(DataFolderClaimTest, ASecondStartIsRefusedAndTheFirstGoesOnUntouched) {
+  Write(data_ / "settings.kavra", SettingsText(port_));
+  const pid_t first = StartServing();
+
+  // What a start would change at once, were it to run: an unfinished copy of a killed run is
+  // cleared, a damaged table set aside, the folders made, the web log written.
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  Write(data_ / ("PLAYLISTS.kavra.tmp-" + std::to_string(gone) + "-1"), "half");
+  Write(data_ / "USERS.kavra", "damaged\r\n");
+  fs::remove_all(data_ / "temp");
+  const auto before = DataFolderState();
+
+  EXPECT_EQ(ClaimDataFolder(Env()).outcome, DataFolderClaim::Outcome::kHeldByAnother);
+  EXPECT_EQ(RunToItsEnd(),
+            std::make_pair(1, std::string("Vidoria is already running for this data folder.\n")));
+  EXPECT_EQ(DataFolderState(), before);
+  EXPECT_TRUE(Serving());
+
+  Write(data_ / "USERS.kavra", "2\r\n1\r\n\r\n\r\n");
+  EXPECT_EQ(End(first, SIGTERM), 0);
+  EXPECT_FALSE(ProgramRunsOnDataFolder(Env()));
+  // The lock went with the first program: the next start runs.
+  EXPECT_EQ(ClaimDataFolder(Env()).outcome, DataFolderClaim::Outcome::kClaimed);
+}
+
+TEST_F(DataFolderClaimTest, AKilledProgramLeavesNoLockBehind) {
+  Write(data_ / "settings.kavra", SettingsText(port_));
+  EXPECT_FALSE(ProgramRunsOnDataFolder(Env()));
+  const pid_t killed = StartServing();
+  EXPECT_TRUE(ProgramRunsOnDataFolder(Env()));
+  EXPECT_EQ(End(killed, SIGKILL), 128 + SIGKILL);
+  EXPECT_TRUE(fs::exists(data_ / "vidoria.lock"));
+  EXPECT_FALSE(ProgramRunsOnDataFolder(Env()));
+
+  const pid_t next = StartServing();
+  EXPECT_TRUE(ProgramRunsOnDataFolder(Env()));
+  EXPECT_EQ(End(next, SIGTERM), 0);
+}
+
+// The claim names the folder the engine must work in; without one, the start goes on to the
+// missing-companion message as before.
+TEST_F(DataFolderClaimTest, TheClaimNamesTheFolderItHolds) {
+  DataFolderClaim claim = ClaimDataFolder(Env());
+  EXPECT_EQ(claim.outcome, DataFolderClaim::Outcome::kClaimed);
+  EXPECT_EQ(claim.dataFolder, data_.string() + "/");
+  EXPECT_TRUE(claim.lock.Held());
+  EXPECT_TRUE(ProgramRunsOnDataFolder(Env()));
+  claim.lock.Release();
+
+  fs::remove_all(data_);
+  claim = ClaimDataFolder(Env());
+  EXPECT_EQ(claim.outcome, DataFolderClaim::Outcome::kMissing);
+  EXPECT_FALSE(claim.lock.Held());
+  EXPECT_FALSE(ProgramRunsOnDataFolder(Env()));
+  EXPECT_FALSE(fs::exists(home_ / ".local/share/Kelvane 4")) << "a claim made a data folder";
+}
+
+}  // namespace
+}  // namespace vidoria
