@@ -44,6 +44,7 @@ void CheckList::SetItems(const std::vector<std::string>& texts) {
   const bool sorted = isSortingEnabled();
   setSortingEnabled(false);
   for (const std::string& text : texts) AddItem(text);
+  if (sorted) sortItems(Qt::AscendingOrder);
   setSortingEnabled(sorted);
   if (count() > 0) {
     setCurrentRow(0);
