@@ -32,7 +32,10 @@ class StallProbe {
     timer_.setInterval(kProbeMs);
     QObject::connect(&timer_, &QTimer::timeout, [this] {
       const qint64 now = clock_.nsecsElapsed();
-      if (last_ >= 0) longest_ = std::max(longest_, now - last_);
+      if (last_ >= 0 && now - last_ > longest_) {
+        longest_ = now - last_;
+        longestAt_ = last_;
+      }
       last_ = now;
       if (onTurn_) onTurn_();
     });
@@ -47,6 +50,8 @@ class StallProbe {
   // The longest stall beyond the probe's own interval, in ms.
   double Stop() {
     timer_.stop();
+    if (std::getenv("WINDOW_BENCH_VERBOSE"))
+      std::fprintf(stderr, "longest stall began %.3f s after the start\n", longestAt_ / 1e9);
     return std::max(0.0, longest_ / 1e6 - kProbeMs);
   }
 
@@ -54,6 +59,7 @@ class StallProbe {
   QTimer timer_;
   QElapsedTimer clock_;
   qint64 last_ = -1;
+  qint64 longestAt_ = 0;
   qint64 longest_ = 0;
   std::function<void()> onTurn_;
 };
