@@ -1,5 +1,6 @@
 // The window's life: construction, creation, first show, ticks, close and destruction.
 #include "app/main_window.h"
+#include "app/window_place.h"
 #include "library/table_layouts.h"
 
 #include <QApplication>
@@ -46,6 +47,7 @@ MainWindow::MainWindow(EngineOptions options, Dialogs& dialogs, QWidget* parent)
   ConnectPlaylists();
   ConnectSettings();
   ConnectAccounts();
+  ConnectKeys();
   engine_->Activity().SetListener([log = log_, alive = alive_](const std::string& line) {
     if (alive->load()) log->Post(line);
   });
@@ -80,16 +82,16 @@ void MainWindow::BuildLayout() {
   status_ = new StatusBar;
   status_->removePlaylist->hide();
 
-  auto* splitter = new QSplitter;
-  splitter->addWidget(tree_);
-  splitter->addWidget(views_);
-  splitter->setStretchFactor(1, 1);
-  splitter->setSizes({150, 450});
+  splitter_ = new QSplitter;
+  splitter_->addWidget(tree_);
+  splitter_->addWidget(views_);
+  splitter_->setStretchFactor(1, 1);
+  splitter_->setSizes({150, 450});
   auto* central = new QWidget;
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  layout->addWidget(splitter, 1);
+  layout->addWidget(splitter_, 1);
   layout->addWidget(status_);
   setCentralWidget(central);
 
@@ -113,6 +115,7 @@ bool MainWindow::Create() {
     return false;
   }
   created_ = true;
+  RestorePlace();
   setAcceptDrops(true);
   ShowSettings();
   ShowWatchedFolders();
@@ -121,6 +124,23 @@ bool MainWindow::Create() {
   tickTimer_.start();
   if (closeRequested_) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
   return true;
+}
+
+void MainWindow::RestorePlace() {
+  const std::optional<WindowPlace> place =
+      ReadWindowPlace(QString::fromStdString(engine_->DataFolder()));
+  if (!place) return;  // the first start's size, centred
+  setGeometry(place->frame);
+  splitter_->setSizes({place->treeWidth, place->frame.width() - place->treeWidth});
+  if (place->maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void MainWindow::StorePlace() {
+  const WindowPlace place{isMaximized() ? normalGeometry() : geometry(),
+                          splitter_->sizes().value(0), isMaximized()};
+  if (auto problem = WriteWindowPlace(QString::fromStdString(engine_->DataFolder()), place)) {
+    engine_->Activity().Add("The window's place was not kept: " + problem->toStdString());
+  }
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -152,6 +172,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     closeRequested_ = true;
   } else if (!closed_) {
     closed_ = true;
+    StorePlace();
     tickTimer_.stop();
     server_->Stop();
     engine_->Close();

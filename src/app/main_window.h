@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMenu>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QStringList>
 #include <QTimer>
@@ -67,6 +69,9 @@ class MainWindow : public QMainWindow {
 
   // The tree's click action for the selected node.
   void ClickAction();
+  // The context menus, as a right-click opens them (for tests: their actions are triggered).
+  QMenu* EntryMenuForTests(bool fromPlaylist) { return EntryMenu(fromPlaylist); }
+  QMenu* PlaylistNodeMenuForTests(QTreeWidgetItem* item) { return PlaylistNodeMenu(item); }
   // Runs the engine's due work now (the tick timer and the engine's wake call this).
   void Tick();
   // Shows the status board's text in the status bar.
@@ -89,7 +94,15 @@ class MainWindow : public QMainWindow {
   void ConnectPlaylists();
   void ConnectSettings();
   void ConnectAccounts();
+  // Shortcuts and context menus (main_window_keys.cpp).
+  void ConnectKeys();
+  // The context menu of the library's (or a playlist's) entries, for the selected entries.
+  QMenu* EntryMenu(bool fromPlaylist);
+  QMenu* PlaylistNodeMenu(QTreeWidgetItem* item);
   void FirstShow();
+  // The window's size, position and tree width of the last run (window_place.h).
+  void RestorePlace();
+  void StorePlace();
   void QueueError(const std::string& message);
   void ShowPendingErrors();
   void ShowSettings();
@@ -135,6 +148,7 @@ class MainWindow : public QMainWindow {
 
   NavTree* tree_ = nullptr;
   QStackedWidget* views_ = nullptr;
+  QSplitter* splitter_ = nullptr;
   LibraryPane* library_ = nullptr;
   PlaylistPane* playlist_ = nullptr;
   StreamingPane* streaming_ = nullptr;

@@ -31,6 +31,8 @@ NavTree::NavTree(QWidget* parent) : QTreeWidget(parent) {
   advanced_ = Node(QStringLiteral("ADVANCED"));
   Node(QStringLiteral("Streaming"), advanced_);
   Node(QStringLiteral("Folder scan"), advanced_);
+  Node(QStringLiteral("Log"), advanced_);
+  Node(QStringLiteral("Users"), advanced_);
   playlists_ = Node(QStringLiteral("PLAYLISTS"));
   addTopLevelItems({library_, advanced_, playlists_});
   ExpandSections();

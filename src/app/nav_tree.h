@@ -1,6 +1,6 @@
-// The navigation tree: LIBRARY (Movies, TV Shows), ADVANCED (Streaming, Folder scan) and
-// PLAYLISTS with one child per playlist. It reports clicks, selection changes, double-clicks and
-// drops; what they do is the window's.
+// The navigation tree: LIBRARY (Movies, TV Shows), ADVANCED (Streaming, Folder scan, Log, Users)
+// and PLAYLISTS with one child per playlist. It reports clicks, selection changes, double-clicks
+// and drops; what they do is the window's.
 #pragma once
 
 #include <QTreeWidget>
