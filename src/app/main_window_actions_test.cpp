@@ -259,13 +259,20 @@ class MainWindowActionsTest : public QObject {
     window.GetEngine().AddToPlaylist("Favorites", {"Alpha One.mp4", "Beta.mp4"});
     library->list->clearSelection();
     library->list->Check(0, true);
+    rig.dialogs.QueueYesNo(false);  // asked first: No keeps it
     library->remove->click();
+    QCOMPARE(library->list->count(), 2);
+    rig.dialogs.QueueYesNo(true);
+    library->remove->click();
+    QCOMPARE(rig.Shown(ScriptedDialogs::Kind::kYesNo).back().text,
+             QStringLiteral("Remove Alpha One.mp4 from the library? The file stays on the disk."));
     QCOMPARE(library->list->Texts(), std::vector<std::string>{"Beta.mp4"});
     QCOMPARE(window.GetEngine().PlaylistListing("Favorites").items,
              std::vector<std::string>{"Beta.mp4"});
 
     // Removing the watched folder keeps its entries in the library.
     window.GetFolderScanPane()->folders->Check(0, true);
+    rig.dialogs.QueueYesNo(true);
     window.GetFolderScanPane()->remove->click();
     QCOMPARE(window.GetFolderScanPane()->folders->count(), 0);
     QCOMPARE(window.GetEngine().WatchedFolders().size(), size_t(0));

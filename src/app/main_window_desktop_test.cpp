@@ -74,6 +74,7 @@ class MainWindowDesktopTest : public QObject {
     QCOMPARE(library->list->count(), 3);
     library->list->setFocus();
     Select(library->list, "b.mp4");
+    rig.dialogs.QueueYesNo(true);
     QTest::keyClick(library->list, Qt::Key_Delete);
     QCOMPARE(library->list->Texts(), (std::vector<std::string>{"a.mp4", "c.mp4"}));
 

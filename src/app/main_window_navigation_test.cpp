@@ -207,7 +207,12 @@ class MainWindowNavigationTest : public QObject {
     QCOMPARE(window.GetEngine().PlaylistListing("Playlist 1").items,
              (std::vector<std::string>{"a.mp4"}));
 
-    // Removing the selected playlist: its node goes and PLAYLISTS is shown.
+    // Removing the selected playlist, once the user says so: its node goes and PLAYLISTS is
+    // shown.
+    rig.dialogs.QueueYesNo(false);
+    window.statusBar()->removePlaylist->click();
+    QVERIFY(tree->FindPlaylist("Playlist 1") != nullptr);
+    rig.dialogs.QueueYesNo(true);
     window.statusBar()->removePlaylist->click();
     QVERIFY(tree->FindPlaylist("Playlist 1") == nullptr);
     QCOMPARE(tree->currentItem(), tree->Playlists());

@@ -66,7 +66,16 @@ void MainWindow::ConnectSettings() {
   connect(folders_->minutes, &QSpinBox::valueChanged, this,
           [this](int minutes) { engine_->SetScanMinutes(minutes); });
   connect(folders_->remove, &QToolButton::clicked, this, [this] {
-    engine_->RemoveWatchedFolders(folders_->folders->CheckedOrSelected());
+    const std::vector<std::string> folders = folders_->folders->CheckedOrSelected();
+    if (folders.empty()) return;
+    const QString question =
+        folders.size() == 1
+            ? QStringLiteral("Stop watching %1? Its videos stay in the library.")
+                  .arg(QString::fromStdString(folders.front()))
+            : QStringLiteral("Stop watching %1 folders? Their videos stay in the library.")
+                  .arg(folders.size());
+    if (!dialogs_.AskYesNo(question)) return;
+    engine_->RemoveWatchedFolders(folders);
     ShowWatchedFolders();
   });
 }
