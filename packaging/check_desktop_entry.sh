@@ -11,6 +11,13 @@ check() {  # program path, expected Exec line
     -DPROGRAM="$1" -P "$source/write_desktop_entry.cmake" >/dev/null
   line=$(grep '^Exec=' "$tmp/vidoria.desktop")
   [ "$line" = "$2" ] || { echo "FAIL: for $1 got $line, want $2"; exit 1; }
+  # The desktop's own checker: errors and hints alike (a hint is what menus stumble on).
+  if command -v desktop-file-validate >/dev/null; then
+    report=$(desktop-file-validate "$tmp/vidoria.desktop" 2>&1) || true
+    [ -z "$report" ] || { echo "FAIL: desktop-file-validate: $report"; exit 1; }
+  else
+    echo "desktop-file-validate not installed: the entry's validity is not checked"
+  fi
 }
 
 check '/usr/local/lib/vidoria/vidoria' 'Exec="/usr/local/lib/vidoria/vidoria"'

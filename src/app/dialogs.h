@@ -19,9 +19,13 @@ class Dialogs {
   virtual void ShowError(const QString& text) = 0;
   // A question with Yes and No; true for Yes. Closing the box counts as No.
   virtual bool AskYesNo(const QString& text) = 0;
-  // A one-line text input (renaming a playlist) showing `text` at first. On OK: true, and
-  // `text` holds what was entered; on Cancel: false, and `text` is unchanged.
-  virtual bool AskText(const QString& title, const QString& prompt, QString& text) = 0;
+  // How a text input shows what is typed.
+  enum class Echo { kShown, kHidden };
+  // A one-line text input (renaming a playlist) showing `text` at first, `prompt` beside the
+  // field (the title when `prompt` is empty). On OK: true, and `text` holds what was entered; on
+  // Cancel: false, and `text` is unchanged. A password is asked with Echo::kHidden.
+  virtual bool AskText(const QString& title, const QString& prompt, QString& text,
+                       Echo echo = Echo::kShown) = 0;
   // Existing files to open, several selectable, starting in `startFolder`. `filter` is
   // "description|pattern[;pattern...]" pairs joined by '|' ("MP4|*.mp4"). Empty on Cancel.
   virtual QStringList ChooseFiles(const QString& title, const QString& startFolder,

@@ -10,6 +10,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QMimeData>
 #include <QScreen>
 #include <QSplitter>
@@ -27,7 +28,14 @@ MainWindow::MainWindow(EngineOptions options, Dialogs& dialogs, QWidget* parent)
   };
   options.reportError = [this](const std::string& message) { QueueError(message); };
   options.refreshView = [this] { ClickAction(); };
-  options.rebuildLibraryList = [this] { UpdateLibraryList(/*store=*/false); };
+  // A pass's end shows what changed in the view on screen, a playlist's included.
+  options.rebuildLibraryList = [this] {
+    if (views_->currentWidget() == playlist_) {
+      ClickAction();
+    } else {
+      UpdateLibraryList(/*store=*/false);
+    }
+  };
   options.wake = [this, alive = alive_] {
     if (alive->load())
       QMetaObject::invokeMethod(
@@ -66,6 +74,7 @@ MainWindow::~MainWindow() {
 
 void MainWindow::BuildLayout() {
   setWindowTitle(QStringLiteral("Vidoria"));
+  setWindowIcon(QIcon(QStringLiteral(":/vidoria.svg")));
   tree_ = new NavTree;
   views_ = new QStackedWidget;
   library_ = new LibraryPane;
@@ -174,9 +183,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     closed_ = true;
     StorePlace();
     tickTimer_.stop();
+    player_->Stop();  // the player first: it may be reading a file the saves are about
     server_->Stop();
     engine_->Close();
-    player_->Stop();
   }
   event->accept();
 }

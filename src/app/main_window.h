@@ -130,11 +130,13 @@ class MainWindow : public QMainWindow {
   void PlayFromLibrary();
   void PlayFromPlaylist();
   void EnableStreaming(bool fromPlaylist);
-  // A scan pass and a fast start each hold the buttons that would disturb them (adding,
-  // removing, another fast start); they come back when the last holder releases them.
-  void HoldActions();
-  void ReleaseActions();
-  void SetActionsEnabled(bool enabled);
+  // A scan pass and a fast start each hold the buttons that would disturb them (a pass: adding,
+  // removing, playlists, another fast start; a fast start: another one and removing entries);
+  // they come back when the last holder releases them.
+  enum class Holder { kScan, kFastStart };
+  void HoldActions(Holder holder);
+  void ReleaseActions(Holder holder);
+  void UpdateHeldActions();
   // The paths a drop or a dialog handed over that were not queued, in one error dialog shown
   // from the event loop.
   void ShowRefusals(const std::vector<std::string>& refusals);
@@ -167,8 +169,8 @@ class MainWindow : public QMainWindow {
   bool closeRequested_ = false;
   QStringList pendingErrors_;
   bool showingErrors_ = false;
-  int actionsHeld_ = 0;
-  QString lastFolder_;  // where the file and folder dialogs start
+  int held_[2] = {0, 0};  // holds per Holder
+  QString lastFolder_;    // where the file and folder dialogs start
 };
 
 }  // namespace vidoria

@@ -140,6 +140,38 @@ class MainWindowDesktopTest : public QObject {
     QCOMPARE(window.FrontView(), window.GetAccountsPane());
   }
 
+  void WindowCarriesItsIconAndHidesTypedPasswords() {
+    WindowRig rig;
+    WriteHome(rig.home);
+    MainWindow& window = rig.Make();
+    QVERIFY(!window.windowIcon().pixmap(32, 32).isNull());
+    rig.dialogs.QueueText("ann");
+    rig.dialogs.QueueText("secret");
+    window.GetAccountsPane()->add->click();
+    const auto asked = rig.Shown(ScriptedDialogs::Kind::kText);
+    QCOMPARE(asked.size(), size_t(2));
+    QVERIFY(!asked[0].hidden);
+    QVERIFY(asked[1].hidden);
+  }
+
+  // With a playlist on screen, a scan's end shows that playlist again rather than an empty view.
+  void ScanKeepsThePlaylistOnScreen() {
+    WindowRig rig;
+    WriteHome(rig.home);
+    TestHome::Write(rig.home.Data() + "PLAYLISTS.kavra",
+                    TestHome::Grid(4, {{"Trip", "", "a.mp4", "b.mp4"}}));
+    MainWindow& window = rig.Make();
+    window.Tree()->setCurrentItem(window.Tree()->FindPlaylist("Trip"));
+    QCOMPARE(window.GetPlaylistPane()->list->count(), 2);
+    TestHome::Write(rig.home.Home() + "/new/d.mp4", "x");
+    window.GetEngine().QueueDropped({(rig.home.Home() + "/new/").toStdString()});
+    window.GetEngine().ScanWatchedFolders();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.GetEngine().Scanning(), kWaitMs);
+    QCOMPARE(window.FrontView(), window.GetPlaylistPane());
+    QCOMPARE(window.GetPlaylistPane()->list->count(), 2);
+    QCOMPARE(rig.StatusText(), QStringLiteral("2 items"));
+  }
+
   void WindowOpensWhereItWasLeft() {
     WindowRig rig;
     WriteHome(rig.home);

@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QUrl>
+#include <algorithm>
+#include <initializer_list>
 
 #include "app/main_window.h"
 
@@ -32,9 +34,10 @@ void MainWindow::ConnectLibrary() {
           [this] { ShowSelectionCount(library_->list, " items selected"); });
   connect(playlist_->list, &QListWidget::itemClicked, this,
           [this] { ShowSelectionCount(playlist_->list, " items selected"); });
-  engine_->SetScanHooks([this] { HoldActions(); }, [this] { ReleaseActions(); });
+  engine_->SetScanHooks([this] { HoldActions(Holder::kScan); },
+                        [this] { ReleaseActions(Holder::kScan); });
   engine_->SetStreamingHook([this] {
-    ReleaseActions();
+    ReleaseActions(Holder::kFastStart);
     RefreshStatus();
   });
 }
@@ -137,7 +140,7 @@ void MainWindow::EnableStreaming(bool fromPlaylist) {
   const std::vector<std::string> names = list->CheckedOrSelected();
   // The tool runs while the window keeps serving: the buttons that would change the library or
   // start another rewrite stay off until every file is done (the engine's streaming hook).
-  HoldActions();
+  HoldActions(Holder::kFastStart);
   if (fromPlaylist) {
     engine_->EnableStreamingBottomUp(names);
   } else {
@@ -146,21 +149,33 @@ void MainWindow::EnableStreaming(bool fromPlaylist) {
   RefreshStatus();
 }
 
-void MainWindow::HoldActions() {
-  if (actionsHeld_++ == 0) SetActionsEnabled(false);
+void MainWindow::HoldActions(Holder holder) {
+  ++held_[static_cast<int>(holder)];
+  UpdateHeldActions();
 }
 
-void MainWindow::ReleaseActions() {
-  if (--actionsHeld_ == 0) SetActionsEnabled(true);
+void MainWindow::ReleaseActions(Holder holder) {
+  --held_[static_cast<int>(holder)];
+  UpdateHeldActions();
 }
 
-void MainWindow::SetActionsEnabled(bool enabled) {
-  for (QToolButton* button :
-       {library_->createPlaylist, library_->addFile, library_->addFolder, library_->remove,
-        library_->enableStreaming, playlist_->createPlaylist, playlist_->remove,
-        playlist_->enableStreaming, status_->createPlaylist, status_->removePlaylist,
-        folders_->addFolder, folders_->remove}) {
-    button->setEnabled(enabled);
+void MainWindow::UpdateHeldActions() {
+  // A pass holds what would change the rows it adds or start work it would have to wait for; a
+  // fast start holds only another fast start and the removal of the files it rewrites, since
+  // the window goes on serving meanwhile.
+  const std::initializer_list<QToolButton*> byScan = {
+      library_->createPlaylist, library_->addFile,          library_->addFolder,
+      library_->remove,         library_->enableStreaming,  playlist_->createPlaylist,
+      playlist_->remove,        playlist_->enableStreaming, status_->createPlaylist,
+      status_->removePlaylist,  folders_->addFolder,        folders_->remove};
+  const std::initializer_list<QToolButton*> byFastStart = {
+      library_->enableStreaming, playlist_->enableStreaming, library_->remove};
+  const bool scan = held_[static_cast<int>(Holder::kScan)] > 0;
+  const bool fastStart = held_[static_cast<int>(Holder::kFastStart)] > 0;
+  for (QToolButton* button : byScan) {
+    const bool heldByFastStart =
+        std::find(byFastStart.begin(), byFastStart.end(), button) != byFastStart.end();
+    button->setEnabled(!scan && !(fastStart && heldByFastStart));
   }
 }
 

@@ -131,8 +131,9 @@ void MainWindow::CreatePlaylist() {
 void MainWindow::DeleteSelectedPlaylist() {
   QTreeWidgetItem* item = tree_->currentItem();
   if (tree_->IsPlaylist(item) &&
-      !dialogs_.AskYesNo(QStringLiteral("Remove the playlist \"%1\"? Its videos stay in the library.")
-                             .arg(item->text(0)))) {
+      !dialogs_.AskYesNo(
+          QStringLiteral("Remove the playlist \"%1\"? Its videos stay in the library.")
+              .arg(item->text(0)))) {
     return;
   }
   if (tree_->IsPlaylist(item) && engine_->DeletePlaylist(item->text(0).toStdString())) {

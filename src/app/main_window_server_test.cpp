@@ -166,10 +166,13 @@ class MainWindowServerTest : public QObject {
     QCOMPARE(rig.Shown(ScriptedDialogs::Kind::kMessage)[0].text,
              QStringLiteral("Error starting WebServer!\r\nEWinSockException>Error 10048 in "
                             "function Bind\r\nAddress or Port already in use"));
-    // The buttons stay as they were; the link and the meter run until Stop.
+    // The buttons stay as they were and the meter runs until Stop; no address is offered that
+    // nothing listens on.
     QVERIFY(window.statusBar()->startStreaming->isEnabled());
     QVERIFY(window.statusBar()->stopStreaming->isEnabled());
     QVERIFY(window.Server().MeterRunning());
+    QVERIFY(window.statusBar()->addressLink->isHidden());
+    QVERIFY(!window.GetStreamingPane()->copyAddress->isEnabled());
     ::close(busy);
   }
 

@@ -88,7 +88,8 @@ void MainWindow::ConnectAccounts() {
       name = QStringLiteral("Kavra");
     }
     QString password = QStringLiteral("Pleximor");
-    if (!dialogs_.AskText(QStringLiteral("Password for %1:").arg(name), QString(), password)) {
+    if (!dialogs_.AskText(QStringLiteral("Password for %1:").arg(name), QString(), password,
+                          Dialogs::Echo::kHidden)) {
       password = QStringLiteral("Pleximor");
     }
     if (auto refusal = engine_->AddUser(name.toStdString(), password.toStdString())) {
@@ -132,6 +133,8 @@ void MainWindow::ShowSettings() {
 void MainWindow::ShowWatchedFolders() {
   std::vector<std::string> folders = engine_->WatchedFolders();
   folders_->folders->SetItems(folders);
+  // Nothing chosen after a change: a second click on Remove must not take the next folder.
+  folders_->folders->clearSelection();
 }
 
 void MainWindow::ShowUsers() {

@@ -5,6 +5,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include <algorithm>
+
 namespace vidoria {
 
 namespace {
@@ -24,7 +26,7 @@ Answer Run(Dialog* created, Answer cancelled, Read read) {
 
 int RunBox(QWidget* parent, QMessageBox::Icon icon, const QString& text,
            QMessageBox::StandardButtons buttons) {
-  auto* box = new QMessageBox(icon, QApplication::applicationName(), QtDialogs::Lines(text),
+  auto* box = new QMessageBox(icon, QApplication::applicationDisplayName(), QtDialogs::Lines(text),
                               buttons, parent);
   return Run(box, int{QMessageBox::NoButton}, [](QMessageBox&, int result) { return result; });
 }
@@ -44,10 +46,14 @@ bool QtDialogs::AskYesNo(const QString& text) {
          QMessageBox::Yes;
 }
 
-bool QtDialogs::AskText(const QString& title, const QString& prompt, QString& text) {
+bool QtDialogs::AskText(const QString& title, const QString& prompt, QString& text, Echo echo) {
   auto* dialog = new QInputDialog(parent_);
   dialog->setWindowTitle(title);
-  dialog->setLabelText(prompt);
+  // A box without words beside its field leaves the user guessing; and a window manager cuts a
+  // title longer than the box.
+  dialog->setLabelText(prompt.isEmpty() ? title : prompt);
+  dialog->setTextEchoMode(echo == Echo::kHidden ? QLineEdit::Password : QLineEdit::Normal);
+  dialog->setMinimumWidth(std::max(360, dialog->fontMetrics().horizontalAdvance(title) + 160));
   dialog->setTextValue(text);
   return Run(dialog, false, [&text](QInputDialog& input, int) {
     text = input.textValue();

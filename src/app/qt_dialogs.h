@@ -20,7 +20,8 @@ class QtDialogs : public Dialogs {
   void ShowMessage(const QString& text) override;
   void ShowError(const QString& text) override;
   bool AskYesNo(const QString& text) override;
-  bool AskText(const QString& title, const QString& prompt, QString& text) override;
+  bool AskText(const QString& title, const QString& prompt, QString& text,
+               Echo echo = Echo::kShown) override;
   QStringList ChooseFiles(const QString& title, const QString& startFolder,
                           const QString& filter) override;
   QString ChooseFolder(const QString& title, const QString& startFolder) override;

@@ -35,8 +35,9 @@ bool ScriptedDialogs::AskYesNo(const QString& text) {
   return Next(yesNo_, false, shown_.back().answered);
 }
 
-bool ScriptedDialogs::AskText(const QString& title, const QString& prompt, QString& text) {
-  shown_.push_back({Kind::kText, prompt, title, text, {}});
+bool ScriptedDialogs::AskText(const QString& title, const QString& prompt, QString& text,
+                              Echo echo) {
+  shown_.push_back({Kind::kText, prompt, title, text, {}, true, echo == Echo::kHidden});
   const TextAnswer answer = Next(texts_, TextAnswer(), shown_.back().answered);
   if (answer.ok) text = answer.text;
   return answer.ok;

@@ -24,6 +24,7 @@ class ScriptedDialogs : public Dialogs {
     QString initial;       // text input: initial text; file dialogs: start folder
     QString filter;        // file dialog
     bool answered = true;  // false when its queue was empty
+    bool hidden = false;   // text input: what is typed is not shown
   };
 
   void QueueYesNo(bool yes) { yesNo_.push_back(yes); }
@@ -43,7 +44,8 @@ class ScriptedDialogs : public Dialogs {
   void ShowMessage(const QString& text) override;
   void ShowError(const QString& text) override;
   bool AskYesNo(const QString& text) override;
-  bool AskText(const QString& title, const QString& prompt, QString& text) override;
+  bool AskText(const QString& title, const QString& prompt, QString& text,
+               Echo echo = Echo::kShown) override;
   QStringList ChooseFiles(const QString& title, const QString& startFolder,
                           const QString& filter) override;
   QString ChooseFolder(const QString& title, const QString& startFolder) override;

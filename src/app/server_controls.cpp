@@ -88,6 +88,10 @@ void ServerControls::Stopped() {
 }
 
 void ServerControls::ListenFailed(const std::string& className, const std::string& message) {
+  // Nothing listens at the address: a phone scanning the code would find nothing.
+  bar_.addressLink->hide();
+  view_.addressCode->SetText(QString());
+  view_.copyAddress->setEnabled(false);
   // Notifications arrive inside the engine's tick; the box waits for the event loop instead of
   // holding the tick open.
   const QString text = QStringLiteral("Error starting WebServer!\r\n") +

@@ -12,7 +12,7 @@ StreamingPane::StreamingPane(QWidget* parent) : QWidget(parent) {
   port->setObjectName(QStringLiteral("port"));
   port->setMaximumWidth(80);
   autorun = new QCheckBox(QStringLiteral("Start server when program starts"), this);
-  autostart = new QCheckBox(QStringLiteral("Start program when windows starts"), this);
+  autostart = new QCheckBox(QStringLiteral("Start program when I log in"), this);
   currentRate = new QLabel(QStringLiteral("0 B"), this);
   totalAmount = new QLabel(QStringLiteral("0 B"), this);
   peakRate = new QLabel(QStringLiteral("0 B"), this);

@@ -46,8 +46,7 @@ namespace vidoria {
 inline constexpr std::string_view kProgramTitle = "Vidoria 1.4";
 inline constexpr std::string_view kMissingCompanion = "Please install Kelvane v3 or v4";
 inline constexpr std::string_view kFirstRunQuestion =
-    "Do you want to your default\rMy Documents and My Video folders\rscanned for compatible "
-    "files?\r";
+    "Do you want your Documents and Videos folders\rscanned for compatible files?\r";
 
 struct EngineOptions {
   std::string programFolder;         // "" = the running executable's folder
