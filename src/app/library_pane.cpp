@@ -18,6 +18,7 @@ LibraryPane::LibraryPane(QWidget* parent) : QWidget(parent) {
   search = new QLineEdit(this);
   search->setPlaceholderText(QStringLiteral("search"));
   search->setObjectName(QStringLiteral("search"));
+  search->setAccessibleName(QStringLiteral("Search the library"));
   search->setMaximumWidth(140);
   stop = ActionButton(QStringLiteral("Stop"), QStyle::SP_MediaStop, this);
   stop->setEnabled(false);

@@ -38,8 +38,15 @@ StreamingPane::StreamingPane(QWidget* parent) : QWidget(parent) {
   form->addRow(QStringLiteral("Peak transfer rate:"), peakRate);
   form->addRow(sharing);
   form->addRow(login);
-  form->addRow(username);
-  form->addRow(password);
+  // Visible labels, which screen readers also announce as the fields' names.
+  usernameLabel_ = new QLabel(QStringLiteral("User name"), this);
+  usernameLabel_->setBuddy(username);
+  username->setAccessibleName(QStringLiteral("User name"));
+  passwordLabel_ = new QLabel(QStringLiteral("Password"), this);
+  passwordLabel_->setBuddy(password);
+  password->setAccessibleName(QStringLiteral("Password"));
+  form->addRow(usernameLabel_, username);
+  form->addRow(passwordLabel_, password);
 
   auto* code = new QVBoxLayout;
   code->addWidget(addressCode, 1);
@@ -59,8 +66,10 @@ StreamingPane::StreamingPane(QWidget* parent) : QWidget(parent) {
 
 void StreamingPane::UpdateVisibility() {
   autostart->setVisible(autorun->isChecked());
-  username->setVisible(login->isChecked());
-  password->setVisible(login->isChecked());
+  for (QWidget* part : {static_cast<QWidget*>(username), static_cast<QWidget*>(usernameLabel_),
+                        static_cast<QWidget*>(password), static_cast<QWidget*>(passwordLabel_)}) {
+    part->setVisible(login->isChecked());
+  }
 }
 
 }  // namespace vidoria

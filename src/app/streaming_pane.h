@@ -39,6 +39,10 @@ class StreamingPane : public QWidget {
   QLineEdit* password;        // masked
   QrCodeWidget* addressCode;  // hidden while the server is stopped
   QPushButton* copyAddress;
+
+ private:
+  QLabel* usernameLabel_;
+  QLabel* passwordLabel_;
 };
 
 }  // namespace vidoria
