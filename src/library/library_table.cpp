@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "library/case_fold.h"
 #include "platform/file_names.h"
 
 namespace vidoria {
@@ -90,11 +91,11 @@ ListResult LibraryList(const Table& libraryTable, std::string_view libraryFilter
 
 ListResult SearchLibrary(const Table& libraryTable, std::string_view text) {
   const bool everything = Utf8Length(text) < 2;
-  const std::string wanted = AsciiLower(text);
+  const std::string wanted = FoldCase(text);
   std::vector<std::string> items;
   for (int row = 0; row < libraryTable.RowCount(); ++row) {
     const std::string& name = libraryTable.Cell(LibraryColumn::kName, row);
-    if (everything || (" " + AsciiLower(name)).find(wanted) != std::string::npos) {
+    if (everything || (" " + FoldCase(name)).find(wanted) != std::string::npos) {
       items.push_back(name);
     }
   }

@@ -44,7 +44,8 @@ struct ListResult {
 ListResult LibraryList(const Table& libraryTable, std::string_view libraryFilter);
 
 // The search field: a text of fewer than 2 characters lists every row (unused rows included);
-// otherwise the rows whose " " + file name contains the text, ignoring ASCII letter case, so a
+// otherwise the rows whose " " + file name contains the text, ignoring letter case as the
+// playlists do (FoldCase: "ÉTÉ" finds "été"), so a
 // text starting with a space matches names from their start or after a space.
 ListResult SearchLibrary(const Table& libraryTable, std::string_view text);
 

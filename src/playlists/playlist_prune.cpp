@@ -4,7 +4,7 @@
 #include <string>
 
 #include "library/library_table.h"
-#include "playlists/case_fold.h"
+#include "library/case_fold.h"
 #include "playlists/playlist_table.h"
 
 namespace vidoria {

@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "playlists/case_fold.h"
+#include "library/case_fold.h"
 
 namespace vidoria {
 

@@ -1,4 +1,4 @@
-#include "playlists/case_fold.h"
+#include "library/case_fold.h"
 
 #include <gtest/gtest.h>
 
