@@ -10,17 +10,6 @@
 namespace vidoria {
 namespace {
 
-char AsciiLower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Only ASCII letters fold; other bytes, UTF-8 sequences included, stay as they are.
-std::string AsciiLower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = AsciiLower(c);
-  return lower;
-}
-
 // Characters, not bytes: a single "é" is one character, as the user typed one.
 size_t Utf8Length(std::string_view text) {
   size_t count = 0;
