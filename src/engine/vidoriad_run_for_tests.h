@@ -1,0 +1,125 @@
+// Test fixture for vidoriad's commands: the real program run to its end in a temporary home, with
+// its arguments, its standard input and working folder, and what it wrote; and the data folder's
+// state, to show that a refused command changed nothing.
+#pragma once
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/engine_fixture.h"
+#include "server/test_client.h"
+
+namespace vidoria::testing {
+
+struct VidoriadRun {
+  int exitCode = -1;
+  std::string out, err;
+};
+
+class VidoriadCommandTest : public VidoriadTest {
+ protected:
+  ~VidoriadCommandTest() override {
+    for (const pid_t pid : serving_) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+
+  // Runs `vidoriad ARGS...` in `cwd` (the home when empty) with `input` as standard input.
+  VidoriadRun Vidoriad(const std::vector<std::string>& args, const std::string& input = "",
+                       const fs::path& cwd = {}) {
+    const fs::path io = home_ / ("io" + std::to_string(runs_++));
+    fs::create_directories(io);
+    Write(io / "in", input);
+    const std::string program = VIDORIAD_PATH;
+    std::vector<std::string> environment = {"HOME=" + home_.string(), "PATH=/usr/bin:/bin"};
+    std::vector<char*> envp;
+    for (auto& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> words = {program};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, (io / "in").c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, (io / "out").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, (io / "err").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const std::string folder = (cwd.empty() ? home_ : cwd).string();
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    VidoriadRun run;
+    run.exitCode = WaitExit(pid);
+    run.out = Read(io / "out");
+    run.err = Read(io / "err");
+    fs::remove_all(io);
+    return run;
+  }
+
+  // Starts the server on `port` (stored in the settings) and waits until it serves, has stored
+  // its first generation of the library and has logged the end of every connection: from then
+  // on it writes nothing by itself.
+  void StartServing(int port) {
+    Write(data_ / "settings.kavra", SettingsText(port));
+    serving_.push_back(Spawn());
+    for (int i = 0; i < 3000 && !(Serving(port) && fs::exists(data_ / "LIBRARY.kavra")); ++i) {
+      std::this_thread::sleep_for(20ms);
+    }
+    ASSERT_TRUE(Serving(port));
+    for (int i = 0; i < 3000 && !Quiet(); ++i) std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(Quiet());
+  }
+  int StopServing() {
+    const pid_t pid = serving_.back();
+    serving_.pop_back();
+    ::kill(pid, SIGTERM);
+    return WaitExit(pid);
+  }
+
+  // Every entry under the data folder with its inode, modification time and bytes, so that a
+  // file rewritten with the same bytes shows as well as a new, moved or removed one.
+  std::map<std::string, std::string> DataFolderState() const {
+    std::map<std::string, std::string> state;
+    for (const auto& entry : fs::recursive_directory_iterator(data_)) {
+      struct stat st {};
+      ::lstat(entry.path().c_str(), &st);
+      std::string& line = state[fs::relative(entry.path(), data_).string()];
+      line = std::to_string(st.st_ino) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
+             std::to_string(st.st_mtim.tv_nsec);
+      if (entry.is_regular_file()) line += " " + Read(entry.path());
+    }
+    return state;
+  }
+
+ private:
+  static bool Serving(int port) {
+    TestClient client(std::to_string(port));
+    if (!client.Connected()) return false;
+    client.Send("GET / HTTP/1.1\r\n\r\n");
+    return client.ReadUntil("\r\n").starts_with("HTTP/1.1 200 ");
+  }
+  bool Quiet() const {
+    bool any = false;
+    for (const auto& log : fs::directory_iterator(data_ / "LOG")) {
+      if (!Read(log.path()).ends_with(" [0 open]\r\n")) return false;
+      any = true;
+    }
+    return any;
+  }
+
+  int runs_ = 0;
+  std::vector<pid_t> serving_;
+};
+
+}  // namespace vidoria::testing
