@@ -36,27 +36,37 @@ class Waker {
   bool woken_ = false;
 };
 
-// What the walk's thread reports that the user must see (a folder it could not read, a name
-// the library cannot store), kept for the main thread to print between ticks.
-class Warnings {
+// The activity lines of the pass, from the walk's thread and the main one: the newest is the
+// progress to show ("Scanning FOLDER", "NAME (i of n)"; the status text is cleared again at
+// once), and what the user must see (a folder that could not be read, a name the library cannot
+// store) is kept for the main thread to print between ticks.
+class PassLines {
  public:
   void Add(const std::string& stampedLine) {
     const size_t text = stampedLine.find(" : ");
     const std::string_view line = text == std::string::npos
                                       ? std::string_view(stampedLine)
                                       : std::string_view(stampedLine).substr(text + 3);
-    if (!line.starts_with("Cannot read ") && !line.starts_with("Skipped in ")) return;
     std::lock_guard lock(mu_);
-    lines_.emplace_back(line);
+    if (line.starts_with("Cannot read ") || line.starts_with("Skipped in ")) {
+      warnings_.emplace_back(line);
+    } else {
+      latest_ = line;
+    }
   }
-  std::vector<std::string> Take() {
+  std::vector<std::string> TakeWarnings() {
     std::lock_guard lock(mu_);
-    return std::exchange(lines_, {});
+    return std::exchange(warnings_, {});
+  }
+  std::string Latest() const {
+    std::lock_guard lock(mu_);
+    return latest_;
   }
 
  private:
-  std::mutex mu_;  // guards lines_
-  std::vector<std::string> lines_;
+  mutable std::mutex mu_;  // guards everything below
+  std::vector<std::string> warnings_;
+  std::string latest_ = "Scanning";
 };
 
 // One line on a terminal, rewritten in place; nothing elsewhere (a log or a pipe wants the end).
@@ -123,22 +133,23 @@ int ScanWithEngine(const CommandContext& context, const std::string& dataFolder)
   }
   // One pass: a rescan timer must not start another while this one runs long.
   engine.SetAutoscan(false);
-  Warnings warnings;
-  engine.Activity().SetListener([&warnings](const std::string& line) { warnings.Add(line); });
+  PassLines lines;
+  engine.Activity().SetListener([&lines](const std::string& line) { lines.Add(line); });
   ProgressLine progress(*context.out);
   const int before = LibraryFiles(engine);
   engine.ScanWatchedFolders();
   while (engine.Scanning()) {
     engine.Tick(Engine::Clock::now());
-    const std::vector<std::string> lines = warnings.Take();
-    if (!lines.empty()) progress.Clear();
-    for (const std::string& line : lines) *context.err << "vidoriad: " << line << std::endl;
-    progress.Show(engine.Status().Text() + " - " + std::to_string(LibraryFiles(engine) - before) +
+    const std::vector<std::string> warnings = lines.TakeWarnings();
+    if (!warnings.empty()) progress.Clear();
+    for (const std::string& line : warnings) *context.err << "vidoriad: " << line << std::endl;
+    progress.Show(lines.Latest() + " - " + std::to_string(LibraryFiles(engine) - before) +
                   " added");
     if (engine.Scanning()) waker.Wait(std::chrono::milliseconds(100));
   }
   progress.Clear();
-  for (const std::string& line : warnings.Take()) *context.err << "vidoriad: " << line << std::endl;
+  for (const std::string& line : lines.TakeWarnings())
+    *context.err << "vidoriad: " << line << std::endl;
   const int after = LibraryFiles(engine);
   *context.out << "Scanned " << engine.WatchedFolders().size()
                << (engine.WatchedFolders().size() == 1 ? " folder: " : " folders: ")

@@ -17,7 +17,7 @@ int gEchoFd = -1;
 termios gEchoSaved{};
 
 void RestoreEchoAndDie(int signalNumber) {
-  ::tcsetattr(gEchoFd, TCSAFLUSH, &gEchoSaved);
+  ::tcsetattr(gEchoFd, TCSANOW, &gEchoSaved);
   std::signal(signalNumber, SIG_DFL);
   ::raise(signalNumber);
 }
@@ -35,13 +35,14 @@ class EchoOff {
     termios quiet = saved_;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     quiet.c_lflag |= ECHONL;  // the Enter key still ends the line on screen
-    on_ = ::tcsetattr(fd_, TCSAFLUSH, &quiet) == 0;
+    // TCSANOW: what was typed ahead (or pasted) stays to be read.
+    on_ = ::tcsetattr(fd_, TCSANOW, &quiet) == 0;
   }
   EchoOff(const EchoOff&) = delete;
   EchoOff& operator=(const EchoOff&) = delete;
   ~EchoOff() {
     if (!installed_) return;
-    if (on_) ::tcsetattr(fd_, TCSAFLUSH, &saved_);
+    if (on_) ::tcsetattr(fd_, TCSANOW, &saved_);
     for (size_t i = 0; i < kSignalCount; ++i) std::signal(kSignals[i], previous_[i]);
     gEchoFd = -1;
   }
