@@ -120,6 +120,18 @@ TEST_F(VidoriadFoldersTest, ScanAddsTheWatchedFoldersFilesAndStoresTheLibrary) {
   EXPECT_EQ(Vidoriad({"scan"}).out, "Scanned 2 folders: 1 file added; the library holds 3.\n");
 }
 
+// On a terminal the pass shows its progress in one line rewritten in place, then its end.
+TEST_F(VidoriadFoldersTest, ScanShowsItsProgressOnATerminal) {
+  Write(home_ / "Videos/Holiday.mp4", "x");
+  ASSERT_EQ(Vidoriad({"watch", "Videos"}).exitCode, 0);
+  const auto run = VidoriadOnTerminal({"scan"});
+  EXPECT_EQ(run.exitCode, 0) << run.out;
+  EXPECT_NE(run.out.find("\r\x1b[K"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(" added"), std::string::npos) << run.out;
+  EXPECT_TRUE(run.out.ends_with("\r\x1b[KScanned 1 folder: 1 file added; the library holds 1.\r\n"))
+      << run.out;
+}
+
 TEST_F(VidoriadFoldersTest, ScanWithoutWatchedFoldersSaysHowToAddOne) {
   const auto run = Vidoriad({"scan"});
   EXPECT_EQ(run.exitCode, 1);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
 
@@ -64,6 +65,68 @@ class VidoriadCommandTest : public VidoriadTest {
     run.out = Read(io / "out");
     run.err = Read(io / "err");
     fs::remove_all(io);
+    return run;
+  }
+
+  // Runs `vidoriad ARGS...` on a terminal of its own (a pseudo-terminal as its standard input,
+  // output and error). Each step waits until the program has written `after` (since the previous
+  // step's point) and then types `typed`. `out` is everything the terminal showed.
+  struct Typing {
+    std::string after, typed;
+  };
+  VidoriadRun VidoriadOnTerminal(const std::vector<std::string>& args,
+                                 const std::vector<Typing>& steps = {}) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    EXPECT_GE(master, 0);
+    EXPECT_EQ(::grantpt(master), 0);
+    EXPECT_EQ(::unlockpt(master), 0);
+    const std::string terminal = ::ptsname(master);
+    const std::string program = VIDORIAD_PATH;
+    std::vector<std::string> environment = {"HOME=" + home_.string(), "PATH=/usr/bin:/bin",
+                                            "TERM=dumb"};
+    std::vector<char*> envp;
+    for (auto& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> words = {program};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (const int fd : {0, 1, 2}) {
+      posix_spawn_file_actions_addopen(&actions, fd, terminal.c_str(), O_RDWR | O_NOCTTY, 0);
+    }
+    const std::string folder = home_.string();
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    VidoriadRun run;
+    size_t step = 0, seen = 0;
+    // Read until the program has closed its side; a guard of a minute against a hang.
+    for (int round = 0; round < 600; ++round) {
+      pollfd ready{master, POLLIN, 0};
+      if (::poll(&ready, 1, 100) > 0) {
+        char buffer[4096];
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0) break;  // EIO once every holder of the terminal's side has gone
+        run.out.append(buffer, static_cast<size_t>(n));
+      }
+      if (step < steps.size()) {
+        const size_t at = run.out.find(steps[step].after, seen);
+        if (at != std::string::npos) {
+          seen = at + steps[step].after.size();
+          EXPECT_EQ(::write(master, steps[step].typed.data(), steps[step].typed.size()),
+                    static_cast<ssize_t>(steps[step].typed.size()));
+          ++step;
+        }
+      }
+    }
+    EXPECT_EQ(step, steps.size()) << run.out;
+    ::close(master);
+    run.exitCode = WaitExit(pid);
     return run;
   }
 

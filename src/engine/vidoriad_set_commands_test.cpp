@@ -124,6 +124,25 @@ TEST_F(VidoriadCommandTest, WhatCannotBeStoredLeavesTheFileAsItWas) {
   }
 }
 
+// On a terminal the password is typed twice and never shown.
+TEST_F(VidoriadCommandTest, APasswordTypedOnTheTerminalIsNotEchoed) {
+  Write(data_ / "settings.kavra", SettingsFile({}));
+  const auto run = VidoriadOnTerminal(
+      {"set", "password"}, {{"New password: ", "Se cret-7\n"}, {"Once more: ", "Se cret-7\n"}});
+  EXPECT_EQ(run.exitCode, 0) << run.out;
+  EXPECT_EQ(run.out.find("Se cret"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("password is changed"), std::string::npos) << run.out;
+  EXPECT_EQ(Read(data_ / "settings.kavra"),
+            SettingsFile({{6, EncodeText(kCypherKey, "Se cret-7")}}));
+
+  const auto state = DataFolderState();
+  const auto differ = VidoriadOnTerminal({"set", "password"},
+                                         {{"New password: ", "one\n"}, {"Once more: ", "other\n"}});
+  EXPECT_EQ(differ.exitCode, 1);
+  EXPECT_NE(differ.out.find("the two passwords differ"), std::string::npos) << differ.out;
+  EXPECT_EQ(DataFolderState(), state);
+}
+
 // A damaged settings file is set aside as a start sets it aside, so the change loses nothing.
 TEST_F(VidoriadCommandTest, ADamagedSettingsFileIsKeptAsideBeforeTheChange) {
   Write(data_ / "settings.kavra", "Autorun ON\r\nAutostart OFF\r\n");
