@@ -43,7 +43,7 @@ TEST_F(VidoriadCommandTest, WhileAProgramRunsChangesAreRefusedAndNothingIsWritte
   // Looking is no change: it answers beside the running program.
   const auto status = Vidoriad({"status"});
   EXPECT_EQ(status.exitCode, 0);
-  EXPECT_NE(status.out.find("Running:      yes"), std::string::npos) << status.out;
+  EXPECT_NE(status.out.find("Running:      yes, vidoriad\n"), std::string::npos) << status.out;
   EXPECT_EQ(Vidoriad({"list", "folders"}).out, (home_ / "Films").string() + "/\n");
   EXPECT_EQ(DataFolderState(), state);
   EXPECT_EQ(StopServing(), 0);

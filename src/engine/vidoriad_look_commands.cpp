@@ -10,6 +10,7 @@
 #include "library/list_order.h"
 #include "library/stored_files.h"
 #include "library/table_layouts.h"
+#include "platform/lock_holder.h"
 #include "playlists/playlist_table.h"
 #include "upnp/device_files.h"
 
@@ -71,6 +72,15 @@ void ListPlaylists(std::ostream& out, const Table& playlists) {
   }
 }
 
+// Which program holds the data folder, when the kernel says (the lock's holder); its name in
+// words otherwise.
+std::string RunningProgram(const EnvLookup& env, const std::string& dataFolder) {
+  if (!ProgramRunsOnDataFolder(env)) return "no";
+  const std::string holder = FolderLockHolderName(dataFolder);
+  if (holder == "vidoriad" || holder == "vidoria") return "yes, " + holder;
+  return "yes, a vidoriad or vidoria";
+}
+
 std::string OnOff(bool on) {
   return on ? "on" : "off";
 }
@@ -112,11 +122,7 @@ int Status(const CommandContext& context) {
   const std::string port = std::to_string(PortValue(settings.port));
   const std::string address = LanAddress();
   out << "Data folder:  " << *dataFolder << "\n"
-      << "Running:      "
-      << (ProgramRunsOnDataFolder(context.env)
-              ? "yes, a vidoriad or vidoria runs on this data folder"
-              : "no")
-      << "\n";
+      << "Running:      " << RunningProgram(context.env, *dataFolder) << "\n";
   if (stored.damage) {
     out << "Settings:     damaged (" << *stored.damage << "); a start uses the defaults below\n";
   }
