@@ -55,10 +55,14 @@ void Scanner::QueueDropped(const std::vector<std::string>& paths) {
   scanTimerEnabled_ = true;
 }
 
+std::string WatchedFolderText(std::string path) {
+  if (const size_t doubled = path.find("//"); doubled != std::string::npos) path.erase(doubled, 1);
+  return WithTrailingSlash(std::move(path));
+}
+
 void Scanner::AddWatchedFolder(std::string path) {
   if (path.empty()) return;
-  if (const size_t doubled = path.find("//"); doubled != std::string::npos) path.erase(doubled, 1);
-  path = WithTrailingSlash(std::move(path));
+  path = WatchedFolderText(std::move(path));
   folders_.push_back(path);
   Queue(std::move(path));
 }

@@ -126,6 +126,10 @@ class Scanner {
   std::unordered_set<std::string> known_;  // owner: the library's paths, and those added
 };
 
+// How "Add folder to library" writes a folder: the first "//" becomes "/" and it ends in '/'.
+// The folders file holds folders in this form, so a folder is found there by it.
+std::string WatchedFolderText(std::string path);
+
 // The first run's offer: the user's video folder, then the machine's shared one, each only when it
 // is an existing folder. Throws std::runtime_error("Could not determine My Documents path") as
 // MyVideoFolder does; the offer is then abandoned.
