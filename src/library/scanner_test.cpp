@@ -98,7 +98,9 @@ TEST_F(ScannerTest, PassInSlicesAddsWhatTheWholePassAdds) {
     more = ScannerUnderTest().ContinuePass(std::chrono::seconds(0));
     EXPECT_LE(LibraryPaths().size(), rows + 1) << "a zero budget adds one row per slice";
     rows = LibraryPaths().size();
-    if (more) EXPECT_EQ(passes_, 0);
+    if (more) {
+      EXPECT_EQ(passes_, 0);
+    }
   }
 
   EXPECT_EQ(passes_, 1);
