@@ -101,13 +101,14 @@ void MainWindow::RemoveFromLibrary() {
   if (names.empty()) return;
   // The list selects its first entry by itself after every rebuild: a Remove the user did not
   // aim must not take it silently, and the rows cannot be brought back.
-  const QString question =
-      names.size() == 1
-          ? QStringLiteral("Remove %1 from the library? The file stays on the disk.")
-                .arg(QString::fromStdString(names.front()))
-          : QStringLiteral("Remove %1 entries from the library? The files stay on the disk.")
-                .arg(names.size());
-  if (!dialogs_.AskYesNo(question)) return;
+  if (!dialogs_.AskYesNo(
+          CountedQuestion(names,
+                          QStringLiteral("Remove %1 from the library? The file stays on "
+                                         "the disk."),
+                          QStringLiteral("Remove %1 entries from the library? The files stay "
+                                         "on the disk.")))) {
+    return;
+  }
   engine_->RemoveFromLibrary(names);
   RefreshStatus();
 }

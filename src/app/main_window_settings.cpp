@@ -68,13 +68,11 @@ void MainWindow::ConnectSettings() {
   connect(folders_->remove, &QToolButton::clicked, this, [this] {
     const std::vector<std::string> folders = folders_->folders->CheckedOrSelected();
     if (folders.empty()) return;
-    const QString question =
-        folders.size() == 1
-            ? QStringLiteral("Stop watching %1? Its videos stay in the library.")
-                  .arg(QString::fromStdString(folders.front()))
-            : QStringLiteral("Stop watching %1 folders? Their videos stay in the library.")
-                  .arg(folders.size());
-    if (!dialogs_.AskYesNo(question)) return;
+    if (!dialogs_.AskYesNo(CountedQuestion(
+            folders, QStringLiteral("Stop watching %1? Its videos stay in the library."),
+            QStringLiteral("Stop watching %1 folders? Their videos stay in the library.")))) {
+      return;
+    }
     engine_->RemoveWatchedFolders(folders);
     ShowWatchedFolders();
   });

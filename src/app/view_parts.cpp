@@ -120,4 +120,9 @@ QString ToQt(const std::string& text) {
   return QString::fromStdString(text);
 }
 
+QString CountedQuestion(const std::vector<std::string>& items, const QString& one,
+                        const QString& many) {
+  return items.size() == 1 ? one.arg(ToQt(items.front())) : many.arg(items.size());
+}
+
 }  // namespace vidoria

@@ -55,6 +55,11 @@ QToolButton* ActionButton(const QString& tooltip, QStyle::StandardPixmap icon, Q
 void LayOutListView(QWidget* view, TitleBar* title, QWidget* list,
                     std::initializer_list<QWidget*> left, std::initializer_list<QWidget*> right);
 
+// A question about `items`: `one` with the item's text for a single one, else `many` with their
+// count ("Remove %1 entries ...").
+QString CountedQuestion(const std::vector<std::string>& items, const QString& one,
+                        const QString& many);
+
 std::string ToStd(const QString& text);
 QString ToQt(const std::string& text);
 

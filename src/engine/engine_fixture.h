@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,6 +73,21 @@ class EngineTest : public ::testing::Test {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
+  // Every entry under the data folder with its inode, modification time and bytes, so that a
+  // file rewritten with the same bytes shows as well as a new, moved or removed one.
+  std::map<std::string, std::string> DataFolderState() const {
+    std::map<std::string, std::string> state;
+    for (const auto& entry : fs::recursive_directory_iterator(data_)) {
+      struct stat st {};
+      ::lstat(entry.path().c_str(), &st);
+      std::string& line = state[fs::relative(entry.path(), data_).string()];
+      line = std::to_string(st.st_ino) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
+             std::to_string(st.st_mtim.tv_nsec);
+      if (entry.is_regular_file()) line += " " + Read(entry.path());
+    }
+    return state;
+  }
+
   static int FreePort() { return FreeLoopbackPort(); }
   static std::string SettingsText(int port, const std::string& autorun = "Autorun OFF") {
     return StoredSettingsText(port, autorun);

@@ -150,21 +150,6 @@ class VidoriadCommandTest : public VidoriadTest {
     return WaitExit(pid);
   }
 
-  // Every entry under the data folder with its inode, modification time and bytes, so that a
-  // file rewritten with the same bytes shows as well as a new, moved or removed one.
-  std::map<std::string, std::string> DataFolderState() const {
-    std::map<std::string, std::string> state;
-    for (const auto& entry : fs::recursive_directory_iterator(data_)) {
-      struct stat st {};
-      ::lstat(entry.path().c_str(), &st);
-      std::string& line = state[fs::relative(entry.path(), data_).string()];
-      line = std::to_string(st.st_ino) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
-             std::to_string(st.st_mtim.tv_nsec);
-      if (entry.is_regular_file()) line += " " + Read(entry.path());
-    }
-    return state;
-  }
-
  private:
   static bool Serving(int port) {
     TestClient client(std::to_string(port));
