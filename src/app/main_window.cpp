@@ -2,6 +2,7 @@
 #include "app/main_window.h"
 #include "app/window_place.h"
 #include "library/table_layouts.h"
+#include "platform/folders.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -21,7 +22,12 @@ namespace vidoria {
 MainWindow::MainWindow(EngineOptions options, Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs) {
   openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
-  lastFolder_ = QDir::homePath();
+  // The dialogs start in the user's documents folder where there is one, as the desktop's own
+  // file dialogs do; afterwards where the last choice was made.
+  const std::optional<std::string> documents = UserDocumentsFolder(options.env);
+  lastFolder_ = documents && QDir(QString::fromStdString(*documents)).exists()
+                    ? QString::fromStdString(*documents)
+                    : QDir::homePath();
   options.askFirstRun = [this] {
     return dialogs_.AskYesNo(
         QString::fromUtf8(kFirstRunQuestion.data(), int(kFirstRunQuestion.size())));

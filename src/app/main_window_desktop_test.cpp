@@ -2,6 +2,7 @@
 // actions as its buttons, the log and accounts views have nodes of their own, and the window
 // opens where it was left.
 #include <QAction>
+#include <QDir>
 #include <QMenu>
 #include <QSplitter>
 
@@ -170,6 +171,18 @@ class MainWindowDesktopTest : public QObject {
     QCOMPARE(window.FrontView(), window.GetPlaylistPane());
     QCOMPARE(window.GetPlaylistPane()->list->count(), 2);
     QCOMPARE(rig.StatusText(), QStringLiteral("2 items"));
+  }
+
+  void FileDialogsStartInTheDocumentsFolder() {
+    WindowRig rig;
+    WriteHome(rig.home);
+    QDir().mkpath(rig.home.Home() + "/Documents");
+    MainWindow& window = rig.Make();
+    window.GetLibraryPane()->addFile->click();
+    window.GetLibraryPane()->addFolder->click();
+    const QString documents = rig.home.Home() + "/Documents/";
+    QCOMPARE(rig.Shown(ScriptedDialogs::Kind::kFiles).at(0).initial, documents);
+    QCOMPARE(rig.Shown(ScriptedDialogs::Kind::kFolder).at(0).initial, documents);
   }
 
   void WindowOpensWhereItWasLeft() {
