@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <QClipboard>
 #include <QProcess>
@@ -145,6 +146,12 @@ class MainWindowServerTest : public QObject {
     view->autorun->click();
     QVERIFY(window.GetEngine().Listening());
     QVERIFY(rig.Shown(ScriptedDialogs::Kind::kMessage).empty());
+    // Closing stops the server, and says so in the log before it closes.
+    window.close();
+    const std::vector<std::string> lines = window.GetEngine().Activity().Lines();
+    QVERIFY(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+      return line.ends_with(" : Server stopped.");
+    }));
   }
 
   void BusyPortShowsTheListenError() {

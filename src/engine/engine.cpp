@@ -3,6 +3,7 @@
 #include "library/table_layouts.h"
 
 #include <filesystem>
+#include <thread>
 
 #include "engine/scan_input.h"
 #include "library/stored_files.h"
@@ -62,12 +63,14 @@ Engine::Engine(EngineOptions options)
   server_ = std::make_unique<DataServer>(std::move(context), core, options_.sessions);
   DataServerEvents events;
   events.listenStart = [this](HttpServer&) {
+    ++listenStarts_;
     Notify([this] {
       StartSharing();
       if (notifications_.listening) notifications_.listening();
     });
   };
   events.listenStop = [this](HttpServer&) {
+    ++listenStops_;
     Notify([this] {
       StopSharing();
       if (notifications_.stopped) notifications_.stopped();
@@ -288,6 +291,13 @@ void Engine::Destroy() {
 
 void Engine::StopAndSave(bool withUsers) {
   StopServer();
+  // The stop arrives from the server's thread; its notification ("Server stopped." in the
+  // window) belongs before the log closes. Every listen that started ends with one stop.
+  const auto giveUp = Clock::now() + std::chrono::seconds(2);
+  while (listenStops_.load() != listenStarts_.load() && Clock::now() < giveUp) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  DeliverServerNotifications();
   SaveSettings();
   closing_ = true;
   // A pass stops at its next file; the rows it added are saved below.

@@ -284,7 +284,9 @@ class Engine {
   // The server's memory after load goes back to the system once it has been quiet a while.
   QuietMemoryRelease quietRelease_{&ReleaseFreeMemory};
 
-  ServerNotifications notifications_;          // main thread
+  ServerNotifications notifications_;  // main thread
+  // Counted by the server's thread at each start and stop of listening.
+  std::atomic<uint32_t> listenStarts_{0}, listenStops_{0};
   std::mutex pendingLock_;                     // guards pending_
   std::deque<std::function<void()>> pending_;  // from request threads, run by Tick()
 
