@@ -13,6 +13,7 @@
 
 #include "platform/atomic_write.h"
 #include "upnp/browse.h"
+#include "upnp/control_connections.h"
 #include "upnp/descriptions.h"
 #include "upnp/didl.h"
 #include "web/host_roots.h"
@@ -69,6 +70,7 @@ class MediaServer::Impl {
     GUPnPServiceInfo* contentDirectory = nullptr;
     GUPnPServiceInfo* connectionManager = nullptr;
     std::string mediaBase;  // "http://<this interface's address>:<web port>"
+    std::unique_ptr<CloseAfterEachAnswer> closing;  // goes before the context's server
     ~Device() {
       if (contentDirectory) g_object_unref(contentDirectory);
       if (connectionManager) g_object_unref(connectionManager);
@@ -214,6 +216,7 @@ void MediaServer::Impl::AddDevice(GUPnPContext* context) {
     if (error) g_error_free(error);
     return;
   }
+  device->closing = std::make_unique<CloseAfterEachAnswer>(gupnp_context_get_server(context));
   device->mediaBase = "http://" + Text(gssdp_client_get_host_ip(GSSDP_CLIENT(context))) + ":" +
                       std::to_string(options_.mediaPort);
   GUPnPDeviceInfo* info = GUPNP_DEVICE_INFO(device->root);

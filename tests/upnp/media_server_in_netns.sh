@@ -19,7 +19,7 @@ SKIP=77
 VIDORIAD=$(realpath "${1:-build/vidoriad}")
 
 if [[ -z ${VIDORIA_IN_NETNS:-} ]]; then
-  for tool in unshare ip sysctl gssdp-discover curl ffmpeg ffprobe; do
+  for tool in unshare ip sysctl gssdp-discover curl ffmpeg ffprobe ss; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit $SKIP; }
   done
   if ! why=$(unshare -n true 2>&1); then
@@ -235,6 +235,55 @@ status=$(curl -s -m 10 -o /dev/null -w '%{http_code}' -H 'SOAPAction: "urn:schem
 [[ $status == 4* || $status == 5* ]] || fail "malformed body answered $status"
 check "update id" 1 "$(( $(field Id "$(soap ContentDirectory GetSystemUpdateID '')") > 0 ))"
 check "protocol info" "http-get:*:video/mp4:*" "$(field Source "$(soap ConnectionManager GetProtocolInfo '')")"
+
+# ---- Control connections end when their client is done: a control point that closes after each
+# answer (as TVs do) leaves no socket in CLOSE-WAIT and no descriptor behind; every answer says
+# "Connection: close", so one that would reuse the connection knows; a connection that sends
+# nothing is closed after the idle time-out.
+control_port=${base#http://127.0.0.2:} control_port=${control_port%%/*}
+close_waits() { ss -Htn state close-wait "( sport = :$control_port )" | wc -l; }
+descriptors() { ls "/proc/$child/fd" | wc -l; }
+exchange_and_close() {  # REQUEST: on a connection of its own; prints the answer's head
+  local LC_ALL=C fd line head= length=0
+  exec {fd}<>"/dev/tcp/127.0.0.2/$control_port"
+  printf '%s' "$1" >&"$fd"
+  while IFS= read -r -t 5 line <&"$fd"; do
+    line=${line%$'\r'}
+    [[ -z $line ]] && break
+    head+=$line$'\n'
+    [[ ${line,,} =~ ^content-length:\ *([0-9]+) ]] && length=${BASH_REMATCH[1]}
+  done
+  ((length > 0)) && read -r -t 5 -N "$length" line <&"$fd"
+  exec {fd}>&-
+  printf '%s' "$head"
+}
+soap_request() {  # ACTION ARGUMENTS
+  local type=urn:schemas-upnp-org:service:ContentDirectory:1 body
+  body="<?xml version=\"1.0\"?><s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Body><u:$1 xmlns:u=\"$type\">$2</u:$1></s:Body></s:Envelope>"
+  printf 'POST /ContentDirectory/control HTTP/1.1\r\nHost: 127.0.0.2:%s\r\nContent-Type: text/xml; charset="utf-8"\r\nSOAPAction: "%s#%s"\r\nContent-Length: %s\r\n\r\n%s' \
+    "$control_port" "$type" "$1" "${#body}" "$body"
+}
+exec {idle}<>"/dev/tcp/127.0.0.2/$control_port"
+idle_since=$SECONDS
+descriptors_before=$(descriptors)
+requests=("GET /${location##*/} HTTP/1.1"$'\r\n'"Host: 127.0.0.2:$control_port"$'\r\n\r\n'
+  "$(soap_request GetSystemUpdateID '')"
+  "$(soap_request Browse '<ObjectID>library/all</ObjectID><BrowseFlag>BrowseDirectChildren</BrowseFlag><Filter>*</Filter><StartingIndex>0</StartingIndex><RequestedCount>0</RequestedCount><SortCriteria></SortCriteria>')")
+for ((i = 0; i < 100; i++)); do
+  for request in "${requests[@]}"; do
+    head=$(exchange_and_close "$request")
+    [[ $head == "HTTP/1.1 200 "* ]] || { fail "control request $i: ${head%%$'\n'*}"; break 2; }
+    grep -qix 'connection: close' <<<"$head" || { fail "control answer without Connection: close"; break 2; }
+  done
+done
+sleep 0.5
+check "sockets in CLOSE-WAIT after 300 closed control connections" 0 "$(close_waits)"
+growth=$(($(descriptors) - descriptors_before))
+((growth <= 2)) || fail "300 closed control connections left $growth more descriptors"
+timeout 30 cat <&"$idle" >/dev/null
+idle_for=$((SECONDS - idle_since))
+((idle_for < 30)) || fail "a control connection that sent nothing was still open after $idle_for s"
+exec {idle}>&-
 
 # ---- Playing an item's link, with a seek, through the web server's byte ranges.
 video=$(values '>\(http[^<]*\)</res>' "$(didl "$(browse library/all/1 BrowseMetadata)")")
