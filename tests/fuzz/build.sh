@@ -17,7 +17,8 @@ tools="$root/tools"
 
 # Each driver with the sources it parses and what they call; nothing that needs threads or
 # sockets. Asserts stay on: they are expectations too.
-platform_files=("$src/platform/atomic_write.cpp" "$src/platform/file_bytes.cpp"
+platform_files=("$src/platform/atomic_write.cpp" "$src/platform/descriptor_reserve.cpp"
+  "$src/platform/file_bytes.cpp"
   "$src/platform/file_names.cpp" "$src/platform/result.cpp" "$src/platform/unique_fd.cpp")
 stored_files=("$src/library/stored_files.cpp" "$src/library/line_breaks.cpp"
   "$src/library/table.cpp" "${platform_files[@]}")

@@ -19,7 +19,7 @@ SKIP=77
 VIDORIAD=$(realpath "${1:-build/vidoriad}")
 
 if [[ -z ${VIDORIA_IN_NETNS:-} ]]; then
-  for tool in unshare ip sysctl gssdp-discover curl ffmpeg ffprobe ss; do
+  for tool in unshare ip sysctl gssdp-discover curl ffmpeg ffprobe ss prlimit; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit $SKIP; }
   done
   if ! why=$(unshare -n true 2>&1); then
@@ -328,6 +328,36 @@ for id in 0 library/all playlists; do
 done
 check "UUID after a restart" "$uuid" "$(tr -d '\r' <"$data/device.kavra")"
 stop_vidoriad
+
+# ---- A connection flood cannot cost a save: with a small descriptor table, connections held
+# open on the web port and on the control port, and the save at close still writes every file.
+settings OFF
+start_vidoriad
+found=$(discover_device)
+control_port=${found##*:} control_port=${control_port%%/*}
+prlimit --pid "$child" --nofile=160:160 || fail "prlimit could not lower the descriptor limit"
+touch -d '2001-01-01' "$data"/*.kavra
+# Each connection is held by a process of its own, so that a connect the full server cannot take
+# only delays that one.
+holders=()
+for ((i = 0; i < 200; i++)); do
+  for p in "$port" "$control_port"; do
+    timeout 60 sleep 60 <>"/dev/tcp/127.0.0.2/$p" 2>/dev/null &
+    holders+=($!)
+  done
+done
+sleep 3
+open_now=$(descriptors)
+((open_now >= 150)) || fail "the flood filled only $open_now of 160 descriptors"
+stop_vidoriad
+kill "${holders[@]}" 2>/dev/null
+wait "${holders[@]}" 2>/dev/null
+for name in settings LIBRARY PLAYLISTS FOLDERS; do
+  [[ $(stat -c %Y "$data/$name.kavra") -gt $(date -d 2002-01-01 +%s) ]] ||
+    fail "$name.kavra was not saved at close after a connection flood"
+done
+grep -h "Cannot write" "$work/out" "$work/err" && fail "a save failed after a connection flood"
+check "library after the flood" 3 "$(sed -n 2p "$data/LIBRARY.kavra" | tr -d '\r')"
 
 # ---- The switch off: nothing answers a search.
 settings OFF
