@@ -5,6 +5,7 @@
 
 #include "site/site_test_helpers.h"
 #include "upnp/didl.h"
+#include "upnp/object_ids.h"
 
 namespace vidoria {
 namespace {
@@ -94,7 +95,7 @@ TEST(BrowseTest, ItemsReadBackWithTheirTitleLinkSizeTypeAndCover) {
   EXPECT_EQ(items[0].title, "Amélie \"l'été\"");
   EXPECT_EQ(items[0].uri, std::string(kBase) + "/Am%C3%A9lie%20%22l%27%C3%A9t%C3%A9%22.mp4");
   EXPECT_EQ(items[1].title, "bad\xEF\xBF\xBD");
-  EXPECT_EQ(items[2].id, "library/all/2");
+  EXPECT_EQ(items[2].id, "library/all/" + HashKey("/v/Tom & Jerry <1>.mp4"));
   EXPECT_EQ(items[2].parentId, "library/all");
   EXPECT_EQ(items[2].title, "Tom & Jerry <1>");
   EXPECT_EQ(items[2].upnpClass, "object.item.videoItem");
@@ -114,7 +115,7 @@ TEST(BrowseTest, ItemsReadBackWithTheirTitleLinkSizeTypeAndCover) {
 TEST(BrowseTest, MetadataDescribesTheObjectItself) {
   const MediaTree tree = TreeOf(TableOf({{"MOVIE", "/v/a.mp4", "a.mp4"}}), Table(4, 1));
   struct Case {
-    const char* id;
+    std::string id;
     const char* parentId;
     const char* title;
     int childCount;
@@ -122,7 +123,7 @@ TEST(BrowseTest, MetadataDescribesTheObjectItself) {
                {"library", "0", "Library", 3},
                {"library/movies", "library", "Movies", 1},
                {"playlists", "0", "Playlists", 0},
-               {"library/movies/0", "library/movies", "a", -1}};
+               {"library/movies/" + HashKey("/v/a.mp4"), "library/movies", "a", -1}};
   for (const Case& c : cases) {
     const BrowseAnswer answer = Browse(tree, {c.id, "BrowseMetadata", "0", "0"}, kBase);
     ASSERT_EQ(answer.error, 0u) << c.id;
@@ -148,14 +149,15 @@ TEST(BrowseTest, PagesThroughAContainerAndCapsHugeCounts) {
     const char* start;
     const char* count;
     uint32_t returned;
-    const char* firstId;
-  } cases[] = {{"0", "10", 10, "library/all/0"},
-               {"615", "10", 5, "library/all/615"},
-               {"620", "10", 0, nullptr},
-               {"4294967295", "1", 0, nullptr},
-               {"0", "0", kMaxBrowseCount, "library/all/0"},
-               {"100", "4294967295", kMaxBrowseCount, "library/all/100"},
-               {" 7 ", "1", 1, "library/all/7"}};
+    int first;  // the index of the first item returned, -1 for none
+  } cases[] = {{"0", "10", 10, 0},
+               {"615", "10", 5, 615},
+               {"620", "10", 0, -1},
+               {"4294967295", "1", 0, -1},
+               {"0", "0", kMaxBrowseCount, 0},
+               {"100", "4294967295", kMaxBrowseCount, 100},
+               {" 7 ", "1", 1, 7}};
+  const MediaContainer& all = *tree.Container("library/all");
   for (const Case& c : cases) {
     const BrowseAnswer answer = Children(tree, "library/all", c.start, c.count);
     ASSERT_EQ(answer.error, 0u) << c.start;
@@ -163,8 +165,9 @@ TEST(BrowseTest, PagesThroughAContainerAndCapsHugeCounts) {
     EXPECT_EQ(answer.numberReturned, c.returned) << c.start << " " << c.count;
     const auto objects = ParseDidl(answer.result);
     ASSERT_EQ(objects.size(), c.returned);
-    if (c.firstId) {
-      EXPECT_EQ(objects.front().id, c.firstId);
+    if (c.first >= 0) {
+      EXPECT_EQ(objects.front().id, MediaTree::ItemId(all, static_cast<size_t>(c.first)));
+      EXPECT_EQ(objects.front().title, "clip" + std::to_string(1000 + c.first));
     }
   }
   // Containers come first in a listing, then items, across pages alike.
@@ -182,7 +185,7 @@ TEST(BrowseTest, BadRequestsGetTheirUpnpError) {
       {{"nowhere", "BrowseDirectChildren", "0", "0"}, kNoSuchObject},
       {{"library/all/1", "BrowseMetadata", "0", "0"}, kNoSuchObject},
       {{"", "BrowseMetadata", "0", "0"}, kNoSuchObject},
-      {{"library/all/0", "BrowseDirectChildren", "0", "0"}, kNoSuchContainer},
+      {{"library/all/" + HashKey("/v/a.mp4"), "BrowseDirectChildren", "0", "0"}, kNoSuchContainer},
       {{"0", "BrowseEverything", "0", "0"}, kInvalidArgs},
       {{"0", "", "0", "0"}, kInvalidArgs},
       {{"0", "BrowseDirectChildren", "-1", "0"}, kInvalidArgs},

@@ -16,6 +16,7 @@
 #include "upnp/control_connections.h"
 #include "upnp/descriptions.h"
 #include "upnp/didl.h"
+#include "upnp/update_counter.h"
 #include "web/host_roots.h"
 
 namespace vidoria {
@@ -84,9 +85,15 @@ class MediaServer::Impl {
   void RemoveDevice(GUPnPContext* context);
   void PublishUrls();
   void SayFarewell();
-  const MediaTree& Tree();
-  uint32_t UpdateId() const {
+  // The tree for the site's latest generation, rebuilt when the site changed; tells whether what
+  // a TV is shown changed with it (and the update id moved).
+  const MediaTree& Tree(bool* changed = nullptr);
+  uint32_t Generation() const {
     return options_.siteGeneration ? options_.siteGeneration->load() : 0;
+  }
+  uint32_t UpdateId() {
+    Tree();
+    return updateCounter_.Value();
   }
   void Report(const std::string& line) {
     if (options_.report) options_.report(line);
@@ -111,6 +118,7 @@ class MediaServer::Impl {
   std::vector<std::unique_ptr<Device>> devices_;
   std::unique_ptr<MediaTree> tree_;
   uint32_t treeGeneration_ = 0;
+  UpdateCounter updateCounter_;
 
   mutable std::mutex urlsLock_;  // guards urls_
   std::vector<std::string> urls_;
@@ -294,6 +302,9 @@ void MediaServer::Impl::SiteChanged() {
       mainContext_,
       [](gpointer self) -> gboolean {
         auto* impl = static_cast<Impl*>(self);
+        bool changed = false;
+        impl->Tree(&changed);
+        if (!changed) return G_SOURCE_REMOVE;
         for (const auto& device : impl->devices_) {
           gupnp_service_notify(GUPNP_SERVICE(device->contentDirectory), "SystemUpdateID",
                                G_TYPE_UINT, impl->UpdateId(), nullptr);
@@ -303,10 +314,11 @@ void MediaServer::Impl::SiteChanged() {
       this);
 }
 
-const MediaTree& MediaServer::Impl::Tree() {
+const MediaTree& MediaServer::Impl::Tree(bool* changed) {
   // The count first, then the snapshot: the engine publishes before it counts, so the snapshot
   // is at least as new as the count the tree is kept for.
-  const uint32_t generation = UpdateId();
+  const uint32_t generation = Generation();
+  if (changed) *changed = false;
   if (!tree_ || generation != treeGeneration_) {
     const std::shared_ptr<const LibraryView> view = options_.library();
     tree_ = std::make_unique<MediaTree>(view->libraryTable, view->playlistTable,
@@ -316,6 +328,8 @@ const MediaTree& MediaServer::Impl::Tree() {
                                           return size;
                                         });
     treeGeneration_ = generation;
+    const bool moved = updateCounter_.Observe(tree_->Fingerprint());
+    if (changed) *changed = moved;
   }
   return *tree_;
 }
@@ -355,7 +369,7 @@ void MediaServer::Impl::OnBrowse(GUPnPService*, GUPnPServiceAction* action, gpoi
 }
 
 void MediaServer::Impl::OnSystemUpdateId(GUPnPService*, GUPnPServiceAction* action, gpointer data) {
-  const Impl& self = *static_cast<Device*>(data)->owner;
+  Impl& self = *static_cast<Device*>(data)->owner;
   gupnp_service_action_set(action, "Id", G_TYPE_UINT, self.UpdateId(), nullptr);
   gupnp_service_action_return_success(action);
 }
@@ -398,7 +412,7 @@ void MediaServer::Impl::OnConnectionInfo(GUPnPService*, GUPnPServiceAction* acti
 
 void MediaServer::Impl::OnQueryVariable(GUPnPService*, char* variable, GValue* value,
                                         gpointer data) {
-  const Impl& self = *static_cast<Device*>(data)->owner;
+  Impl& self = *static_cast<Device*>(data)->owner;
   const std::string name = Text(variable);
   if (name == "SystemUpdateID") {
     g_value_init(value, G_TYPE_UINT);

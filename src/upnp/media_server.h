@@ -35,7 +35,8 @@ struct MediaServerOptions {
   std::function<std::shared_ptr<const LibraryView>()> library;
   // False while the listing is protected ("Require login" on): Browse lists nothing. Any thread.
   std::function<bool()> listingAllowed;
-  // Counts the site's generations; the system update id. Read from the server's thread; the
+  // Counts the site's generations; a new one makes the server look at the tree again (the
+  // system update id moves only when what a TV sees changed). Read from the server's thread; the
   // owner keeps it alive as long as the server.
   const std::atomic<uint32_t>* siteGeneration = nullptr;
   // A line for the activity log (a device up or down, an error). Called on the server's thread.
@@ -53,8 +54,8 @@ class MediaServer {
   // Says byebye on every interface and ends the thread.
   ~MediaServer();
 
-  // The site was generated again (after `siteGeneration` changed): subscribers are told the new
-  // system update id. Owner's thread.
+  // The site was generated again (after `siteGeneration` changed): when what a TV sees changed,
+  // subscribers are told the new system update id. Owner's thread.
   void SiteChanged();
 
   // The description's address on each interface served, e.g. "http://127.0.0.2:41234/

@@ -223,7 +223,8 @@ check "page: total" 3 "$(field TotalMatches "$answer")"
 check "page: item" plain "$(values '<dc:title>\([^<]*\)<' "$(didl "$answer")")"
 answer=$(browse library/all BrowseDirectChildren 0 4294967295)
 check "huge count: returned" 3 "$(field NumberReturned "$answer")"
-answer=$(browse library/all/2 BrowseMetadata)
+mapfile -t item_ids < <(values '<item id="\([^"]*\)"' "$(didl "$(browse library/all BrowseDirectChildren)")")
+answer=$(browse "${item_ids[2]}" BrowseMetadata)
 check "item metadata" "Tom & Jerry <1>" "$(values '<dc:title>\([^<]*\)<' "$(didl "$answer")")"
 answer=$(browse no/such/object BrowseDirectChildren)
 check "unknown object: status" 500 "${answer##*$'\n'}"
@@ -286,7 +287,7 @@ idle_for=$((SECONDS - idle_since))
 exec {idle}>&-
 
 # ---- Playing an item's link, with a seek, through the web server's byte ranges.
-video=$(values '>\(http[^<]*\)</res>' "$(didl "$(browse library/all/1 BrowseMetadata)")")
+video=$(values '>\(http[^<]*\)</res>' "$(didl "$(browse "${item_ids[1]}" BrowseMetadata)")")
 duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$video")
 [[ $duration == 6.* || $duration == 5.9* ]] || fail "ffprobe read a duration of ${duration@Q} from $video"
 frames=$(ffmpeg -v error -ss 4 -i "$video" -map 0:v -c copy -f null - -progress pipe:1 2>&1 |
