@@ -34,7 +34,7 @@ sources_of() {
       echo "$src/library/settings.cpp" "$src/library/settings_numbers.cpp" \
         "$src/library/settings_switches.cpp" "$src/library/cipher.cpp" "${stored_files[@]}" ;;
     faststart)
-      echo "$tools/faststart/mp4_boxes.cpp" "$tools/faststart/layout.cpp" \
+      echo "$src/mp4/boxes.cpp" "$src/mp4/read_at.cpp" "$tools/faststart/layout.cpp" \
         "$tools/faststart/file_io.cpp" "$tools/faststart/faststart.cpp" "${platform_files[@]}" ;;
     *) echo "build.sh: no driver named $1" >&2; return 1 ;;
   esac

@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "faststart/faststart.h"
-#include "faststart/mp4_boxes.h"
+#include "faststart/mp4.h"
 #include "fuzz_expect.h"
 
 namespace vidoria::faststart {
