@@ -54,6 +54,7 @@ void Engine::StartSharing() {
   options.library = [this] { return library_.Current(); };
   options.listingAllowed = [this] { return !access_.loginRequired.load(); };
   options.siteGeneration = &siteGeneration_;
+  options.mediaFacts = &mediaFacts_;
   options.report = [this](const std::string& line) { activity_.Add(line); };
   mediaServer_ = std::make_unique<MediaServer>(std::move(options));
 }

@@ -40,7 +40,7 @@ BrowseAnswer NothingToBrowse() {
 }
 
 BrowseAnswer Browse(const MediaTree& tree, const BrowseArguments& arguments,
-                    std::string_view mediaBase) {
+                    std::string_view mediaBase, MediaFactsCache* facts) {
   const std::optional<uint32_t> start = ParseUi4(arguments.startingIndex);
   const std::optional<uint32_t> requested = ParseUi4(arguments.requestedCount);
   if (!start || !requested) return Error(kInvalidArgs, "Invalid Args");
@@ -54,7 +54,7 @@ BrowseAnswer Browse(const MediaTree& tree, const BrowseArguments& arguments,
       container ? std::nullopt : tree.Item(arguments.objectId);
   if (!container && !item) return Error(kNoSuchObject, "No such object");
 
-  DidlWriter writer{std::string(mediaBase)};
+  DidlWriter writer{std::string(mediaBase), facts};
   BrowseAnswer answer;
   if (metadata) {
     if (container) {

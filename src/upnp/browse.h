@@ -1,5 +1,6 @@
 // The ContentDirectory's Browse action on a media tree, without the network: the arguments as
-// the SOAP request carried them in, the answer or the UPnP error out. Pure; any thread.
+// the SOAP request carried them in, the answer or the UPnP error out. Pure but for the facts
+// cache it may be given; any thread.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <string_view>
 
 #include "upnp/media_tree.h"
+#include "web/media_facts_cache.h"
 
 namespace vidoria {
 
@@ -38,9 +40,10 @@ struct BrowseAnswer {
 // A UPnP ui4 as text: decimal digits only (spaces around them allowed), at most 4294967295.
 std::optional<uint32_t> ParseUi4(std::string_view text);
 
-// `mediaBase` is "http://host:port" of the web server the items' links go to.
+// `mediaBase` is "http://host:port" of the web server the items' links go to. With `facts`, the
+// items carry what their files' movie boxes say (see DidlWriter).
 BrowseAnswer Browse(const MediaTree& tree, const BrowseArguments& arguments,
-                    std::string_view mediaBase);
+                    std::string_view mediaBase, MediaFactsCache* facts = nullptr);
 
 // The answer while the library is not to be listed: a valid, empty document.
 BrowseAnswer NothingToBrowse();

@@ -355,9 +355,10 @@ void MediaServer::Impl::OnBrowse(GUPnPService*, GUPnPServiceAction* action, gpoi
     gupnp_service_action_return_error(action, kInvalidArgs, "Invalid Args");
     return;
   }
-  const BrowseAnswer answer = !self.options_.listingAllowed || self.options_.listingAllowed()
-                                  ? Browse(self.Tree(), arguments, device->mediaBase)
-                                  : NothingToBrowse();
+  const BrowseAnswer answer =
+      !self.options_.listingAllowed || self.options_.listingAllowed()
+          ? Browse(self.Tree(), arguments, device->mediaBase, self.options_.mediaFacts)
+          : NothingToBrowse();
   if (answer.error != 0) {
     gupnp_service_action_return_error(action, answer.error, answer.errorText.c_str());
     return;

@@ -24,6 +24,7 @@
 #include <string>
 
 #include "web/library_view.h"
+#include "web/media_facts_cache.h"
 
 namespace vidoria {
 
@@ -41,6 +42,9 @@ struct MediaServerOptions {
   const std::atomic<uint32_t>* siteGeneration = nullptr;
   // A line for the activity log (a device up or down, an error). Called on the server's thread.
   std::function<void(const std::string&)> report;
+  // What is known of each video; the server fills it as it lists them. May be null; the owner
+  // keeps it alive as long as the server. Any thread.
+  MediaFactsCache* mediaFacts = nullptr;
   // Tests only: also serve on loopback devices.
   bool includeLoopback = false;
 };

@@ -59,13 +59,17 @@ crlf() { printf '%s\r\n' "$@"; }
 # ---- A small library of real MP4 files: markup characters and non-ASCII letters in the names,
 # a cover picture beside one, a playlist with items and one without.
 tom="Tom & Jerry <1>.mp4" amelie="Amélie été.mp4" plain="plain.mp4"
-make_video() {  # PATH
-  ffmpeg -v error -y -f lavfi -i testsrc=duration=6:size=160x120:rate=10 -c:v mpeg4 -g 10 \
-    -movflags +faststart "$1" || fail "ffmpeg could not make $1"
+make_video() {  # PATH [CODEC OPTIONS...]
+  local path=$1
+  shift
+  ffmpeg -v error -y -f lavfi -i testsrc=duration=6:size=160x120:rate=10 \
+    -f lavfi -i sine=duration=6 "${@:--an}" -c:v "${CODEC:-mpeg4}" -g 10 -movflags +faststart \
+    "$path" || fail "ffmpeg could not make $path"
 }
 make_video "$films/$tom"
 make_video "$shows/$amelie"
-make_video "$films/$plain"
+# What TVs play: H.264 main profile with AAC sound.
+CODEC=libx264 make_video "$films/$plain" -pix_fmt yuv420p -profile:v main -c:a aac -ac 2 -ar 44100
 ffmpeg -v error -y -f lavfi -i testsrc=size=64x48 -frames:v 1 "$films/cover.jpg"
 # Column after column: class, full path, name, duration.
 crlf 4 3 MOVIE TV MOVIE "$films/$tom" "$shows/$amelie" "$films/$plain" "$tom" "$amelie" "$plain" \
@@ -193,7 +197,8 @@ check_items() {  # OBJECT PAGE TITLES...: the items, their links and sizes
   check "$id: titles" "$(printf '%s\n' "$@")" "$(values '<dc:title>\([^<]*\)<' "$lines")"
   check "$id: links as the phone page's" "$(page_links "$page")" "$(values '>\(http[^<]*\)</res>' "$lines")"
   check "$id: classes" "$(printf 'object.item.videoItem\n%.0s' "$@")" "$(values '<upnp:class>\([^<]*\)<' "$lines")"
-  check "$id: protocol" "$(printf 'http-get:*:video/mp4:*\n%.0s' "$@")" "$(values 'protocolInfo="\([^"]*\)"' "$lines")"
+  check "$id: protocol" "$(printf 'http-get:*:video/mp4:DLNA.ORG_OP=01;DLNA.ORG_CI=0;DLNA.ORG_FLAGS=01700000000000000000000000000000\n%.0s' "$@")" \
+    "$(values 'protocolInfo="\([^"]*\)"' "$lines" | sed 's/DLNA.ORG_PN=[A-Z0-9_]*;//')"
   local title sizes=
   for title in "$@"; do
     sizes+=$(stat -c %s "$films/$title.mp4" "$shows/$title.mp4" 2>/dev/null)$'\n'
@@ -211,7 +216,7 @@ check_items "$playlist" "/list&Kids%20%26%20%3Cco%3E" "Amélie été" "Tom & Jer
 
 # The cover beside the films; none for the show.
 lines=$(didl "$(browse library/all BrowseDirectChildren)")
-art=$(values '<upnp:albumArtURI>\([^<]*\)<' "$lines" | grep .)
+art=$(values '<upnp:albumArtURI dlna:profileID="JPEG_TN">\([^<]*\)<' "$lines" | grep .)
 check "album art" $'http://127.0.0.2:'"$port"$'/plain.jpg\nhttp://127.0.0.2:'"$port/Tom%20%26%20Jerry%20%3C1%3E.jpg" "$art"
 curl -s -m 10 -o "$work/cover" "$(head -1 <<<"$art")"
 cmp -s "$work/cover" "$films/cover.jpg" || fail "the album art is not the cover picture"
@@ -285,6 +290,41 @@ timeout 30 cat <&"$idle" >/dev/null
 idle_for=$((SECONDS - idle_since))
 ((idle_for < 30)) || fail "a control connection that sent nothing was still open after $idle_for s"
 exec {idle}>&-
+
+# ---- What a TV is told about a real H.264 + AAC file, against what ffprobe reads from it: the
+# res element's attributes, the DLNA profile, and the media answer's DLNA headers.
+probe() {  # ENTRY [STREAM]
+  if [[ -n ${2:-} ]]; then
+    ffprobe -v error -select_streams "$2" -show_entries "stream=$1" -of default=nw=1:nk=1 "$films/$plain"
+  else
+    ffprobe -v error -show_entries "format=$1" -of default=nw=1:nk=1 "$films/$plain"
+  fi
+}
+res=$(unescape "$(field Result "$(browse "${item_ids[1]}" BrowseMetadata)")" | grep -o '<res [^>]*>')
+attribute() { sed -n "s/.* $1=\"\([^\"]*\)\".*/\1/p" <<<"$res"; }
+check "res size" "$(probe size)" "$(attribute size)"
+check "res resolution" "$(probe width v:0)x$(probe height v:0)" "$(attribute resolution)"
+check "res channels" "$(probe channels a:0)" "$(attribute nrAudioChannels)"
+check "res sample rate" "$(probe sample_rate a:0)" "$(attribute sampleFrequency)"
+[[ $(attribute duration) =~ ^0:00:0([0-9])\.([0-9]{3})$ ]] &&
+  awk -v a="${BASH_REMATCH[1]}.${BASH_REMATCH[2]}" -v b="$(probe duration)" \
+    'BEGIN { d = a - b; exit !(d < 0.05 && d > -0.05) }' ||
+  fail "res duration $(attribute duration), ffprobe $(probe duration)"
+check "res bit rate" "$(( $(probe size) * 1000 / $(awk -v s="$(probe duration)" 'BEGIN { printf "%d", s * 1000 + 0.5 }') ))" \
+  "$(attribute bitrate)"
+features="DLNA.ORG_PN=AVC_MP4_MP_SD_AAC_MULT5;DLNA.ORG_OP=01;DLNA.ORG_CI=0;DLNA.ORG_FLAGS=01700000000000000000000000000000"
+check "res protocolInfo" "http-get:*:video/mp4:$features" "$(attribute protocolInfo)"
+link="http://127.0.0.2:$port/plain.mp4"
+heads() { curl -s -m 10 -o /dev/null -D - "$@" | tr -d '\r'; }
+asked=$(heads -H 'getcontentFeatures.dlna.org: 1' "$link")
+check "contentFeatures" "contentFeatures.dlna.org: $features" "$(grep -i '^contentFeatures.dlna.org:' <<<"$asked")"
+check "transferMode" "transferMode.dlna.org: Streaming" "$(grep -i '^transferMode.dlna.org:' <<<"$asked")"
+check "headers for a client that does not ask" "" "$(heads "$link" | grep -i 'dlna.org')"
+check "time seek" 406 "$(curl -s -m 10 -o /dev/null -w '%{http_code}' -H 'TimeSeekRange.dlna.org: npt=2.0-' "$link")"
+head_answer=$(curl -s -m 10 -I -H 'getcontentFeatures.dlna.org: 1' "$link" | tr -d '\r')
+check "HEAD's status" "HTTP/1.1 200 OK" "$(head -1 <<<"$head_answer")"
+check "HEAD's length" "CONTENT-LENGTH: $(probe size)" "$(grep -i '^content-length:' <<<"$head_answer")"
+grep -qi '^contentFeatures.dlna.org:' <<<"$head_answer" || fail "HEAD without contentFeatures"
 
 # ---- Playing an item's link, with a seek, through the web server's byte ranges.
 video=$(values '>\(http[^<]*\)</res>' "$(didl "$(browse "${item_ids[1]}" BrowseMetadata)")")
