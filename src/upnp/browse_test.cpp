@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 #include <libgupnp-av/gupnp-av.h>
 
+#include <cstdlib>
+
+#include "mp4/test_support.h"
 #include "site/site_test_helpers.h"
 #include "upnp/didl.h"
 #include "upnp/object_ids.h"
+#include "web/host_roots.h"
 
 namespace vidoria {
 namespace {
@@ -19,8 +23,11 @@ struct ParsedObject {
   bool container = false;
   std::string id, parentId, title, upnpClass, albumArt;
   int childCount = -1;
-  std::string uri, mimeType;
+  std::string uri, mimeType, dlnaProfile;
   int64_t size = -1;
+  long duration = -1;  // seconds
+  int width = -1, height = -1, bitrate = -1, channels = -1, sampleFrequency = -1;
+  bool byteSeek = false;
 };
 
 std::vector<ParsedObject> ParseDidl(const std::string& didl) {
@@ -49,8 +56,16 @@ std::vector<ParsedObject> ParseDidl(const std::string& didl) {
       auto* resource = GUPNP_DIDL_LITE_RESOURCE(resources->data);
       parsed.uri = text(gupnp_didl_lite_resource_get_uri(resource));
       parsed.size = gupnp_didl_lite_resource_get_size64(resource);
-      parsed.mimeType = text(
-          gupnp_protocol_info_get_mime_type(gupnp_didl_lite_resource_get_protocol_info(resource)));
+      GUPnPProtocolInfo* info = gupnp_didl_lite_resource_get_protocol_info(resource);
+      parsed.mimeType = text(gupnp_protocol_info_get_mime_type(info));
+      parsed.dlnaProfile = text(gupnp_protocol_info_get_dlna_profile(info));
+      parsed.byteSeek = (gupnp_protocol_info_get_dlna_operation(info) & GUPNP_DLNA_OPERATION_RANGE);
+      parsed.duration = gupnp_didl_lite_resource_get_duration(resource);
+      parsed.width = gupnp_didl_lite_resource_get_width(resource);
+      parsed.height = gupnp_didl_lite_resource_get_height(resource);
+      parsed.bitrate = gupnp_didl_lite_resource_get_bitrate(resource);
+      parsed.channels = gupnp_didl_lite_resource_get_audio_channels(resource);
+      parsed.sampleFrequency = gupnp_didl_lite_resource_get_sample_freq(resource);
     }
     g_list_free_full(resources, g_object_unref);
     static_cast<std::vector<ParsedObject>*>(data)->push_back(std::move(parsed));
@@ -110,6 +125,41 @@ TEST(BrowseTest, ItemsReadBackWithTheirTitleLinkSizeTypeAndCover) {
   EXPECT_TRUE(playlist[0].container);
   EXPECT_EQ(playlist[0].title, "Kids & <co>");
   EXPECT_EQ(playlist[0].childCount, 1);
+}
+
+// A real H.264 + AAC file from ffmpeg, listed with what its movie box says, as a control point
+// reads it back.
+TEST(BrowseTest, ARealVideoReadsBackWithItsDurationPictureSoundAndProfile) {
+  if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ffmpeg";
+  mp4::test_support::TempFolder folder;
+  const std::string path = folder / "clip.mp4";
+  const std::string make =
+      "ffmpeg -v error -y -f lavfi -i testsrc=duration=3.5:size=352x288:rate=25 -f lavfi -i "
+      "sine=duration=3.5 -c:v libx264 -pix_fmt yuv420p -profile:v main -preset veryfast -c:a aac "
+      "-ac 2 -ar 44100 '" +
+      path + "'";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  const MediaTree tree(TableOf({{"MOVIE", path, "clip.mp4"}}), Table(4, 1),
+                       [](const std::string& p) -> std::optional<int64_t> {
+                         const int64_t size = FileSizeOf(p);
+                         return size < 0 ? std::nullopt : std::optional<int64_t>(size);
+                       });
+  MediaFactsCache facts;
+  const auto items = ParseDidl(
+      Browse(tree, {"library/all", "BrowseDirectChildren", "0", "0"}, kBase, &facts).result);
+  ASSERT_EQ(items.size(), 1u);
+  const ParsedObject& item = items[0];
+  EXPECT_EQ(item.size, FileSizeOf(path));
+  EXPECT_EQ(item.duration, 3);
+  EXPECT_EQ(item.width, 352);
+  EXPECT_EQ(item.height, 288);
+  EXPECT_EQ(item.channels, 2);
+  EXPECT_EQ(item.sampleFrequency, 44100);
+  EXPECT_EQ(item.bitrate, FileSizeOf(path) * 1000 / facts.Known(path)->durationMs);
+  EXPECT_NEAR(facts.Known(path)->durationMs, 3500, 50);
+  EXPECT_EQ(item.dlnaProfile, "AVC_MP4_MP_SD_AAC_MULT5");
+  EXPECT_TRUE(item.byteSeek);
+  EXPECT_EQ(item.mimeType, "video/mp4");
 }
 
 TEST(BrowseTest, MetadataDescribesTheObjectItself) {
