@@ -14,6 +14,7 @@
 #include "platform/atomic_write.h"
 #include "upnp/browse.h"
 #include "upnp/control_connections.h"
+#include "upnp/control_port.h"
 #include "upnp/descriptions.h"
 #include "upnp/didl.h"
 #include "upnp/update_counter.h"
@@ -156,7 +157,8 @@ void MediaServer::Impl::Run(std::promise<void>& running) {
   g_source_unref(idle);
 
   if (WriteDescriptions()) {
-    manager_ = gupnp_context_manager_create_full(GSSDP_UDA_VERSION_1_0, G_SOCKET_FAMILY_IPV4, 0);
+    manager_ = gupnp_context_manager_create_full(GSSDP_UDA_VERSION_1_0, G_SOCKET_FAMILY_IPV4,
+                                                 ControlPortFor(options_.mediaPort));
     g_signal_connect(manager_, "context-available", G_CALLBACK(OnContextAvailable), this);
     g_signal_connect(manager_, "context-unavailable", G_CALLBACK(OnContextUnavailable), this);
   }

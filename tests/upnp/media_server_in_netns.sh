@@ -171,7 +171,8 @@ uuid=$(tr -d '\r' <"$data/device.kavra")
   fail "device.kavra holds no UUID: ${uuid@Q}"
 location=${found##* }
 base=${location%/*}
-[[ $location == http://127.0.0.2:*.xml ]] || fail "location $location"
+# The description/SOAP port is the web port + 1, so that a firewall can open two fixed ports.
+[[ $location == "http://127.0.0.2:$((port + 1))/"*.xml ]] || fail "location $location (web port $port)"
 for target in upnp:rootdevice urn:schemas-upnp-org:device:MediaServer:1 \
   urn:schemas-upnp-org:service:ContentDirectory:1 urn:schemas-upnp-org:service:ConnectionManager:1; do
   grep -qF "uuid:$uuid::$target $location" <<<"$(discover_device "$target")" ||
