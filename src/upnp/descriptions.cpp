@@ -85,6 +85,38 @@ constexpr std::string_view kConnectionManager = R"(<?xml version="1.0"?>
 </scpd>
 )";
 
+// What Windows Media players and Xbox-derived clients ask before they list a server; every device
+// is authorised and valid here (the login protects the listing instead).
+constexpr std::string_view kRegistrar = R"(<?xml version="1.0"?>
+<scpd xmlns="urn:schemas-upnp-org:service-1-0">
+<specVersion><major>1</major><minor>0</minor></specVersion>
+<actionList>
+<action><name>IsAuthorized</name><argumentList>
+<argument><name>DeviceID</name><direction>in</direction><relatedStateVariable>A_ARG_TYPE_DeviceID</relatedStateVariable></argument>
+<argument><name>Result</name><direction>out</direction><relatedStateVariable>A_ARG_TYPE_Result</relatedStateVariable></argument>
+</argumentList></action>
+<action><name>IsValidated</name><argumentList>
+<argument><name>DeviceID</name><direction>in</direction><relatedStateVariable>A_ARG_TYPE_DeviceID</relatedStateVariable></argument>
+<argument><name>Result</name><direction>out</direction><relatedStateVariable>A_ARG_TYPE_Result</relatedStateVariable></argument>
+</argumentList></action>
+<action><name>RegisterDevice</name><argumentList>
+<argument><name>RegistrationReqMsg</name><direction>in</direction><relatedStateVariable>A_ARG_TYPE_RegistrationReqMsg</relatedStateVariable></argument>
+<argument><name>RegistrationRespMsg</name><direction>out</direction><relatedStateVariable>A_ARG_TYPE_RegistrationRespMsg</relatedStateVariable></argument>
+</argumentList></action>
+</actionList>
+<serviceStateTable>
+<stateVariable sendEvents="no"><name>A_ARG_TYPE_DeviceID</name><dataType>string</dataType></stateVariable>
+<stateVariable sendEvents="no"><name>A_ARG_TYPE_Result</name><dataType>int</dataType></stateVariable>
+<stateVariable sendEvents="no"><name>A_ARG_TYPE_RegistrationReqMsg</name><dataType>bin.base64</dataType></stateVariable>
+<stateVariable sendEvents="no"><name>A_ARG_TYPE_RegistrationRespMsg</name><dataType>bin.base64</dataType></stateVariable>
+<stateVariable sendEvents="yes"><name>AuthorizationGrantedUpdateID</name><dataType>ui4</dataType></stateVariable>
+<stateVariable sendEvents="yes"><name>AuthorizationDeniedUpdateID</name><dataType>ui4</dataType></stateVariable>
+<stateVariable sendEvents="yes"><name>ValidationSucceededUpdateID</name><dataType>ui4</dataType></stateVariable>
+<stateVariable sendEvents="yes"><name>ValidationRevokedUpdateID</name><dataType>ui4</dataType></stateVariable>
+</serviceStateTable>
+</scpd>
+)";
+
 }  // namespace
 
 std::string FriendlyName(std::string_view hostName) {
@@ -106,17 +138,20 @@ std::string DeviceDescription(std::string_view friendlyName, std::string_view uu
 <UDN>uuid:)";
   xml += XmlText(uuid);
   xml += "</UDN>\n<serviceList>\n";
-  const auto service = [&xml](std::string_view type, std::string_view id, std::string_view file) {
+  const auto service = [&xml](std::string_view type, std::string_view id, std::string_view file,
+                              std::string_view idDomain = "upnp-org") {
     const std::string name(id);
     xml += "<service><serviceType>";
     xml += type;
-    xml += "</serviceType><serviceId>urn:upnp-org:serviceId:" + name + "</serviceId><SCPDURL>/";
+    xml += "</serviceType><serviceId>urn:" + std::string(idDomain) + ":serviceId:" + name +
+           "</serviceId><SCPDURL>/";
     xml += file;
     xml += "</SCPDURL><controlURL>/" + name + "/control</controlURL><eventSubURL>/" + name +
            "/event</eventSubURL></service>\n";
   };
   service(kContentDirectoryType, "ContentDirectory", kContentDirectoryFile);
   service(kConnectionManagerType, "ConnectionManager", kConnectionManagerFile);
+  service(kRegistrarType, "X_MS_MediaReceiverRegistrar", kRegistrarFile, "microsoft.com");
   xml += "</serviceList>\n</device>\n</root>\n";
   return xml;
 }
@@ -127,6 +162,10 @@ std::string_view ContentDirectoryDescription() {
 
 std::string_view ConnectionManagerDescription() {
   return kConnectionManager;
+}
+
+std::string_view RegistrarDescription() {
+  return kRegistrar;
 }
 
 }  // namespace vidoria

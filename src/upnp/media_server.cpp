@@ -71,11 +71,13 @@ class MediaServer::Impl {
     GUPnPRootDevice* root = nullptr;
     GUPnPServiceInfo* contentDirectory = nullptr;
     GUPnPServiceInfo* connectionManager = nullptr;
+    GUPnPServiceInfo* registrar = nullptr;
     std::string mediaBase;  // "http://<this interface's address>:<web port>"
     std::unique_ptr<CloseAfterEachAnswer> closing;  // goes before the context's server
     ~Device() {
       if (contentDirectory) g_object_unref(contentDirectory);
       if (connectionManager) g_object_unref(connectionManager);
+      if (registrar) g_object_unref(registrar);
       if (root) g_object_unref(root);
     }
   };
@@ -108,6 +110,8 @@ class MediaServer::Impl {
   static void OnProtocolInfo(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnConnectionIds(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnConnectionInfo(GUPnPService*, GUPnPServiceAction* action, gpointer device);
+  static void OnRegistrarQuestion(GUPnPService*, GUPnPServiceAction* action, gpointer device);
+  static void OnRegisterDevice(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnQueryVariable(GUPnPService*, char* variable, GValue* value, gpointer device);
 
   const MediaServerOptions options_;
@@ -191,7 +195,8 @@ bool MediaServer::Impl::WriteDescriptions() {
   const std::pair<std::string_view, std::string_view> files[] = {
       {kDescriptionFile, description},
       {kContentDirectoryFile, ContentDirectoryDescription()},
-      {kConnectionManagerFile, ConnectionManagerDescription()}};
+      {kConnectionManagerFile, ConnectionManagerDescription()},
+      {kRegistrarFile, RegistrarDescription()}};
   for (const auto& [name, text] : files) {
     if (const auto status = WriteFileAtomically(folder_ + std::string(name), text); !status) {
       Report("Sharing with TVs failed: " + std::string(name) + " " + status.Error().Text());
@@ -234,7 +239,8 @@ void MediaServer::Impl::AddDevice(GUPnPContext* context) {
       gupnp_device_info_get_service(info, std::string(kContentDirectoryType).c_str());
   device->connectionManager =
       gupnp_device_info_get_service(info, std::string(kConnectionManagerType).c_str());
-  if (!device->contentDirectory || !device->connectionManager) {
+  device->registrar = gupnp_device_info_get_service(info, std::string(kRegistrarType).c_str());
+  if (!device->contentDirectory || !device->connectionManager || !device->registrar) {
     Report("Sharing with TVs failed on " + Text(interface) + ": the services are missing");
     return;
   }
@@ -255,6 +261,10 @@ void MediaServer::Impl::AddDevice(GUPnPContext* context) {
       {device->connectionManager, "action-invoked::GetCurrentConnectionInfo",
        G_CALLBACK(OnConnectionInfo)},
       {device->connectionManager, "query-variable", G_CALLBACK(OnQueryVariable)},
+      {device->registrar, "action-invoked::IsAuthorized", G_CALLBACK(OnRegistrarQuestion)},
+      {device->registrar, "action-invoked::IsValidated", G_CALLBACK(OnRegistrarQuestion)},
+      {device->registrar, "action-invoked::RegisterDevice", G_CALLBACK(OnRegisterDevice)},
+      {device->registrar, "query-variable", G_CALLBACK(OnQueryVariable)},
   };
   for (const auto& h : handlers) g_signal_connect(h.service, h.signal, h.handler, device.get());
   gssdp_resource_group_set_message_delay(gupnp_root_device_get_ssdp_resource_group(device->root),
@@ -413,6 +423,17 @@ void MediaServer::Impl::OnConnectionInfo(GUPnPService*, GUPnPServiceAction* acti
   gupnp_service_action_return_success(action);
 }
 
+void MediaServer::Impl::OnRegistrarQuestion(GUPnPService*, GUPnPServiceAction* action, gpointer) {
+  // Every device is authorised and valid: the login, not the registrar, protects the listing.
+  gupnp_service_action_set(action, "Result", G_TYPE_INT, 1, nullptr);
+  gupnp_service_action_return_success(action);
+}
+
+void MediaServer::Impl::OnRegisterDevice(GUPnPService*, GUPnPServiceAction* action, gpointer) {
+  gupnp_service_action_set(action, "RegistrationRespMsg", G_TYPE_STRING, "", nullptr);
+  gupnp_service_action_return_success(action);
+}
+
 void MediaServer::Impl::OnQueryVariable(GUPnPService*, char* variable, GValue* value,
                                         gpointer data) {
   Impl& self = *static_cast<Device*>(data)->owner;
@@ -420,6 +441,10 @@ void MediaServer::Impl::OnQueryVariable(GUPnPService*, char* variable, GValue* v
   if (name == "SystemUpdateID") {
     g_value_init(value, G_TYPE_UINT);
     g_value_set_uint(value, self.UpdateId());
+  } else if (name.ends_with("UpdateID")) {
+    // The registrar's counters: no authorisation ever changes.
+    g_value_init(value, G_TYPE_UINT);
+    g_value_set_uint(value, 0);
   } else if (name == "SourceProtocolInfo" || name == "SinkProtocolInfo" ||
              name == "CurrentConnectionIDs") {
     g_value_init(value, G_TYPE_STRING);

@@ -1,8 +1,9 @@
 // The UPnP MediaServer on the network: SSDP announcements and answers (root device, MediaServer:1,
 // ContentDirectory:1, ConnectionManager:1) on every interface that is up and not a loopback
 // device, the device and service descriptions, and the SOAP actions Browse, GetSystemUpdateID,
-// GetSearchCapabilities, GetSortCapabilities, GetProtocolInfo, GetCurrentConnectionIDs and
-// GetCurrentConnectionInfo. Built on GNOME's gupnp; the media itself is served by the web server
+// GetSearchCapabilities, GetSortCapabilities, GetProtocolInfo, GetCurrentConnectionIDs,
+// GetCurrentConnectionInfo and the media receiver registrar's IsAuthorized, IsValidated and
+// RegisterDevice. Built on GNOME's gupnp; the media itself is served by the web server
 // at the links the phone site uses.
 //
 // Life: the constructor starts sharing, the destructor stops it (the devices say byebye). One

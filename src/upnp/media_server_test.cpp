@@ -98,9 +98,14 @@ class MediaServerTest : public ::testing::Test {
   }
 
   // The HTTP status line's code and the body of a SOAP request.
+  static std::string TypeOf(const std::string& service) {
+    return service.starts_with("X_MS_") ? "urn:microsoft.com:service:" + service + ":1"
+                                        : "urn:schemas-upnp-org:service:" + service + ":1";
+  }
+
   std::pair<std::string, std::string> Soap(const std::string& service, const std::string& action,
                                            const std::string& body) {
-    const std::string type = "urn:schemas-upnp-org:service:" + service + ":1";
+    const std::string type = TypeOf(service);
     const std::string out = Output(
         "curl -s -m 10 -w '\\n%{http_code}' -H 'Content-Type: text/xml; charset=\"utf-8\"' -H " +
         Quoted("SOAPAction: \"" + type + "#" + action + "\"") + " --data-binary " + Quoted(body) +
@@ -112,7 +117,7 @@ class MediaServerTest : public ::testing::Test {
 
   std::pair<std::string, std::string> Action(const std::string& service, const std::string& action,
                                              const std::string& arguments) {
-    const std::string type = "urn:schemas-upnp-org:service:" + service + ":1";
+    const std::string type = TypeOf(service);
     return Soap(service, action,
                 "<?xml version=\"1.0\"?><s:Envelope "
                 "xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
@@ -148,7 +153,8 @@ TEST_F(MediaServerTest, DescriptionNamesTheDeviceAndItsServices) {
             std::string::npos);
   EXPECT_NE(description.find(std::string(kMediaServerType)), std::string::npos);
   const std::string base = Location().substr(0, Location().find('/', 7));
-  for (std::string_view file : {kContentDirectoryFile, kConnectionManagerFile}) {
+  EXPECT_NE(description.find(std::string(kRegistrarType)), std::string::npos);
+  for (std::string_view file : {kContentDirectoryFile, kConnectionManagerFile, kRegistrarFile}) {
     EXPECT_NE(Output("curl -s -m 10 " + base + "/" + std::string(file)).find("<actionList>"),
               std::string::npos)
         << file;
@@ -235,6 +241,19 @@ TEST_F(MediaServerTest, ConnectionManagerOffersMp4Video) {
   const auto [status, body] = Action("ConnectionManager", "GetProtocolInfo", "");
   EXPECT_EQ(status, "200");
   EXPECT_EQ(Between(body, "<Source>", "</Source>"), "http-get:*:video/mp4:*");
+}
+
+TEST_F(MediaServerTest, RegistrarAuthorisesAndValidatesEveryDevice) {
+  const std::string registrar = "X_MS_MediaReceiverRegistrar";
+  for (const char* action : {"IsAuthorized", "IsValidated"}) {
+    const auto [status, body] = Action(registrar, action, "<DeviceID></DeviceID>");
+    EXPECT_EQ(status, "200") << action << body;
+    EXPECT_EQ(Between(body, "<Result>", "</Result>"), "1") << action;
+  }
+  const auto [status, body] =
+      Action(registrar, "RegisterDevice", "<RegistrationReqMsg>AAAA</RegistrationReqMsg>");
+  EXPECT_EQ(status, "200") << body;
+  EXPECT_NE(body.find("RegisterDeviceResponse"), std::string::npos) << body;
 }
 
 TEST_F(MediaServerTest, StoppingTakesTheDeviceOffTheNetwork) {
