@@ -21,6 +21,10 @@ inline constexpr uint32_t kMaxBrowseCount = 500;
 inline constexpr unsigned kInvalidArgs = 402;
 inline constexpr unsigned kNoSuchObject = 701;
 inline constexpr unsigned kNoSuchContainer = 710;
+inline constexpr unsigned kInvalidSearchCriteria = 708;
+
+// What Search can match (GetSearchCapabilities).
+inline constexpr std::string_view kSearchCapabilities = "dc:title,upnp:class,@id,@parentID";
 
 struct BrowseArguments {
   std::string objectId;
@@ -43,6 +47,19 @@ std::optional<uint32_t> ParseUi4(std::string_view text);
 // `mediaBase` is "http://host:port" of the web server the items' links go to. With `facts`, the
 // items carry what their files' movie boxes say (see DidlWriter).
 BrowseAnswer Browse(const MediaTree& tree, const BrowseArguments& arguments,
+                    std::string_view mediaBase, MediaFactsCache* facts = nullptr);
+
+struct SearchArguments {
+  std::string containerId;
+  std::string criteria;
+  std::string startingIndex;
+  std::string requestedCount;
+};
+
+// Every object below the container (at any depth, the container itself not included) that meets
+// the criteria, in browse order, paged like Browse. A video listed in several containers is found
+// once, under the first (the entire collection comes before movies, TV shows and playlists).
+BrowseAnswer Search(const MediaTree& tree, const SearchArguments& arguments,
                     std::string_view mediaBase, MediaFactsCache* facts = nullptr);
 
 // The answer while the library is not to be listed: a valid, empty document.

@@ -162,6 +162,46 @@ TEST(BrowseTest, ARealVideoReadsBackWithItsDurationPictureSoundAndProfile) {
   EXPECT_EQ(item.mimeType, "video/mp4");
 }
 
+TEST(SearchTest, FindsEachVideoOnceBelowTheContainerAndPagesLikeBrowse) {
+  const Table library = TableOf({{"MOVIE", "/v/Alpha.mp4", "Alpha.mp4"},
+                                 {"TV", "/v/Beta show.mp4", "Beta show.mp4"},
+                                 {"MOVIE", "/v/Gamma.mp4", "Gamma.mp4"}});
+  const Table playlists = TableOf({{"Mix", "", "Gamma.mp4", "Alpha.mp4"}});
+  const MediaTree tree = TreeOf(library, playlists);
+  const auto titles = [&tree](const std::string& container, const std::string& criteria,
+                              const std::string& start = "0", const std::string& count = "0") {
+    const BrowseAnswer answer = Search(tree, {container, criteria, start, count}, kBase);
+    EXPECT_EQ(answer.error, 0u) << criteria;
+    std::vector<std::string> found;
+    for (const ParsedObject& object : ParseDidl(answer.result)) found.push_back(object.title);
+    EXPECT_EQ(answer.numberReturned, found.size());
+    return std::pair{found, answer.totalMatches};
+  };
+  const std::string videos = "upnp:class derivedfrom \"object.item.videoItem\"";
+  using Titles = std::vector<std::string>;
+  EXPECT_EQ(titles("0", videos), (std::pair{Titles{"Alpha", "Beta show", "Gamma"}, 3u}));
+  EXPECT_EQ(titles("library/tvshows", videos), (std::pair{Titles{"Beta show"}, 1u}));
+  EXPECT_EQ(titles("playlists", videos), (std::pair{Titles{"Alpha", "Gamma"}, 2u}));
+  EXPECT_EQ(titles("0", videos + " and dc:title contains \"SHOW\""),
+            (std::pair{Titles{"Beta show"}, 1u}));
+  EXPECT_EQ(titles("0", videos, "1", "1"), (std::pair{Titles{"Beta show"}, 3u}));
+  EXPECT_EQ(titles("library", "upnp:class derivedfrom \"object.container\""),
+            (std::pair{Titles{"Entire collection", "Movies", "TV Shows"}, 3u}));
+
+  struct Case {
+    SearchArguments arguments;
+    unsigned error;
+  } cases[] = {
+      {{"0", "dc:title contains", "0", "0"}, kInvalidSearchCriteria},
+      {{"nowhere", "*", "0", "0"}, kNoSuchObject},
+      {{"library/all/" + HashKey("/v/Alpha.mp4"), "*", "0", "0"}, kNoSuchContainer},
+      {{"0", "*", "-1", "0"}, kInvalidArgs},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Search(tree, c.arguments, kBase).error, c.error) << c.arguments.containerId;
+  }
+}
+
 TEST(BrowseTest, MetadataDescribesTheObjectItself) {
   const MediaTree tree = TreeOf(TableOf({{"MOVIE", "/v/a.mp4", "a.mp4"}}), Table(4, 1));
   struct Case {

@@ -105,6 +105,7 @@ class MediaServer::Impl {
   static void OnContextAvailable(GUPnPContextManager*, GUPnPContext* context, gpointer self);
   static void OnContextUnavailable(GUPnPContextManager*, GUPnPContext* context, gpointer self);
   static void OnBrowse(GUPnPService*, GUPnPServiceAction* action, gpointer device);
+  static void OnSearch(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnSystemUpdateId(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnCapabilities(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnProtocolInfo(GUPnPService*, GUPnPServiceAction* action, gpointer device);
@@ -250,6 +251,7 @@ void MediaServer::Impl::AddDevice(GUPnPContext* context) {
     GCallback handler;
   } handlers[] = {
       {device->contentDirectory, "action-invoked::Browse", G_CALLBACK(OnBrowse)},
+      {device->contentDirectory, "action-invoked::Search", G_CALLBACK(OnSearch)},
       {device->contentDirectory, "action-invoked::GetSystemUpdateID", G_CALLBACK(OnSystemUpdateId)},
       {device->contentDirectory, "action-invoked::GetSearchCapabilities",
        G_CALLBACK(OnCapabilities)},
@@ -381,6 +383,40 @@ void MediaServer::Impl::OnBrowse(GUPnPService*, GUPnPServiceAction* action, gpoi
   gupnp_service_action_return_success(action);
 }
 
+void MediaServer::Impl::OnSearch(GUPnPService*, GUPnPServiceAction* action, gpointer data) {
+  auto* device = static_cast<Device*>(data);
+  Impl& self = *device->owner;
+  char* containerId = nullptr;
+  char* criteria = nullptr;
+  char* start = nullptr;
+  char* count = nullptr;
+  gupnp_service_action_get(action, "ContainerID", G_TYPE_STRING, &containerId, "SearchCriteria",
+                           G_TYPE_STRING, &criteria, "StartingIndex", G_TYPE_STRING, &start,
+                           "RequestedCount", G_TYPE_STRING, &count, nullptr);
+  const bool complete = containerId && criteria && start && count;
+  SearchArguments arguments{Text(containerId), Text(criteria), Text(start), Text(count)};
+  g_free(containerId);
+  g_free(criteria);
+  g_free(start);
+  g_free(count);
+  if (!complete) {
+    gupnp_service_action_return_error(action, kInvalidArgs, "Invalid Args");
+    return;
+  }
+  const BrowseAnswer answer =
+      !self.options_.listingAllowed || self.options_.listingAllowed()
+          ? Search(self.Tree(), arguments, device->mediaBase, self.options_.mediaFacts)
+          : NothingToBrowse();
+  if (answer.error != 0) {
+    gupnp_service_action_return_error(action, answer.error, answer.errorText.c_str());
+    return;
+  }
+  gupnp_service_action_set(action, "Result", G_TYPE_STRING, answer.result.c_str(), "NumberReturned",
+                           G_TYPE_UINT, answer.numberReturned, "TotalMatches", G_TYPE_UINT,
+                           answer.totalMatches, "UpdateID", G_TYPE_UINT, self.UpdateId(), nullptr);
+  gupnp_service_action_return_success(action);
+}
+
 void MediaServer::Impl::OnSystemUpdateId(GUPnPService*, GUPnPServiceAction* action, gpointer data) {
   Impl& self = *static_cast<Device*>(data)->owner;
   gupnp_service_action_set(action, "Id", G_TYPE_UINT, self.UpdateId(), nullptr);
@@ -388,11 +424,11 @@ void MediaServer::Impl::OnSystemUpdateId(GUPnPService*, GUPnPServiceAction* acti
 }
 
 void MediaServer::Impl::OnCapabilities(GUPnPService*, GUPnPServiceAction* action, gpointer) {
-  // Neither searching nor sorting: the order is the phone site's.
+  // Searching by title and class; no sorting: the order is the phone site's.
   const char* name = gupnp_service_action_get_name(action);
-  const char* argument =
-      std::strcmp(name, "GetSearchCapabilities") == 0 ? "SearchCaps" : "SortCaps";
-  gupnp_service_action_set(action, argument, G_TYPE_STRING, "", nullptr);
+  const bool search = std::strcmp(name, "GetSearchCapabilities") == 0;
+  gupnp_service_action_set(action, search ? "SearchCaps" : "SortCaps", G_TYPE_STRING,
+                           search ? std::string(kSearchCapabilities).c_str() : "", nullptr);
   gupnp_service_action_return_success(action);
 }
 

@@ -241,6 +241,17 @@ status=$(curl -s -m 10 -o /dev/null -w '%{http_code}' -H 'SOAPAction: "urn:schem
   --data-binary '<s:Envelope><s:Body><u:Browse' "$base/ContentDirectory/control")
 [[ $status == 4* || $status == 5* ]] || fail "malformed body answered $status"
 check "update id" 1 "$(( $(field Id "$(soap ContentDirectory GetSystemUpdateID '')") > 0 ))"
+# A TV's search box and the views some TVs build by Search.
+search() {  # CONTAINER CRITERIA
+  soap ContentDirectory Search "<ContainerID>$1</ContainerID><SearchCriteria>$2</SearchCriteria><Filter>*</Filter><StartingIndex>0</StartingIndex><RequestedCount>0</RequestedCount><SortCriteria></SortCriteria>"
+}
+videos='upnp:class derivedfrom &quot;object.item.videoItem&quot;'
+check "search: every video once" $'Amélie été\nplain\nTom & Jerry <1>' \
+  "$(values '<dc:title>\([^<]*\)<' "$(didl "$(search 0 "$videos")")")"
+check "search: by title" "Tom & Jerry <1>" \
+  "$(values '<dc:title>\([^<]*\)<' "$(didl "$(search 0 "$videos and dc:title contains &quot;JERRY&quot;")")")"
+check "search capabilities" "dc:title,upnp:class,@id,@parentID" \
+  "$(field SearchCaps "$(soap ContentDirectory GetSearchCapabilities '')")"
 check "protocol info" "http-get:*:video/mp4:*" "$(field Source "$(soap ConnectionManager GetProtocolInfo '')")"
 
 # ---- Control connections end when their client is done: a control point that closes after each
