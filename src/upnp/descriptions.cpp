@@ -34,6 +34,9 @@ constexpr std::string_view kContentDirectory = R"(<?xml version="1.0"?>
 <argument><name>TotalMatches</name><direction>out</direction><relatedStateVariable>A_ARG_TYPE_Count</relatedStateVariable></argument>
 <argument><name>UpdateID</name><direction>out</direction><relatedStateVariable>A_ARG_TYPE_UpdateID</relatedStateVariable></argument>
 </argumentList></action>
+<action><name>X_GetFeatureList</name><argumentList>
+<argument><name>FeatureList</name><direction>out</direction><relatedStateVariable>A_ARG_TYPE_Featurelist</relatedStateVariable></argument>
+</argumentList></action>
 <action><name>GetSystemUpdateID</name><argumentList>
 <argument><name>Id</name><direction>out</direction><relatedStateVariable>SystemUpdateID</relatedStateVariable></argument>
 </argumentList></action>
@@ -52,6 +55,7 @@ constexpr std::string_view kContentDirectory = R"(<?xml version="1.0"?>
 <stateVariable sendEvents="no"><name>A_ARG_TYPE_Count</name><dataType>ui4</dataType></stateVariable>
 <stateVariable sendEvents="no"><name>A_ARG_TYPE_SortCriteria</name><dataType>string</dataType></stateVariable>
 <stateVariable sendEvents="no"><name>A_ARG_TYPE_SearchCriteria</name><dataType>string</dataType></stateVariable>
+<stateVariable sendEvents="no"><name>A_ARG_TYPE_Featurelist</name><dataType>string</dataType></stateVariable>
 <stateVariable sendEvents="no"><name>A_ARG_TYPE_Result</name><dataType>string</dataType></stateVariable>
 <stateVariable sendEvents="no"><name>A_ARG_TYPE_UpdateID</name><dataType>ui4</dataType></stateVariable>
 <stateVariable sendEvents="yes"><name>SystemUpdateID</name><dataType>ui4</dataType></stateVariable>
@@ -131,6 +135,17 @@ constexpr std::string_view kRegistrar = R"(<?xml version="1.0"?>
 )";
 
 }  // namespace
+
+std::string_view FeatureList() {
+  // Samsung TVs ask where the videos are before they show a server's "Videos" view.
+  return R"(<?xml version="1.0" encoding="UTF-8"?>)"
+         R"(<Features xmlns="urn:schemas-upnp-org:av:avs" )"
+         R"(xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance" )"
+         R"(xsi:schemaLocation="urn:schemas-upnp-org:av:avs http://www.upnp.org/schemas/av/avs.xsd">)"
+         R"(<Feature name="samsung.com_BASICVIEW" version="1">)"
+         R"(<container id="library/all" type="object.item.videoItem"/>)"
+         R"(</Feature></Features>)";
+}
 
 std::string FriendlyName(std::string_view hostName) {
   return "Vidoria on " + std::string(hostName);

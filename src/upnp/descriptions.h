@@ -30,4 +30,7 @@ std::string_view ContentDirectoryDescription();
 std::string_view ConnectionManagerDescription();
 std::string_view RegistrarDescription();
 
+// The answer to Samsung's X_GetFeatureList: the container that holds every video.
+std::string_view FeatureList();
+
 }  // namespace vidoria

@@ -106,6 +106,7 @@ class MediaServer::Impl {
   static void OnContextUnavailable(GUPnPContextManager*, GUPnPContext* context, gpointer self);
   static void OnBrowse(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnSearch(GUPnPService*, GUPnPServiceAction* action, gpointer device);
+  static void OnFeatureList(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnSystemUpdateId(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnCapabilities(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnProtocolInfo(GUPnPService*, GUPnPServiceAction* action, gpointer device);
@@ -252,6 +253,7 @@ void MediaServer::Impl::AddDevice(GUPnPContext* context) {
   } handlers[] = {
       {device->contentDirectory, "action-invoked::Browse", G_CALLBACK(OnBrowse)},
       {device->contentDirectory, "action-invoked::Search", G_CALLBACK(OnSearch)},
+      {device->contentDirectory, "action-invoked::X_GetFeatureList", G_CALLBACK(OnFeatureList)},
       {device->contentDirectory, "action-invoked::GetSystemUpdateID", G_CALLBACK(OnSystemUpdateId)},
       {device->contentDirectory, "action-invoked::GetSearchCapabilities",
        G_CALLBACK(OnCapabilities)},
@@ -414,6 +416,12 @@ void MediaServer::Impl::OnSearch(GUPnPService*, GUPnPServiceAction* action, gpoi
   gupnp_service_action_set(action, "Result", G_TYPE_STRING, answer.result.c_str(), "NumberReturned",
                            G_TYPE_UINT, answer.numberReturned, "TotalMatches", G_TYPE_UINT,
                            answer.totalMatches, "UpdateID", G_TYPE_UINT, self.UpdateId(), nullptr);
+  gupnp_service_action_return_success(action);
+}
+
+void MediaServer::Impl::OnFeatureList(GUPnPService*, GUPnPServiceAction* action, gpointer) {
+  gupnp_service_action_set(action, "FeatureList", G_TYPE_STRING, std::string(FeatureList()).c_str(),
+                           nullptr);
   gupnp_service_action_return_success(action);
 }
 

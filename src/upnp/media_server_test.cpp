@@ -256,6 +256,17 @@ TEST_F(MediaServerTest, RegistrarAuthorisesAndValidatesEveryDevice) {
   EXPECT_NE(body.find("RegisterDeviceResponse"), std::string::npos) << body;
 }
 
+TEST_F(MediaServerTest, SamsungsFeatureListPointsAtTheEntireCollection) {
+  const auto [status, body] = Action("ContentDirectory", "X_GetFeatureList", "");
+  EXPECT_EQ(status, "200") << body;
+  const std::string list = Unescaped(Between(body, "<FeatureList>", "</FeatureList>"));
+  EXPECT_NE(list.find("<container id=\"library/all\" type=\"object.item.videoItem\"/>"),
+            std::string::npos)
+      << list;
+  // The container it names is one a TV can browse.
+  EXPECT_EQ(BrowseChildren("library/all").first, "200");
+}
+
 TEST_F(MediaServerTest, StoppingTakesTheDeviceOffTheNetwork) {
   const std::string location = Location();
   server_.reset();
