@@ -91,6 +91,8 @@ class MediaServer::Impl {
   // The tree for the site's latest generation, rebuilt when the site changed; tells whether what
   // a TV is shown changed with it (and the update id moved).
   const MediaTree& Tree(bool* changed = nullptr);
+  void StartWarmUp();
+  static gboolean WarmUpSome(gpointer self);
   uint32_t Generation() const {
     return options_.siteGeneration ? options_.siteGeneration->load() : 0;
   }
@@ -126,6 +128,11 @@ class MediaServer::Impl {
   std::unique_ptr<MediaTree> tree_;
   uint32_t treeGeneration_ = 0;
   UpdateCounter updateCounter_;
+  // The videos whose movie boxes are still to be read into options_.mediaFacts, a few at a time
+  // while the loop is otherwise idle, so that a TV's first Browse after a rescan rarely waits
+  // for them.
+  std::vector<std::string> warmUp_;
+  GSource* warmUpSource_ = nullptr;
 
   mutable std::mutex urlsLock_;  // guards urls_
   std::vector<std::string> urls_;
@@ -168,8 +175,25 @@ void MediaServer::Impl::Run(std::promise<void>& running) {
     g_signal_connect(manager_, "context-available", G_CALLBACK(OnContextAvailable), this);
     g_signal_connect(manager_, "context-unavailable", G_CALLBACK(OnContextUnavailable), this);
   }
+  // The tree, and with it the reading of the videos' facts, before the first TV asks.
+  GSource* build = g_idle_source_new();
+  g_source_set_priority(build, G_PRIORITY_LOW);
+  g_source_set_callback(
+      build,
+      [](gpointer self) -> gboolean {
+        static_cast<Impl*>(self)->Tree();
+        return G_SOURCE_REMOVE;
+      },
+      this, nullptr);
+  g_source_attach(build, mainContext_);
+  g_source_unref(build);
   g_main_loop_run(loop_);
 
+  if (warmUpSource_) {
+    g_source_destroy(warmUpSource_);
+    g_source_unref(warmUpSource_);
+    warmUpSource_ = nullptr;
+  }
   SayFarewell();
   devices_.clear();
   if (manager_) g_object_unref(manager_);
@@ -346,8 +370,39 @@ const MediaTree& MediaServer::Impl::Tree(bool* changed) {
     treeGeneration_ = generation;
     const bool moved = updateCounter_.Observe(tree_->Fingerprint());
     if (changed) *changed = moved;
+    StartWarmUp();
   }
   return *tree_;
+}
+
+void MediaServer::Impl::StartWarmUp() {
+  if (!options_.mediaFacts) return;
+  warmUp_.clear();
+  // Every listed video is in the entire collection; the other containers list some of them.
+  if (const MediaContainer* all = tree_->Container("library/all")) {
+    for (auto item = all->items.rbegin(); item != all->items.rend(); ++item) {
+      if (!item->path.empty()) warmUp_.push_back(item->path);
+    }
+  }
+  if (warmUpSource_ || warmUp_.empty()) return;
+  warmUpSource_ = g_idle_source_new();
+  g_source_set_priority(warmUpSource_, G_PRIORITY_LOW);
+  g_source_set_callback(warmUpSource_, WarmUpSome, this, nullptr);
+  g_source_attach(warmUpSource_, mainContext_);
+}
+
+gboolean MediaServer::Impl::WarmUpSome(gpointer self) {
+  auto* impl = static_cast<Impl*>(self);
+  // A few files per turn, so that a request waits for at most a few movie boxes.
+  constexpr int kFilesPerTurn = 4;
+  for (int i = 0; i < kFilesPerTurn && !impl->warmUp_.empty(); ++i) {
+    impl->options_.mediaFacts->Read(impl->warmUp_.back());
+    impl->warmUp_.pop_back();
+  }
+  if (!impl->warmUp_.empty()) return G_SOURCE_CONTINUE;
+  g_source_unref(impl->warmUpSource_);
+  impl->warmUpSource_ = nullptr;
+  return G_SOURCE_REMOVE;
 }
 
 void MediaServer::Impl::OnBrowse(GUPnPService*, GUPnPServiceAction* action, gpointer data) {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "library/table_layouts.h"
+#include "mp4/test_support.h"
 #include "platform/temp_folder_for_tests.h"
 #include "site/site_test_helpers.h"
 #include "upnp/descriptions.h"
@@ -74,6 +75,7 @@ class MediaServerTest : public ::testing::Test {
     options.library = [this] { return library_.Current(); };
     options.listingAllowed = [this] { return listingAllowed_.load(); };
     options.siteGeneration = &generation_;
+    options.mediaFacts = &facts_;
     options.includeLoopback = true;
     server_ = std::make_unique<MediaServer>(std::move(options));
     // The device comes up when the context manager finds the interface, a moment after start.
@@ -141,6 +143,7 @@ class MediaServerTest : public ::testing::Test {
   LibraryViewHolder library_;
   std::atomic<bool> listingAllowed_{true};
   std::atomic<uint32_t> generation_{1};
+  MediaFactsCache facts_;
   std::unique_ptr<MediaServer> server_;
 };
 
@@ -265,6 +268,29 @@ TEST_F(MediaServerTest, SamsungsFeatureListPointsAtTheEntireCollection) {
       << list;
   // The container it names is one a TV can browse.
   EXPECT_EQ(BrowseChildren("library/all").first, "200");
+}
+
+TEST_F(MediaServerTest, TheListedVideosFactsAreReadBeforeATvAsks) {
+  // A movie box with only its header (version 0): time scale 1000 in bytes 12-15, duration 3000
+  // in bytes 16-19.
+  std::string mvhd(100, '\0');
+  mvhd[14] = '\x03', mvhd[15] = '\xE8', mvhd[18] = '\x0B', mvhd[19] = '\xB8';
+  using mp4::test_support::MakeBox;
+  const std::string video = temp_.Write("clip.mp4", mp4::test_support::MakeFtyp() +
+                                                        MakeBox("moov", MakeBox("mvhd", mvhd)) +
+                                                        MakeBox("mdat", "media"));
+  LibraryView view;
+  view.libraryTable = testing::TableOf({{"MOVIE", video, "clip.mp4"}});
+  library_.Publish(std::move(view));
+  ++generation_;
+  server_->SiteChanged();
+  // No Browse: the server reads them while it is idle.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!facts_.Known(video) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_NE(facts_.Known(video), nullptr);
+  EXPECT_EQ(facts_.Known(video)->durationMs, 3000u);
 }
 
 TEST_F(MediaServerTest, StoppingTakesTheDeviceOffTheNetwork) {
