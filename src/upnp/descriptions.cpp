@@ -1,5 +1,6 @@
 #include "upnp/descriptions.h"
 
+#include "upnp/device_icon.h"
 #include "upnp/didl.h"
 
 namespace vidoria {
@@ -165,7 +166,13 @@ std::string DeviceDescription(std::string_view friendlyName, std::string_view uu
 <dlna:X_DLNADOC>DMS-1.50</dlna:X_DLNADOC>
 <UDN>uuid:)";
   xml += XmlText(uuid);
-  xml += "</UDN>\n<serviceList>\n";
+  xml += "</UDN>\n<iconList>\n";
+  for (const int size : kIconSizes) {
+    const std::string side = std::to_string(size);
+    xml += "<icon><mimetype>image/png</mimetype><width>" + side + "</width><height>" + side +
+           "</height><depth>24</depth><url>/" + IconFileName(size) + "</url></icon>\n";
+  }
+  xml += "</iconList>\n<serviceList>\n";
   const auto service = [&xml](std::string_view type, std::string_view id, std::string_view file,
                               std::string_view idDomain = "upnp-org") {
     const std::string name(id);

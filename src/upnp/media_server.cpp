@@ -16,6 +16,7 @@
 #include "upnp/control_connections.h"
 #include "upnp/control_port.h"
 #include "upnp/descriptions.h"
+#include "upnp/device_icon.h"
 #include "upnp/didl.h"
 #include "upnp/update_counter.h"
 #include "web/host_roots.h"
@@ -227,6 +228,13 @@ bool MediaServer::Impl::WriteDescriptions() {
     if (const auto status = WriteFileAtomically(folder_ + std::string(name), text); !status) {
       Report("Sharing with TVs failed: " + std::string(name) + " " + status.Error().Text());
       return false;
+    }
+  }
+  for (const int size : kIconSizes) {
+    // Without its icon a TV shows a generic one; sharing goes on.
+    if (const auto status = WriteFileAtomically(folder_ + IconFileName(size), DeviceIconPng(size));
+        !status) {
+      Report("Sharing with TVs without an icon: " + status.Error().Text());
     }
   }
   return true;

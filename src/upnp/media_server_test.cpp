@@ -16,6 +16,7 @@
 #include "platform/temp_folder_for_tests.h"
 #include "site/site_test_helpers.h"
 #include "upnp/descriptions.h"
+#include "upnp/device_icon.h"
 
 namespace vidoria {
 namespace {
@@ -157,6 +158,17 @@ TEST_F(MediaServerTest, DescriptionNamesTheDeviceAndItsServices) {
   EXPECT_NE(description.find(std::string(kMediaServerType)), std::string::npos);
   const std::string base = Location().substr(0, Location().find('/', 7));
   EXPECT_NE(description.find(std::string(kRegistrarType)), std::string::npos);
+  // The icons, as a TV would show them: ffprobe reads each as a PNG picture of its size.
+  for (const int size : kIconSizes) {
+    const std::string url = base + "/" + IconFileName(size);
+    EXPECT_NE(description.find("<url>/" + IconFileName(size) + "</url>"), std::string::npos);
+    const std::string file = temp_.Path() + IconFileName(size);
+    Output("curl -s -m 10 -o " + Quoted(file) + " " + Quoted(url));
+    EXPECT_EQ(Output("ffprobe -v error -show_entries stream=codec_name,width,height -of csv=p=0 " +
+                     Quoted(file)),
+              "png," + std::to_string(size) + "," + std::to_string(size) + "\n")
+        << url;
+  }
   for (std::string_view file : {kContentDirectoryFile, kConnectionManagerFile, kRegistrarFile}) {
     EXPECT_NE(Output("curl -s -m 10 " + base + "/" + std::string(file)).find("<actionList>"),
               std::string::npos)
