@@ -3,14 +3,14 @@
 # CMake build calls it (one driver at a time) when clang and its fuzzer runtime are found.
 # Usage: tests/fuzz/build.sh [output-folder [driver...]]   (default build/fuzz and every driver;
 # CLANGXX names the compiler). Drivers: http_reader byte_ranges grid_reader line_reader
-# settings_reader faststart; each becomes <output-folder>/<driver>_fuzz.
+# settings_reader faststart search_criteria; each becomes <output-folder>/<driver>_fuzz.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 out="${1:-$root/build/fuzz}"
 shift || true
 drivers=("$@")
 [[ ${#drivers[@]} -gt 0 ]] ||
-  drivers=(http_reader byte_ranges grid_reader line_reader settings_reader faststart)
+  drivers=(http_reader byte_ranges grid_reader line_reader settings_reader faststart search_criteria)
 cxx="${CLANGXX:-clang++}"
 src="$root/src"
 tools="$root/tools"
@@ -36,6 +36,7 @@ sources_of() {
     faststart)
       echo "$src/mp4/boxes.cpp" "$src/mp4/read_at.cpp" "$tools/faststart/layout.cpp" \
         "$tools/faststart/file_io.cpp" "$tools/faststart/faststart.cpp" "${platform_files[@]}" ;;
+    search_criteria) echo "$src/upnp/search_criteria.cpp" ;;
     *) echo "build.sh: no driver named $1" >&2; return 1 ;;
   esac
 }
