@@ -34,7 +34,8 @@ sources_of() {
       echo "$src/library/settings.cpp" "$src/library/settings_numbers.cpp" \
         "$src/library/settings_switches.cpp" "$src/library/cipher.cpp" "${stored_files[@]}" ;;
     faststart)
-      echo "$src/mp4/boxes.cpp" "$src/mp4/read_at.cpp" "$tools/faststart/layout.cpp" \
+      echo "$src/mp4/boxes.cpp" "$src/mp4/read_at.cpp" "$src/mp4/media_facts.cpp" \
+        "$tools/faststart/layout.cpp" \
         "$tools/faststart/file_io.cpp" "$tools/faststart/faststart.cpp" "${platform_files[@]}" ;;
     search_criteria) echo "$src/upnp/search_criteria.cpp" ;;
     *) echo "build.sh: no driver named $1" >&2; return 1 ;;
