@@ -43,7 +43,8 @@ BrowseAnswer NothingToBrowse() {
 }
 
 BrowseAnswer Browse(const MediaTree& tree, const BrowseArguments& arguments,
-                    std::string_view mediaBase, MediaFactsCache* facts) {
+                    std::string_view mediaBase, MediaFactsCache* facts,
+                    const Bookmarks* bookmarks) {
   const std::optional<uint32_t> start = ParseUi4(arguments.startingIndex);
   const std::optional<uint32_t> requested = ParseUi4(arguments.requestedCount);
   if (!start || !requested) return Error(kInvalidArgs, "Invalid Args");
@@ -57,7 +58,7 @@ BrowseAnswer Browse(const MediaTree& tree, const BrowseArguments& arguments,
       container ? std::nullopt : tree.Item(arguments.objectId);
   if (!container && !item) return Error(kNoSuchObject, "No such object");
 
-  DidlWriter writer{std::string(mediaBase), facts};
+  DidlWriter writer{std::string(mediaBase), facts, bookmarks};
   BrowseAnswer answer;
   if (metadata) {
     if (container) {
@@ -87,7 +88,8 @@ BrowseAnswer Browse(const MediaTree& tree, const BrowseArguments& arguments,
 }
 
 BrowseAnswer Search(const MediaTree& tree, const SearchArguments& arguments,
-                    std::string_view mediaBase, MediaFactsCache* facts) {
+                    std::string_view mediaBase, MediaFactsCache* facts,
+                    const Bookmarks* bookmarks) {
   const std::optional<uint32_t> start = ParseUi4(arguments.startingIndex);
   const std::optional<uint32_t> requested = ParseUi4(arguments.requestedCount);
   if (!start || !requested) return Error(kInvalidArgs, "Invalid Args");
@@ -128,7 +130,7 @@ BrowseAnswer Search(const MediaTree& tree, const SearchArguments& arguments,
     }
   }
 
-  DidlWriter writer{std::string(mediaBase), facts};
+  DidlWriter writer{std::string(mediaBase), facts, bookmarks};
   const size_t total = matches.size();
   const size_t count = *requested == 0 ? kMaxBrowseCount : std::min(*requested, kMaxBrowseCount);
   const size_t first = std::min<size_t>(*start, total);

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "upnp/bookmarks.h"
 #include "upnp/media_tree.h"
 #include "web/media_facts_cache.h"
 
@@ -47,7 +48,8 @@ std::optional<uint32_t> ParseUi4(std::string_view text);
 // `mediaBase` is "http://host:port" of the web server the items' links go to. With `facts`, the
 // items carry what their files' movie boxes say (see DidlWriter).
 BrowseAnswer Browse(const MediaTree& tree, const BrowseArguments& arguments,
-                    std::string_view mediaBase, MediaFactsCache* facts = nullptr);
+                    std::string_view mediaBase, MediaFactsCache* facts = nullptr,
+                    const Bookmarks* bookmarks = nullptr);
 
 struct SearchArguments {
   std::string containerId;
@@ -60,7 +62,8 @@ struct SearchArguments {
 // the criteria, in browse order, paged like Browse. A video listed in several containers is found
 // once, under the first (the entire collection comes before movies, TV shows and playlists).
 BrowseAnswer Search(const MediaTree& tree, const SearchArguments& arguments,
-                    std::string_view mediaBase, MediaFactsCache* facts = nullptr);
+                    std::string_view mediaBase, MediaFactsCache* facts = nullptr,
+                    const Bookmarks* bookmarks = nullptr);
 
 // The answer while the library is not to be listed: a valid, empty document.
 BrowseAnswer NothingToBrowse();

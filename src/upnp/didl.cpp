@@ -109,13 +109,13 @@ std::string DidlDuration(uint64_t milliseconds) {
   return text;
 }
 
-DidlWriter::DidlWriter(std::string mediaBase, MediaFactsCache* facts)
-    : mediaBase_(std::move(mediaBase)), facts_(facts) {
+DidlWriter::DidlWriter(std::string mediaBase, MediaFactsCache* facts, const Bookmarks* bookmarks)
+    : mediaBase_(std::move(mediaBase)), facts_(facts), bookmarks_(bookmarks) {
   out_ =
       "<DIDL-Lite xmlns=\"urn:schemas-upnp-org:metadata-1-0/DIDL-Lite/\" "
       "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
       "xmlns:upnp=\"urn:schemas-upnp-org:metadata-1-0/upnp/\" "
-      "xmlns:dlna=\"urn:schemas-dlna-org:metadata-1-0/\">";
+      "xmlns:dlna=\"urn:schemas-dlna-org:metadata-1-0/\" xmlns:sec=\"http://www.sec.co.kr/\">";
 }
 
 void DidlWriter::AddContainer(const MediaContainer& container) {
@@ -134,6 +134,9 @@ void DidlWriter::AddItem(const MediaContainer& container, size_t index) {
   if (!item.coverHref.empty()) {
     out_ += "<upnp:albumArtURI dlna:profileID=\"JPEG_TN\">" + XmlText(mediaBase_ + item.coverHref) +
             "</upnp:albumArtURI>";
+  }
+  if (const uint32_t mark = bookmarks_ && !item.path.empty() ? bookmarks_->Get(item.path) : 0) {
+    out_ += "<sec:dcmInfo>BM=" + std::to_string(mark) + "</sec:dcmInfo>";
   }
   const MediaFactsCache::Facts facts =
       facts_ && !item.path.empty() ? facts_->Read(item.path) : nullptr;

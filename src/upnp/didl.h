@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "upnp/bookmarks.h"
 #include "upnp/media_tree.h"
 #include "web/media_facts_cache.h"
 
@@ -27,7 +28,9 @@ std::string DidlDuration(uint64_t milliseconds);
 // not a request thread of the web server).
 class DidlWriter {
  public:
-  explicit DidlWriter(std::string mediaBase, MediaFactsCache* facts = nullptr);
+  // With `bookmarks`, an item a TV left in the middle says where (Samsung's dcmInfo BM).
+  explicit DidlWriter(std::string mediaBase, MediaFactsCache* facts = nullptr,
+                      const Bookmarks* bookmarks = nullptr);
   void AddContainer(const MediaContainer& container);
   void AddItem(const MediaContainer& container, size_t index);
   // The document; the writer is spent afterwards.
@@ -36,6 +39,7 @@ class DidlWriter {
  private:
   std::string mediaBase_;
   MediaFactsCache* facts_;
+  const Bookmarks* bookmarks_;
   std::string out_;
 };
 

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/atomic_write.h"
+#include "upnp/bookmarks.h"
 #include "upnp/browse.h"
 #include "upnp/control_connections.h"
 #include "upnp/control_port.h"
@@ -110,6 +111,7 @@ class MediaServer::Impl {
   static void OnBrowse(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnSearch(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnFeatureList(GUPnPService*, GUPnPServiceAction* action, gpointer device);
+  static void OnSetBookmark(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnSystemUpdateId(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnCapabilities(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnProtocolInfo(GUPnPService*, GUPnPServiceAction* action, gpointer device);
@@ -129,6 +131,7 @@ class MediaServer::Impl {
   std::unique_ptr<MediaTree> tree_;
   uint32_t treeGeneration_ = 0;
   UpdateCounter updateCounter_;
+  std::unique_ptr<Bookmarks> bookmarks_;  // made on the server's thread as it starts
   // The videos whose movie boxes are still to be read into options_.mediaFacts, a few at a time
   // while the loop is otherwise idle, so that a TV's first Browse after a rescan rarely waits
   // for them.
@@ -170,6 +173,7 @@ void MediaServer::Impl::Run(std::promise<void>& running) {
   g_source_attach(idle, mainContext_);
   g_source_unref(idle);
 
+  bookmarks_ = std::make_unique<Bookmarks>(options_.bookmarksFile);
   if (WriteDescriptions()) {
     manager_ = gupnp_context_manager_create_full(GSSDP_UDA_VERSION_1_0, G_SOCKET_FAMILY_IPV4,
                                                  ControlPortFor(options_.mediaPort));
@@ -286,6 +290,7 @@ void MediaServer::Impl::AddDevice(GUPnPContext* context) {
       {device->contentDirectory, "action-invoked::Browse", G_CALLBACK(OnBrowse)},
       {device->contentDirectory, "action-invoked::Search", G_CALLBACK(OnSearch)},
       {device->contentDirectory, "action-invoked::X_GetFeatureList", G_CALLBACK(OnFeatureList)},
+      {device->contentDirectory, "action-invoked::X_SetBookmark", G_CALLBACK(OnSetBookmark)},
       {device->contentDirectory, "action-invoked::GetSystemUpdateID", G_CALLBACK(OnSystemUpdateId)},
       {device->contentDirectory, "action-invoked::GetSearchCapabilities",
        G_CALLBACK(OnCapabilities)},
@@ -434,10 +439,10 @@ void MediaServer::Impl::OnBrowse(GUPnPService*, GUPnPServiceAction* action, gpoi
     gupnp_service_action_return_error(action, kInvalidArgs, "Invalid Args");
     return;
   }
-  const BrowseAnswer answer =
-      !self.options_.listingAllowed || self.options_.listingAllowed()
-          ? Browse(self.Tree(), arguments, device->mediaBase, self.options_.mediaFacts)
-          : NothingToBrowse();
+  const BrowseAnswer answer = !self.options_.listingAllowed || self.options_.listingAllowed()
+                                  ? Browse(self.Tree(), arguments, device->mediaBase,
+                                           self.options_.mediaFacts, self.bookmarks_.get())
+                                  : NothingToBrowse();
   if (answer.error != 0) {
     gupnp_service_action_return_error(action, answer.error, answer.errorText.c_str());
     return;
@@ -468,10 +473,10 @@ void MediaServer::Impl::OnSearch(GUPnPService*, GUPnPServiceAction* action, gpoi
     gupnp_service_action_return_error(action, kInvalidArgs, "Invalid Args");
     return;
   }
-  const BrowseAnswer answer =
-      !self.options_.listingAllowed || self.options_.listingAllowed()
-          ? Search(self.Tree(), arguments, device->mediaBase, self.options_.mediaFacts)
-          : NothingToBrowse();
+  const BrowseAnswer answer = !self.options_.listingAllowed || self.options_.listingAllowed()
+                                  ? Search(self.Tree(), arguments, device->mediaBase,
+                                           self.options_.mediaFacts, self.bookmarks_.get())
+                                  : NothingToBrowse();
   if (answer.error != 0) {
     gupnp_service_action_return_error(action, answer.error, answer.errorText.c_str());
     return;
@@ -485,6 +490,31 @@ void MediaServer::Impl::OnSearch(GUPnPService*, GUPnPServiceAction* action, gpoi
 void MediaServer::Impl::OnFeatureList(GUPnPService*, GUPnPServiceAction* action, gpointer) {
   gupnp_service_action_set(action, "FeatureList", G_TYPE_STRING, std::string(FeatureList()).c_str(),
                            nullptr);
+  gupnp_service_action_return_success(action);
+}
+
+void MediaServer::Impl::OnSetBookmark(GUPnPService*, GUPnPServiceAction* action, gpointer data) {
+  Impl& self = *static_cast<Device*>(data)->owner;
+  char* objectId = nullptr;
+  char* position = nullptr;
+  gupnp_service_action_get(action, "ObjectID", G_TYPE_STRING, &objectId, "PosSecond", G_TYPE_STRING,
+                           &position, nullptr);
+  const std::string id = Text(objectId);
+  const std::optional<uint32_t> seconds = ParseUi4(Text(position));
+  g_free(objectId);
+  g_free(position);
+  if (!seconds) {
+    gupnp_service_action_return_error(action, kInvalidArgs, "Invalid Args");
+    return;
+  }
+  const auto item = self.Tree().Item(id);
+  if (!item || item->container->items[item->index].path.empty()) {
+    gupnp_service_action_return_error(action, kNoSuchObject, "No such object");
+    return;
+  }
+  if (auto problem = self.bookmarks_->Set(item->container->items[item->index].path, *seconds)) {
+    self.Report("A TV's bookmark was not stored: " + *problem);
+  }
   gupnp_service_action_return_success(action);
 }
 

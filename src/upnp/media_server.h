@@ -2,7 +2,8 @@
 // ContentDirectory:1, ConnectionManager:1) on every interface that is up and not a loopback
 // device, the device and service descriptions, and the SOAP actions Browse, GetSystemUpdateID,
 // GetSearchCapabilities, GetSortCapabilities, GetProtocolInfo, GetCurrentConnectionIDs,
-// GetCurrentConnectionInfo and the media receiver registrar's IsAuthorized, IsValidated and
+// GetCurrentConnectionInfo, Samsung's X_GetFeatureList and X_SetBookmark, and the media receiver
+// registrar's IsAuthorized, IsValidated and
 // RegisterDevice. Built on GNOME's gupnp; the media itself is served by the web server
 // at the links the phone site uses.
 //
@@ -46,6 +47,9 @@ struct MediaServerOptions {
   // What is known of each video; the server fills it as it lists them. May be null; the owner
   // keeps it alive as long as the server. Any thread.
   MediaFactsCache* mediaFacts = nullptr;
+  // Where the videos' bookmarks are kept (bookmarks.kavra in the data folder); "" keeps them in
+  // memory only.
+  std::string bookmarksFile;
   // Tests only: also serve on loopback devices.
   bool includeLoopback = false;
 };

@@ -305,6 +305,25 @@ TEST_F(MediaServerTest, TheListedVideosFactsAreReadBeforeATvAsks) {
   EXPECT_EQ(facts_.Known(video)->durationMs, 3000u);
 }
 
+TEST_F(MediaServerTest, ABookmarkATvSetsComesBackWithTheVideo) {
+  const auto didl = [this] {
+    return Unescaped(Between(BrowseChildren("library/all").second, "<Result>", "</Result>"));
+  };
+  const std::string id = Between(didl(), "<item id=\"", "\"");
+  ASSERT_FALSE(id.empty());
+  const auto mark = [&](const std::string& objectId, const std::string& seconds) {
+    return Action("ContentDirectory", "X_SetBookmark",
+                  "<CategoryType>1</CategoryType><RID>0</RID><ObjectID>" + objectId +
+                      "</ObjectID><PosSecond>" + seconds + "</PosSecond>");
+  };
+  EXPECT_EQ(mark(id, "754").first, "200");
+  EXPECT_NE(didl().find("<sec:dcmInfo>BM=754</sec:dcmInfo>"), std::string::npos) << didl();
+  EXPECT_EQ(Between(mark("library/all/nothing", "1").second, "<errorCode>", "</errorCode>"), "701");
+  EXPECT_EQ(Between(mark(id, "soon").second, "<errorCode>", "</errorCode>"), "402");
+  EXPECT_EQ(mark(id, "0").first, "200");
+  EXPECT_EQ(didl().find("dcmInfo"), std::string::npos) << "watched to the end: forgotten";
+}
+
 TEST_F(MediaServerTest, StoppingTakesTheDeviceOffTheNetwork) {
   const std::string location = Location();
   server_.reset();
