@@ -58,6 +58,7 @@ Engine::Engine(EngineOptions options)
       .library = &library_,
       .pages = &pages_,
       .access = &access_,
+      .mediaFacts = &mediaFacts_,
       .generateLogin = [this](const std::string& message) { GenerateLogin(message, pages_); },
       .now = {}};
   server_ = std::make_unique<DataServer>(std::move(context), core, options_.sessions);

@@ -267,6 +267,8 @@ class Engine {
   PageBuffers pages_;
   AccessState access_;
   LibraryViewHolder library_;
+  // Filled by the media server's thread, read by request threads; outlives both servers.
+  MediaFactsCache mediaFacts_;
   Scanner scanner_;
   ToolRunner helper_;
   std::function<void()> beforeScan_, afterScan_;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "upnp/bookmarks.h"
 #include "upnp/descriptions.h"
 #include "upnp/device_files.h"
 
@@ -54,6 +55,8 @@ void Engine::StartSharing() {
   options.library = [this] { return library_.Current(); };
   options.listingAllowed = [this] { return !access_.loginRequired.load(); };
   options.siteGeneration = &siteGeneration_;
+  options.mediaFacts = &mediaFacts_;
+  options.bookmarksFile = Stored(kBookmarksFileName);
   options.report = [this](const std::string& line) { activity_.Add(line); };
   mediaServer_ = std::make_unique<MediaServer>(std::move(options));
 }

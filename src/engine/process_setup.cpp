@@ -1,5 +1,6 @@
 #include "engine/process_setup.h"
 
+#include "platform/descriptor_reserve.h"
 #include "platform/process_memory.h"
 #include "server/socket.h"
 
@@ -8,6 +9,7 @@ namespace vidoria {
 void SetUpProcess() {
   ConfigureAllocator();
   IgnoreBrokenPipeSignal();
+  HoldDescriptorReserve();
 }
 
 void QuietMemoryRelease::Tick(Clock::time_point now, uint64_t activity) {

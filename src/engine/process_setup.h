@@ -8,8 +8,9 @@
 
 namespace vidoria {
 
-// Once, first thing in main, before any thread: the allocator's setup and SIGPIPE ignored (a
-// send to a client that left fails instead of ending the process).
+// Once, first thing in main, before any thread: the allocator's setup, SIGPIPE ignored (a
+// send to a client that left fails instead of ending the process) and the descriptors held
+// back for saves (platform/descriptor_reserve.h).
 void SetUpProcess();
 
 // Watches a count that grows with the server's work (its sends) and, once it has stood still for

@@ -12,6 +12,7 @@
 #include <charconv>
 #include <memory>
 
+#include "platform/descriptor_reserve.h"
 #include "platform/file_bytes.h"
 #include "platform/file_names.h"
 #include "platform/unique_fd.h"
@@ -66,7 +67,8 @@ bool Running(pid_t pid) {
 void SyncFolderOf(const std::string& path) {
   std::string folder = FolderOf(path);
   if (folder.empty()) folder = ".";
-  UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd dir(
+      OpenUsingReserve([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
   if (dir.Valid()) ::fsync(dir.Get());
 }
 
@@ -87,7 +89,8 @@ class TemporaryFile {
     int error = EEXIST;
     for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
       std::string name = TemporaryNameFor(destination);
-      fd_ = UniqueFd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+      fd_ = UniqueFd(OpenUsingReserve(
+          [&] { return ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); }));
       if (fd_.Valid()) {
         path_ = std::move(name);
         Told(path_);
@@ -124,6 +127,10 @@ class TemporaryFile {
 
 OsStatusOf<WriteError> WriteFileAtomicallyWith(const std::string& path, const ContentWriter& write,
                                                const AtomicWriteOptions& options) {
+  // Goes after the new file's descriptor, so that the reserve can have its slot back.
+  struct Refill {
+    ~Refill() { RefillDescriptorReserve(); }
+  } refill;
   TemporaryFile temp(options);
   if (auto created = temp.Create(path); !created) return created;
 

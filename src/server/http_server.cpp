@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -39,6 +40,14 @@ uint16_t ResolvePort(const std::string& text) {
   ::getservbyname_r(std::string(port).c_str(), "tcp", &entry, buffer, sizeof buffer, &found);
   if (found == nullptr) throw SocketError(EINVAL, "Bind");
   return ntohs(static_cast<uint16_t>(found->s_port));
+}
+
+// Whether the descriptor an accept just returned lies in the last slots of the process's table.
+// Descriptors are handed out lowest first, so every slot below it was taken a moment ago.
+bool InLastSlots(int fd) {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return false;
+  return static_cast<rlim_t>(fd) + HttpServer::kFreeDescriptors >= limit.rlim_cur;
 }
 
 void SetOption(int fd, int level, int name, int value) {
@@ -327,6 +336,10 @@ void HttpServer::AcceptJob() {
 }
 
 void HttpServer::AcceptOne(int fd) {
+  if (InLastSlots(fd)) {
+    ::close(fd);  // as over a limit: the rest of the table is for files and saves
+    return;
+  }
   if (!CountConnection()) {
     ::close(fd);  // over a limit: closed at once, nothing sent, no event
     return;

@@ -29,6 +29,11 @@ class ConnectionDriver;
 // connections: the destructor stops listening and waits for them to close.
 class HttpServer : public ConnectionEvents, public ListenerEvents {
  public:
+  // A connection that would take one of the process's last kFreeDescriptors descriptor slots is
+  // closed at once, as over the connection limit: a flood of clients must not leave the program
+  // unable to open the files it answers with or to save the user's changes.
+  static constexpr int kFreeDescriptors = 64;
+
   static constexpr int kListenBacklog = 200;
   static constexpr int kSocketBufferSize = 64240;
   static constexpr int kTotalConnectionLimit = 32000;
@@ -82,6 +87,7 @@ class HttpServer : public ConnectionEvents, public ListenerEvents {
   void AcceptOne(int fd);
   // Connections set up before the listen queue is emptied again: 200 wait there at most.
   static constexpr int kSetUpsPerLook = 16;
+
   void ListenLostJob();
   void StopJob();
   void RestartJob();

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <unordered_set>
+#include <vector>
 
 #include "upnp/didl.h"
+#include "upnp/search_criteria.h"
 
 namespace vidoria {
 
@@ -40,7 +43,8 @@ BrowseAnswer NothingToBrowse() {
 }
 
 BrowseAnswer Browse(const MediaTree& tree, const BrowseArguments& arguments,
-                    std::string_view mediaBase) {
+                    std::string_view mediaBase, MediaFactsCache* facts,
+                    const Bookmarks* bookmarks) {
   const std::optional<uint32_t> start = ParseUi4(arguments.startingIndex);
   const std::optional<uint32_t> requested = ParseUi4(arguments.requestedCount);
   if (!start || !requested) return Error(kInvalidArgs, "Invalid Args");
@@ -54,7 +58,7 @@ BrowseAnswer Browse(const MediaTree& tree, const BrowseArguments& arguments,
       container ? std::nullopt : tree.Item(arguments.objectId);
   if (!container && !item) return Error(kNoSuchObject, "No such object");
 
-  DidlWriter writer{std::string(mediaBase)};
+  DidlWriter writer{std::string(mediaBase), facts, bookmarks};
   BrowseAnswer answer;
   if (metadata) {
     if (container) {
@@ -79,6 +83,68 @@ BrowseAnswer Browse(const MediaTree& tree, const BrowseArguments& arguments,
     answer.numberReturned = static_cast<uint32_t>(last - first);
     answer.totalMatches = static_cast<uint32_t>(total);
   }
+  answer.result = writer.Finish();
+  return answer;
+}
+
+BrowseAnswer Search(const MediaTree& tree, const SearchArguments& arguments,
+                    std::string_view mediaBase, MediaFactsCache* facts,
+                    const Bookmarks* bookmarks) {
+  const std::optional<uint32_t> start = ParseUi4(arguments.startingIndex);
+  const std::optional<uint32_t> requested = ParseUi4(arguments.requestedCount);
+  if (!start || !requested) return Error(kInvalidArgs, "Invalid Args");
+  const std::optional<SearchCriterion> criterion = ParseSearchCriteria(arguments.criteria);
+  if (!criterion) return Error(kInvalidSearchCriteria, "Invalid search criteria");
+  const MediaContainer* top = tree.Container(arguments.containerId);
+  if (!top) {
+    return Error(tree.Item(arguments.containerId) ? kNoSuchContainer : kNoSuchObject,
+                 tree.Item(arguments.containerId) ? "No such container" : "No such object");
+  }
+
+  // The matches, depth first: a container's own containers, then its items.
+  struct Match {
+    const MediaContainer* container;  // the match itself, or the container of the item
+    std::optional<size_t> item;
+  };
+  std::vector<Match> matches;
+  std::unordered_set<std::string> seenItems;
+  const std::string_view videoClass = "object.item.videoItem";
+  const std::string_view folderClass = "object.container.storageFolder";
+  std::vector<const MediaContainer*> pending{top};
+  while (!pending.empty()) {
+    const MediaContainer* container = pending.back();
+    pending.pop_back();
+    if (container != top &&
+        (*criterion)({container->id, container->parentId, container->title, folderClass})) {
+      matches.push_back({container, std::nullopt});
+    }
+    for (size_t i = 0; i < container->items.size(); ++i) {
+      const MediaItem& item = container->items[i];
+      const std::string id = MediaTree::ItemId(*container, i);
+      if (!(*criterion)({id, container->id, item.title, videoClass})) continue;
+      if (seenItems.insert(item.key).second) matches.push_back({container, i});
+    }
+    for (auto child = container->containers.rbegin(); child != container->containers.rend();
+         ++child) {
+      pending.push_back(tree.Container(*child));
+    }
+  }
+
+  DidlWriter writer{std::string(mediaBase), facts, bookmarks};
+  const size_t total = matches.size();
+  const size_t count = *requested == 0 ? kMaxBrowseCount : std::min(*requested, kMaxBrowseCount);
+  const size_t first = std::min<size_t>(*start, total);
+  const size_t last = std::min(total, first + count);
+  for (size_t at = first; at < last; ++at) {
+    if (matches[at].item) {
+      writer.AddItem(*matches[at].container, *matches[at].item);
+    } else {
+      writer.AddContainer(*matches[at].container);
+    }
+  }
+  BrowseAnswer answer;
+  answer.numberReturned = static_cast<uint32_t>(last - first);
+  answer.totalMatches = static_cast<uint32_t>(total);
   answer.result = writer.Finish();
   return answer;
 }

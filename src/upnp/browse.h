@@ -1,5 +1,6 @@
 // The ContentDirectory's Browse action on a media tree, without the network: the arguments as
-// the SOAP request carried them in, the answer or the UPnP error out. Pure; any thread.
+// the SOAP request carried them in, the answer or the UPnP error out. Pure but for the facts
+// cache it may be given; any thread.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "upnp/bookmarks.h"
 #include "upnp/media_tree.h"
+#include "web/media_facts_cache.h"
 
 namespace vidoria {
 
@@ -19,6 +22,10 @@ inline constexpr uint32_t kMaxBrowseCount = 500;
 inline constexpr unsigned kInvalidArgs = 402;
 inline constexpr unsigned kNoSuchObject = 701;
 inline constexpr unsigned kNoSuchContainer = 710;
+inline constexpr unsigned kInvalidSearchCriteria = 708;
+
+// What Search can match (GetSearchCapabilities).
+inline constexpr std::string_view kSearchCapabilities = "dc:title,upnp:class,@id,@parentID";
 
 struct BrowseArguments {
   std::string objectId;
@@ -38,9 +45,25 @@ struct BrowseAnswer {
 // A UPnP ui4 as text: decimal digits only (spaces around them allowed), at most 4294967295.
 std::optional<uint32_t> ParseUi4(std::string_view text);
 
-// `mediaBase` is "http://host:port" of the web server the items' links go to.
+// `mediaBase` is "http://host:port" of the web server the items' links go to. With `facts`, the
+// items carry what their files' movie boxes say (see DidlWriter).
 BrowseAnswer Browse(const MediaTree& tree, const BrowseArguments& arguments,
-                    std::string_view mediaBase);
+                    std::string_view mediaBase, MediaFactsCache* facts = nullptr,
+                    const Bookmarks* bookmarks = nullptr);
+
+struct SearchArguments {
+  std::string containerId;
+  std::string criteria;
+  std::string startingIndex;
+  std::string requestedCount;
+};
+
+// Every object below the container (at any depth, the container itself not included) that meets
+// the criteria, in browse order, paged like Browse. A video listed in several containers is found
+// once, under the first (the entire collection comes before movies, TV shows and playlists).
+BrowseAnswer Search(const MediaTree& tree, const SearchArguments& arguments,
+                    std::string_view mediaBase, MediaFactsCache* facts = nullptr,
+                    const Bookmarks* bookmarks = nullptr);
 
 // The answer while the library is not to be listed: a valid, empty document.
 BrowseAnswer NothingToBrowse();

@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 #include <libgupnp-av/gupnp-av.h>
 
+#include <cstdlib>
+
+#include "mp4/test_support.h"
 #include "site/site_test_helpers.h"
 #include "upnp/didl.h"
+#include "upnp/object_ids.h"
+#include "web/host_roots.h"
 
 namespace vidoria {
 namespace {
@@ -18,8 +23,11 @@ struct ParsedObject {
   bool container = false;
   std::string id, parentId, title, upnpClass, albumArt;
   int childCount = -1;
-  std::string uri, mimeType;
+  std::string uri, mimeType, dlnaProfile;
   int64_t size = -1;
+  long duration = -1;  // seconds
+  int width = -1, height = -1, bitrate = -1, channels = -1, sampleFrequency = -1;
+  bool byteSeek = false;
 };
 
 std::vector<ParsedObject> ParseDidl(const std::string& didl) {
@@ -48,8 +56,16 @@ std::vector<ParsedObject> ParseDidl(const std::string& didl) {
       auto* resource = GUPNP_DIDL_LITE_RESOURCE(resources->data);
       parsed.uri = text(gupnp_didl_lite_resource_get_uri(resource));
       parsed.size = gupnp_didl_lite_resource_get_size64(resource);
-      parsed.mimeType = text(
-          gupnp_protocol_info_get_mime_type(gupnp_didl_lite_resource_get_protocol_info(resource)));
+      GUPnPProtocolInfo* info = gupnp_didl_lite_resource_get_protocol_info(resource);
+      parsed.mimeType = text(gupnp_protocol_info_get_mime_type(info));
+      parsed.dlnaProfile = text(gupnp_protocol_info_get_dlna_profile(info));
+      parsed.byteSeek = (gupnp_protocol_info_get_dlna_operation(info) & GUPNP_DLNA_OPERATION_RANGE);
+      parsed.duration = gupnp_didl_lite_resource_get_duration(resource);
+      parsed.width = gupnp_didl_lite_resource_get_width(resource);
+      parsed.height = gupnp_didl_lite_resource_get_height(resource);
+      parsed.bitrate = gupnp_didl_lite_resource_get_bitrate(resource);
+      parsed.channels = gupnp_didl_lite_resource_get_audio_channels(resource);
+      parsed.sampleFrequency = gupnp_didl_lite_resource_get_sample_freq(resource);
     }
     g_list_free_full(resources, g_object_unref);
     static_cast<std::vector<ParsedObject>*>(data)->push_back(std::move(parsed));
@@ -94,7 +110,7 @@ TEST(BrowseTest, ItemsReadBackWithTheirTitleLinkSizeTypeAndCover) {
   EXPECT_EQ(items[0].title, "Amélie \"l'été\"");
   EXPECT_EQ(items[0].uri, std::string(kBase) + "/Am%C3%A9lie%20%22l%27%C3%A9t%C3%A9%22.mp4");
   EXPECT_EQ(items[1].title, "bad\xEF\xBF\xBD");
-  EXPECT_EQ(items[2].id, "library/all/2");
+  EXPECT_EQ(items[2].id, "library/all/" + HashKey("/v/Tom & Jerry <1>.mp4"));
   EXPECT_EQ(items[2].parentId, "library/all");
   EXPECT_EQ(items[2].title, "Tom & Jerry <1>");
   EXPECT_EQ(items[2].upnpClass, "object.item.videoItem");
@@ -111,10 +127,85 @@ TEST(BrowseTest, ItemsReadBackWithTheirTitleLinkSizeTypeAndCover) {
   EXPECT_EQ(playlist[0].childCount, 1);
 }
 
+// A real H.264 + AAC file from ffmpeg, listed with what its movie box says, as a control point
+// reads it back.
+TEST(BrowseTest, ARealVideoReadsBackWithItsDurationPictureSoundAndProfile) {
+  if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ffmpeg";
+  mp4::test_support::TempFolder folder;
+  const std::string path = folder / "clip.mp4";
+  const std::string make =
+      "ffmpeg -v error -y -f lavfi -i testsrc=duration=3.5:size=352x288:rate=25 -f lavfi -i "
+      "sine=duration=3.5 -c:v libx264 -pix_fmt yuv420p -profile:v main -preset veryfast -c:a aac "
+      "-ac 2 -ar 44100 '" +
+      path + "'";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  const MediaTree tree(TableOf({{"MOVIE", path, "clip.mp4"}}), Table(4, 1),
+                       [](const std::string& p) -> std::optional<int64_t> {
+                         const int64_t size = FileSizeOf(p);
+                         return size < 0 ? std::nullopt : std::optional<int64_t>(size);
+                       });
+  MediaFactsCache facts;
+  const auto items = ParseDidl(
+      Browse(tree, {"library/all", "BrowseDirectChildren", "0", "0"}, kBase, &facts).result);
+  ASSERT_EQ(items.size(), 1u);
+  const ParsedObject& item = items[0];
+  EXPECT_EQ(item.size, FileSizeOf(path));
+  EXPECT_EQ(item.duration, 3);
+  EXPECT_EQ(item.width, 352);
+  EXPECT_EQ(item.height, 288);
+  EXPECT_EQ(item.channels, 2);
+  EXPECT_EQ(item.sampleFrequency, 44100);
+  EXPECT_EQ(item.bitrate, FileSizeOf(path) * 1000 / facts.Known(path)->durationMs);
+  EXPECT_NEAR(facts.Known(path)->durationMs, 3500, 50);
+  EXPECT_EQ(item.dlnaProfile, "AVC_MP4_MP_SD_AAC_MULT5");
+  EXPECT_TRUE(item.byteSeek);
+  EXPECT_EQ(item.mimeType, "video/mp4");
+}
+
+TEST(SearchTest, FindsEachVideoOnceBelowTheContainerAndPagesLikeBrowse) {
+  const Table library = TableOf({{"MOVIE", "/v/Alpha.mp4", "Alpha.mp4"},
+                                 {"TV", "/v/Beta show.mp4", "Beta show.mp4"},
+                                 {"MOVIE", "/v/Gamma.mp4", "Gamma.mp4"}});
+  const Table playlists = TableOf({{"Mix", "", "Gamma.mp4", "Alpha.mp4"}});
+  const MediaTree tree = TreeOf(library, playlists);
+  const auto titles = [&tree](const std::string& container, const std::string& criteria,
+                              const std::string& start = "0", const std::string& count = "0") {
+    const BrowseAnswer answer = Search(tree, {container, criteria, start, count}, kBase);
+    EXPECT_EQ(answer.error, 0u) << criteria;
+    std::vector<std::string> found;
+    for (const ParsedObject& object : ParseDidl(answer.result)) found.push_back(object.title);
+    EXPECT_EQ(answer.numberReturned, found.size());
+    return std::pair{found, answer.totalMatches};
+  };
+  const std::string videos = "upnp:class derivedfrom \"object.item.videoItem\"";
+  using Titles = std::vector<std::string>;
+  EXPECT_EQ(titles("0", videos), (std::pair{Titles{"Alpha", "Beta show", "Gamma"}, 3u}));
+  EXPECT_EQ(titles("library/tvshows", videos), (std::pair{Titles{"Beta show"}, 1u}));
+  EXPECT_EQ(titles("playlists", videos), (std::pair{Titles{"Alpha", "Gamma"}, 2u}));
+  EXPECT_EQ(titles("0", videos + " and dc:title contains \"SHOW\""),
+            (std::pair{Titles{"Beta show"}, 1u}));
+  EXPECT_EQ(titles("0", videos, "1", "1"), (std::pair{Titles{"Beta show"}, 3u}));
+  EXPECT_EQ(titles("library", "upnp:class derivedfrom \"object.container\""),
+            (std::pair{Titles{"Entire collection", "Movies", "TV Shows"}, 3u}));
+
+  struct Case {
+    SearchArguments arguments;
+    unsigned error;
+  } cases[] = {
+      {{"0", "dc:title contains", "0", "0"}, kInvalidSearchCriteria},
+      {{"nowhere", "*", "0", "0"}, kNoSuchObject},
+      {{"library/all/" + HashKey("/v/Alpha.mp4"), "*", "0", "0"}, kNoSuchContainer},
+      {{"0", "*", "-1", "0"}, kInvalidArgs},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Search(tree, c.arguments, kBase).error, c.error) << c.arguments.containerId;
+  }
+}
+
 TEST(BrowseTest, MetadataDescribesTheObjectItself) {
   const MediaTree tree = TreeOf(TableOf({{"MOVIE", "/v/a.mp4", "a.mp4"}}), Table(4, 1));
   struct Case {
-    const char* id;
+    std::string id;
     const char* parentId;
     const char* title;
     int childCount;
@@ -122,7 +213,7 @@ TEST(BrowseTest, MetadataDescribesTheObjectItself) {
                {"library", "0", "Library", 3},
                {"library/movies", "library", "Movies", 1},
                {"playlists", "0", "Playlists", 0},
-               {"library/movies/0", "library/movies", "a", -1}};
+               {"library/movies/" + HashKey("/v/a.mp4"), "library/movies", "a", -1}};
   for (const Case& c : cases) {
     const BrowseAnswer answer = Browse(tree, {c.id, "BrowseMetadata", "0", "0"}, kBase);
     ASSERT_EQ(answer.error, 0u) << c.id;
@@ -148,14 +239,15 @@ TEST(BrowseTest, PagesThroughAContainerAndCapsHugeCounts) {
     const char* start;
     const char* count;
     uint32_t returned;
-    const char* firstId;
-  } cases[] = {{"0", "10", 10, "library/all/0"},
-               {"615", "10", 5, "library/all/615"},
-               {"620", "10", 0, nullptr},
-               {"4294967295", "1", 0, nullptr},
-               {"0", "0", kMaxBrowseCount, "library/all/0"},
-               {"100", "4294967295", kMaxBrowseCount, "library/all/100"},
-               {" 7 ", "1", 1, "library/all/7"}};
+    int first;  // the index of the first item returned, -1 for none
+  } cases[] = {{"0", "10", 10, 0},
+               {"615", "10", 5, 615},
+               {"620", "10", 0, -1},
+               {"4294967295", "1", 0, -1},
+               {"0", "0", kMaxBrowseCount, 0},
+               {"100", "4294967295", kMaxBrowseCount, 100},
+               {" 7 ", "1", 1, 7}};
+  const MediaContainer& all = *tree.Container("library/all");
   for (const Case& c : cases) {
     const BrowseAnswer answer = Children(tree, "library/all", c.start, c.count);
     ASSERT_EQ(answer.error, 0u) << c.start;
@@ -163,8 +255,9 @@ TEST(BrowseTest, PagesThroughAContainerAndCapsHugeCounts) {
     EXPECT_EQ(answer.numberReturned, c.returned) << c.start << " " << c.count;
     const auto objects = ParseDidl(answer.result);
     ASSERT_EQ(objects.size(), c.returned);
-    if (c.firstId) {
-      EXPECT_EQ(objects.front().id, c.firstId);
+    if (c.first >= 0) {
+      EXPECT_EQ(objects.front().id, MediaTree::ItemId(all, static_cast<size_t>(c.first)));
+      EXPECT_EQ(objects.front().title, "clip" + std::to_string(1000 + c.first));
     }
   }
   // Containers come first in a listing, then items, across pages alike.
@@ -182,7 +275,7 @@ TEST(BrowseTest, BadRequestsGetTheirUpnpError) {
       {{"nowhere", "BrowseDirectChildren", "0", "0"}, kNoSuchObject},
       {{"library/all/1", "BrowseMetadata", "0", "0"}, kNoSuchObject},
       {{"", "BrowseMetadata", "0", "0"}, kNoSuchObject},
-      {{"library/all/0", "BrowseDirectChildren", "0", "0"}, kNoSuchContainer},
+      {{"library/all/" + HashKey("/v/a.mp4"), "BrowseDirectChildren", "0", "0"}, kNoSuchContainer},
       {{"0", "BrowseEverything", "0", "0"}, kInvalidArgs},
       {{"0", "", "0", "0"}, kInvalidArgs},
       {{"0", "BrowseDirectChildren", "-1", "0"}, kInvalidArgs},

@@ -4,10 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "upnp/bookmarks.h"
 #include "upnp/media_tree.h"
+#include "web/media_facts_cache.h"
 
 namespace vidoria {
 
+// What the server offers (ConnectionManager's SourceProtocolInfo): MP4 video over HTTP.
 inline constexpr std::string_view kVideoProtocolInfo = "http-get:*:video/mp4:*";
 
 // `text` as XML character data or an attribute value: & < > " ' escaped; bytes that are no valid
@@ -15,11 +18,19 @@ inline constexpr std::string_view kVideoProtocolInfo = "http-get:*:video/mp4:*";
 // U+FFFD, so that one odd file name cannot make the whole answer unreadable to a TV.
 std::string XmlText(std::string_view text);
 
+// "H:MM:SS.mmm", as a res element's duration.
+std::string DidlDuration(uint64_t milliseconds);
+
 // Collects objects into one DIDL-Lite document. `mediaBase` is "http://host:port" of the web
-// server; an item's res and album art are it + the item's hrefs.
+// server; an item's res and album art are it + the item's hrefs. With `facts`, each item's res
+// says its duration, picture size, bit rate and sound and its protocolInfo its DLNA profile;
+// the cache reads a file it does not know yet (so the writer is for the media server's thread,
+// not a request thread of the web server).
 class DidlWriter {
  public:
-  explicit DidlWriter(std::string mediaBase);
+  // With `bookmarks`, an item a TV left in the middle says where (Samsung's dcmInfo BM).
+  explicit DidlWriter(std::string mediaBase, MediaFactsCache* facts = nullptr,
+                      const Bookmarks* bookmarks = nullptr);
   void AddContainer(const MediaContainer& container);
   void AddItem(const MediaContainer& container, size_t index);
   // The document; the writer is spent afterwards.
@@ -27,6 +38,8 @@ class DidlWriter {
 
  private:
   std::string mediaBase_;
+  MediaFactsCache* facts_;
+  const Bookmarks* bookmarks_;
   std::string out_;
 };
 

@@ -12,9 +12,14 @@
 #include <thread>
 
 #include "platform/atomic_write.h"
+#include "upnp/bookmarks.h"
 #include "upnp/browse.h"
+#include "upnp/control_connections.h"
+#include "upnp/control_port.h"
 #include "upnp/descriptions.h"
+#include "upnp/device_icon.h"
 #include "upnp/didl.h"
+#include "upnp/update_counter.h"
 #include "web/host_roots.h"
 
 namespace vidoria {
@@ -68,10 +73,13 @@ class MediaServer::Impl {
     GUPnPRootDevice* root = nullptr;
     GUPnPServiceInfo* contentDirectory = nullptr;
     GUPnPServiceInfo* connectionManager = nullptr;
+    GUPnPServiceInfo* registrar = nullptr;
     std::string mediaBase;  // "http://<this interface's address>:<web port>"
+    std::unique_ptr<CloseAfterEachAnswer> closing;  // goes before the context's server
     ~Device() {
       if (contentDirectory) g_object_unref(contentDirectory);
       if (connectionManager) g_object_unref(connectionManager);
+      if (registrar) g_object_unref(registrar);
       if (root) g_object_unref(root);
     }
   };
@@ -82,9 +90,17 @@ class MediaServer::Impl {
   void RemoveDevice(GUPnPContext* context);
   void PublishUrls();
   void SayFarewell();
-  const MediaTree& Tree();
-  uint32_t UpdateId() const {
+  // The tree for the site's latest generation, rebuilt when the site changed; tells whether what
+  // a TV is shown changed with it (and the update id moved).
+  const MediaTree& Tree(bool* changed = nullptr);
+  void StartWarmUp();
+  static gboolean WarmUpSome(gpointer self);
+  uint32_t Generation() const {
     return options_.siteGeneration ? options_.siteGeneration->load() : 0;
+  }
+  uint32_t UpdateId() {
+    Tree();
+    return updateCounter_.Value();
   }
   void Report(const std::string& line) {
     if (options_.report) options_.report(line);
@@ -93,11 +109,16 @@ class MediaServer::Impl {
   static void OnContextAvailable(GUPnPContextManager*, GUPnPContext* context, gpointer self);
   static void OnContextUnavailable(GUPnPContextManager*, GUPnPContext* context, gpointer self);
   static void OnBrowse(GUPnPService*, GUPnPServiceAction* action, gpointer device);
+  static void OnSearch(GUPnPService*, GUPnPServiceAction* action, gpointer device);
+  static void OnFeatureList(GUPnPService*, GUPnPServiceAction* action, gpointer device);
+  static void OnSetBookmark(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnSystemUpdateId(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnCapabilities(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnProtocolInfo(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnConnectionIds(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnConnectionInfo(GUPnPService*, GUPnPServiceAction* action, gpointer device);
+  static void OnRegistrarQuestion(GUPnPService*, GUPnPServiceAction* action, gpointer device);
+  static void OnRegisterDevice(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnQueryVariable(GUPnPService*, char* variable, GValue* value, gpointer device);
 
   const MediaServerOptions options_;
@@ -109,6 +130,13 @@ class MediaServer::Impl {
   std::vector<std::unique_ptr<Device>> devices_;
   std::unique_ptr<MediaTree> tree_;
   uint32_t treeGeneration_ = 0;
+  UpdateCounter updateCounter_;
+  std::unique_ptr<Bookmarks> bookmarks_;  // made on the server's thread as it starts
+  // The videos whose movie boxes are still to be read into options_.mediaFacts, a few at a time
+  // while the loop is otherwise idle, so that a TV's first Browse after a rescan rarely waits
+  // for them.
+  std::vector<std::string> warmUp_;
+  GSource* warmUpSource_ = nullptr;
 
   mutable std::mutex urlsLock_;  // guards urls_
   std::vector<std::string> urls_;
@@ -145,13 +173,32 @@ void MediaServer::Impl::Run(std::promise<void>& running) {
   g_source_attach(idle, mainContext_);
   g_source_unref(idle);
 
+  bookmarks_ = std::make_unique<Bookmarks>(options_.bookmarksFile);
   if (WriteDescriptions()) {
-    manager_ = gupnp_context_manager_create_full(GSSDP_UDA_VERSION_1_0, G_SOCKET_FAMILY_IPV4, 0);
+    manager_ = gupnp_context_manager_create_full(GSSDP_UDA_VERSION_1_0, G_SOCKET_FAMILY_IPV4,
+                                                 ControlPortFor(options_.mediaPort));
     g_signal_connect(manager_, "context-available", G_CALLBACK(OnContextAvailable), this);
     g_signal_connect(manager_, "context-unavailable", G_CALLBACK(OnContextUnavailable), this);
   }
+  // The tree, and with it the reading of the videos' facts, before the first TV asks.
+  GSource* build = g_idle_source_new();
+  g_source_set_priority(build, G_PRIORITY_LOW);
+  g_source_set_callback(
+      build,
+      [](gpointer self) -> gboolean {
+        static_cast<Impl*>(self)->Tree();
+        return G_SOURCE_REMOVE;
+      },
+      this, nullptr);
+  g_source_attach(build, mainContext_);
+  g_source_unref(build);
   g_main_loop_run(loop_);
 
+  if (warmUpSource_) {
+    g_source_destroy(warmUpSource_);
+    g_source_unref(warmUpSource_);
+    warmUpSource_ = nullptr;
+  }
   SayFarewell();
   devices_.clear();
   if (manager_) g_object_unref(manager_);
@@ -179,11 +226,19 @@ bool MediaServer::Impl::WriteDescriptions() {
   const std::pair<std::string_view, std::string_view> files[] = {
       {kDescriptionFile, description},
       {kContentDirectoryFile, ContentDirectoryDescription()},
-      {kConnectionManagerFile, ConnectionManagerDescription()}};
+      {kConnectionManagerFile, ConnectionManagerDescription()},
+      {kRegistrarFile, RegistrarDescription()}};
   for (const auto& [name, text] : files) {
     if (const auto status = WriteFileAtomically(folder_ + std::string(name), text); !status) {
       Report("Sharing with TVs failed: " + std::string(name) + " " + status.Error().Text());
       return false;
+    }
+  }
+  for (const int size : kIconSizes) {
+    // Without its icon a TV shows a generic one; sharing goes on.
+    if (const auto status = WriteFileAtomically(folder_ + IconFileName(size), DeviceIconPng(size));
+        !status) {
+      Report("Sharing with TVs without an icon: " + status.Error().Text());
     }
   }
   return true;
@@ -214,6 +269,7 @@ void MediaServer::Impl::AddDevice(GUPnPContext* context) {
     if (error) g_error_free(error);
     return;
   }
+  device->closing = std::make_unique<CloseAfterEachAnswer>(gupnp_context_get_server(context));
   device->mediaBase = "http://" + Text(gssdp_client_get_host_ip(GSSDP_CLIENT(context))) + ":" +
                       std::to_string(options_.mediaPort);
   GUPnPDeviceInfo* info = GUPNP_DEVICE_INFO(device->root);
@@ -221,7 +277,8 @@ void MediaServer::Impl::AddDevice(GUPnPContext* context) {
       gupnp_device_info_get_service(info, std::string(kContentDirectoryType).c_str());
   device->connectionManager =
       gupnp_device_info_get_service(info, std::string(kConnectionManagerType).c_str());
-  if (!device->contentDirectory || !device->connectionManager) {
+  device->registrar = gupnp_device_info_get_service(info, std::string(kRegistrarType).c_str());
+  if (!device->contentDirectory || !device->connectionManager || !device->registrar) {
     Report("Sharing with TVs failed on " + Text(interface) + ": the services are missing");
     return;
   }
@@ -231,6 +288,9 @@ void MediaServer::Impl::AddDevice(GUPnPContext* context) {
     GCallback handler;
   } handlers[] = {
       {device->contentDirectory, "action-invoked::Browse", G_CALLBACK(OnBrowse)},
+      {device->contentDirectory, "action-invoked::Search", G_CALLBACK(OnSearch)},
+      {device->contentDirectory, "action-invoked::X_GetFeatureList", G_CALLBACK(OnFeatureList)},
+      {device->contentDirectory, "action-invoked::X_SetBookmark", G_CALLBACK(OnSetBookmark)},
       {device->contentDirectory, "action-invoked::GetSystemUpdateID", G_CALLBACK(OnSystemUpdateId)},
       {device->contentDirectory, "action-invoked::GetSearchCapabilities",
        G_CALLBACK(OnCapabilities)},
@@ -242,6 +302,10 @@ void MediaServer::Impl::AddDevice(GUPnPContext* context) {
       {device->connectionManager, "action-invoked::GetCurrentConnectionInfo",
        G_CALLBACK(OnConnectionInfo)},
       {device->connectionManager, "query-variable", G_CALLBACK(OnQueryVariable)},
+      {device->registrar, "action-invoked::IsAuthorized", G_CALLBACK(OnRegistrarQuestion)},
+      {device->registrar, "action-invoked::IsValidated", G_CALLBACK(OnRegistrarQuestion)},
+      {device->registrar, "action-invoked::RegisterDevice", G_CALLBACK(OnRegisterDevice)},
+      {device->registrar, "query-variable", G_CALLBACK(OnQueryVariable)},
   };
   for (const auto& h : handlers) g_signal_connect(h.service, h.signal, h.handler, device.get());
   gssdp_resource_group_set_message_delay(gupnp_root_device_get_ssdp_resource_group(device->root),
@@ -291,6 +355,9 @@ void MediaServer::Impl::SiteChanged() {
       mainContext_,
       [](gpointer self) -> gboolean {
         auto* impl = static_cast<Impl*>(self);
+        bool changed = false;
+        impl->Tree(&changed);
+        if (!changed) return G_SOURCE_REMOVE;
         for (const auto& device : impl->devices_) {
           gupnp_service_notify(GUPNP_SERVICE(device->contentDirectory), "SystemUpdateID",
                                G_TYPE_UINT, impl->UpdateId(), nullptr);
@@ -300,10 +367,11 @@ void MediaServer::Impl::SiteChanged() {
       this);
 }
 
-const MediaTree& MediaServer::Impl::Tree() {
+const MediaTree& MediaServer::Impl::Tree(bool* changed) {
   // The count first, then the snapshot: the engine publishes before it counts, so the snapshot
   // is at least as new as the count the tree is kept for.
-  const uint32_t generation = UpdateId();
+  const uint32_t generation = Generation();
+  if (changed) *changed = false;
   if (!tree_ || generation != treeGeneration_) {
     const std::shared_ptr<const LibraryView> view = options_.library();
     tree_ = std::make_unique<MediaTree>(view->libraryTable, view->playlistTable,
@@ -313,8 +381,41 @@ const MediaTree& MediaServer::Impl::Tree() {
                                           return size;
                                         });
     treeGeneration_ = generation;
+    const bool moved = updateCounter_.Observe(tree_->Fingerprint());
+    if (changed) *changed = moved;
+    StartWarmUp();
   }
   return *tree_;
+}
+
+void MediaServer::Impl::StartWarmUp() {
+  if (!options_.mediaFacts) return;
+  warmUp_.clear();
+  // Every listed video is in the entire collection; the other containers list some of them.
+  if (const MediaContainer* all = tree_->Container("library/all")) {
+    for (auto item = all->items.rbegin(); item != all->items.rend(); ++item) {
+      if (!item->path.empty()) warmUp_.push_back(item->path);
+    }
+  }
+  if (warmUpSource_ || warmUp_.empty()) return;
+  warmUpSource_ = g_idle_source_new();
+  g_source_set_priority(warmUpSource_, G_PRIORITY_LOW);
+  g_source_set_callback(warmUpSource_, WarmUpSome, this, nullptr);
+  g_source_attach(warmUpSource_, mainContext_);
+}
+
+gboolean MediaServer::Impl::WarmUpSome(gpointer self) {
+  auto* impl = static_cast<Impl*>(self);
+  // A few files per turn, so that a request waits for at most a few movie boxes.
+  constexpr int kFilesPerTurn = 4;
+  for (int i = 0; i < kFilesPerTurn && !impl->warmUp_.empty(); ++i) {
+    impl->options_.mediaFacts->Read(impl->warmUp_.back());
+    impl->warmUp_.pop_back();
+  }
+  if (!impl->warmUp_.empty()) return G_SOURCE_CONTINUE;
+  g_source_unref(impl->warmUpSource_);
+  impl->warmUpSource_ = nullptr;
+  return G_SOURCE_REMOVE;
 }
 
 void MediaServer::Impl::OnBrowse(GUPnPService*, GUPnPServiceAction* action, gpointer data) {
@@ -339,7 +440,8 @@ void MediaServer::Impl::OnBrowse(GUPnPService*, GUPnPServiceAction* action, gpoi
     return;
   }
   const BrowseAnswer answer = !self.options_.listingAllowed || self.options_.listingAllowed()
-                                  ? Browse(self.Tree(), arguments, device->mediaBase)
+                                  ? Browse(self.Tree(), arguments, device->mediaBase,
+                                           self.options_.mediaFacts, self.bookmarks_.get())
                                   : NothingToBrowse();
   if (answer.error != 0) {
     gupnp_service_action_return_error(action, answer.error, answer.errorText.c_str());
@@ -351,18 +453,83 @@ void MediaServer::Impl::OnBrowse(GUPnPService*, GUPnPServiceAction* action, gpoi
   gupnp_service_action_return_success(action);
 }
 
+void MediaServer::Impl::OnSearch(GUPnPService*, GUPnPServiceAction* action, gpointer data) {
+  auto* device = static_cast<Device*>(data);
+  Impl& self = *device->owner;
+  char* containerId = nullptr;
+  char* criteria = nullptr;
+  char* start = nullptr;
+  char* count = nullptr;
+  gupnp_service_action_get(action, "ContainerID", G_TYPE_STRING, &containerId, "SearchCriteria",
+                           G_TYPE_STRING, &criteria, "StartingIndex", G_TYPE_STRING, &start,
+                           "RequestedCount", G_TYPE_STRING, &count, nullptr);
+  const bool complete = containerId && criteria && start && count;
+  SearchArguments arguments{Text(containerId), Text(criteria), Text(start), Text(count)};
+  g_free(containerId);
+  g_free(criteria);
+  g_free(start);
+  g_free(count);
+  if (!complete) {
+    gupnp_service_action_return_error(action, kInvalidArgs, "Invalid Args");
+    return;
+  }
+  const BrowseAnswer answer = !self.options_.listingAllowed || self.options_.listingAllowed()
+                                  ? Search(self.Tree(), arguments, device->mediaBase,
+                                           self.options_.mediaFacts, self.bookmarks_.get())
+                                  : NothingToBrowse();
+  if (answer.error != 0) {
+    gupnp_service_action_return_error(action, answer.error, answer.errorText.c_str());
+    return;
+  }
+  gupnp_service_action_set(action, "Result", G_TYPE_STRING, answer.result.c_str(), "NumberReturned",
+                           G_TYPE_UINT, answer.numberReturned, "TotalMatches", G_TYPE_UINT,
+                           answer.totalMatches, "UpdateID", G_TYPE_UINT, self.UpdateId(), nullptr);
+  gupnp_service_action_return_success(action);
+}
+
+void MediaServer::Impl::OnFeatureList(GUPnPService*, GUPnPServiceAction* action, gpointer) {
+  gupnp_service_action_set(action, "FeatureList", G_TYPE_STRING, std::string(FeatureList()).c_str(),
+                           nullptr);
+  gupnp_service_action_return_success(action);
+}
+
+void MediaServer::Impl::OnSetBookmark(GUPnPService*, GUPnPServiceAction* action, gpointer data) {
+  Impl& self = *static_cast<Device*>(data)->owner;
+  char* objectId = nullptr;
+  char* position = nullptr;
+  gupnp_service_action_get(action, "ObjectID", G_TYPE_STRING, &objectId, "PosSecond", G_TYPE_STRING,
+                           &position, nullptr);
+  const std::string id = Text(objectId);
+  const std::optional<uint32_t> seconds = ParseUi4(Text(position));
+  g_free(objectId);
+  g_free(position);
+  if (!seconds) {
+    gupnp_service_action_return_error(action, kInvalidArgs, "Invalid Args");
+    return;
+  }
+  const auto item = self.Tree().Item(id);
+  if (!item || item->container->items[item->index].path.empty()) {
+    gupnp_service_action_return_error(action, kNoSuchObject, "No such object");
+    return;
+  }
+  if (auto problem = self.bookmarks_->Set(item->container->items[item->index].path, *seconds)) {
+    self.Report("A TV's bookmark was not stored: " + *problem);
+  }
+  gupnp_service_action_return_success(action);
+}
+
 void MediaServer::Impl::OnSystemUpdateId(GUPnPService*, GUPnPServiceAction* action, gpointer data) {
-  const Impl& self = *static_cast<Device*>(data)->owner;
+  Impl& self = *static_cast<Device*>(data)->owner;
   gupnp_service_action_set(action, "Id", G_TYPE_UINT, self.UpdateId(), nullptr);
   gupnp_service_action_return_success(action);
 }
 
 void MediaServer::Impl::OnCapabilities(GUPnPService*, GUPnPServiceAction* action, gpointer) {
-  // Neither searching nor sorting: the order is the phone site's.
+  // Searching by title and class; no sorting: the order is the phone site's.
   const char* name = gupnp_service_action_get_name(action);
-  const char* argument =
-      std::strcmp(name, "GetSearchCapabilities") == 0 ? "SearchCaps" : "SortCaps";
-  gupnp_service_action_set(action, argument, G_TYPE_STRING, "", nullptr);
+  const bool search = std::strcmp(name, "GetSearchCapabilities") == 0;
+  gupnp_service_action_set(action, search ? "SearchCaps" : "SortCaps", G_TYPE_STRING,
+                           search ? std::string(kSearchCapabilities).c_str() : "", nullptr);
   gupnp_service_action_return_success(action);
 }
 
@@ -393,13 +560,28 @@ void MediaServer::Impl::OnConnectionInfo(GUPnPService*, GUPnPServiceAction* acti
   gupnp_service_action_return_success(action);
 }
 
+void MediaServer::Impl::OnRegistrarQuestion(GUPnPService*, GUPnPServiceAction* action, gpointer) {
+  // Every device is authorised and valid: the login, not the registrar, protects the listing.
+  gupnp_service_action_set(action, "Result", G_TYPE_INT, 1, nullptr);
+  gupnp_service_action_return_success(action);
+}
+
+void MediaServer::Impl::OnRegisterDevice(GUPnPService*, GUPnPServiceAction* action, gpointer) {
+  gupnp_service_action_set(action, "RegistrationRespMsg", G_TYPE_STRING, "", nullptr);
+  gupnp_service_action_return_success(action);
+}
+
 void MediaServer::Impl::OnQueryVariable(GUPnPService*, char* variable, GValue* value,
                                         gpointer data) {
-  const Impl& self = *static_cast<Device*>(data)->owner;
+  Impl& self = *static_cast<Device*>(data)->owner;
   const std::string name = Text(variable);
   if (name == "SystemUpdateID") {
     g_value_init(value, G_TYPE_UINT);
     g_value_set_uint(value, self.UpdateId());
+  } else if (name.ends_with("UpdateID")) {
+    // The registrar's counters: no authorisation ever changes.
+    g_value_init(value, G_TYPE_UINT);
+    g_value_set_uint(value, 0);
   } else if (name == "SourceProtocolInfo" || name == "SinkProtocolInfo" ||
              name == "CurrentConnectionIDs") {
     g_value_init(value, G_TYPE_STRING);

@@ -1,8 +1,10 @@
 // The UPnP MediaServer on the network: SSDP announcements and answers (root device, MediaServer:1,
 // ContentDirectory:1, ConnectionManager:1) on every interface that is up and not a loopback
 // device, the device and service descriptions, and the SOAP actions Browse, GetSystemUpdateID,
-// GetSearchCapabilities, GetSortCapabilities, GetProtocolInfo, GetCurrentConnectionIDs and
-// GetCurrentConnectionInfo. Built on GNOME's gupnp; the media itself is served by the web server
+// GetSearchCapabilities, GetSortCapabilities, GetProtocolInfo, GetCurrentConnectionIDs,
+// GetCurrentConnectionInfo, Samsung's X_GetFeatureList and X_SetBookmark, and the media receiver
+// registrar's IsAuthorized, IsValidated and
+// RegisterDevice. Built on GNOME's gupnp; the media itself is served by the web server
 // at the links the phone site uses.
 //
 // Life: the constructor starts sharing, the destructor stops it (the devices say byebye). One
@@ -24,6 +26,7 @@
 #include <string>
 
 #include "web/library_view.h"
+#include "web/media_facts_cache.h"
 
 namespace vidoria {
 
@@ -35,11 +38,18 @@ struct MediaServerOptions {
   std::function<std::shared_ptr<const LibraryView>()> library;
   // False while the listing is protected ("Require login" on): Browse lists nothing. Any thread.
   std::function<bool()> listingAllowed;
-  // Counts the site's generations; the system update id. Read from the server's thread; the
+  // Counts the site's generations; a new one makes the server look at the tree again (the
+  // system update id moves only when what a TV sees changed). Read from the server's thread; the
   // owner keeps it alive as long as the server.
   const std::atomic<uint32_t>* siteGeneration = nullptr;
   // A line for the activity log (a device up or down, an error). Called on the server's thread.
   std::function<void(const std::string&)> report;
+  // What is known of each video; the server fills it as it lists them. May be null; the owner
+  // keeps it alive as long as the server. Any thread.
+  MediaFactsCache* mediaFacts = nullptr;
+  // Where the videos' bookmarks are kept (bookmarks.kavra in the data folder); "" keeps them in
+  // memory only.
+  std::string bookmarksFile;
   // Tests only: also serve on loopback devices.
   bool includeLoopback = false;
 };
@@ -53,8 +63,8 @@ class MediaServer {
   // Says byebye on every interface and ends the thread.
   ~MediaServer();
 
-  // The site was generated again (after `siteGeneration` changed): subscribers are told the new
-  // system update id. Owner's thread.
+  // The site was generated again (after `siteGeneration` changed): when what a TV sees changed,
+  // subscribers are told the new system update id. Owner's thread.
   void SiteChanged();
 
   // The description's address on each interface served, e.g. "http://127.0.0.2:41234/

@@ -12,9 +12,11 @@
 #include <thread>
 
 #include "library/table_layouts.h"
+#include "mp4/test_support.h"
 #include "platform/temp_folder_for_tests.h"
 #include "site/site_test_helpers.h"
 #include "upnp/descriptions.h"
+#include "upnp/device_icon.h"
 
 namespace vidoria {
 namespace {
@@ -74,6 +76,7 @@ class MediaServerTest : public ::testing::Test {
     options.library = [this] { return library_.Current(); };
     options.listingAllowed = [this] { return listingAllowed_.load(); };
     options.siteGeneration = &generation_;
+    options.mediaFacts = &facts_;
     options.includeLoopback = true;
     server_ = std::make_unique<MediaServer>(std::move(options));
     // The device comes up when the context manager finds the interface, a moment after start.
@@ -98,9 +101,14 @@ class MediaServerTest : public ::testing::Test {
   }
 
   // The HTTP status line's code and the body of a SOAP request.
+  static std::string TypeOf(const std::string& service) {
+    return service.starts_with("X_MS_") ? "urn:microsoft.com:service:" + service + ":1"
+                                        : "urn:schemas-upnp-org:service:" + service + ":1";
+  }
+
   std::pair<std::string, std::string> Soap(const std::string& service, const std::string& action,
                                            const std::string& body) {
-    const std::string type = "urn:schemas-upnp-org:service:" + service + ":1";
+    const std::string type = TypeOf(service);
     const std::string out = Output(
         "curl -s -m 10 -w '\\n%{http_code}' -H 'Content-Type: text/xml; charset=\"utf-8\"' -H " +
         Quoted("SOAPAction: \"" + type + "#" + action + "\"") + " --data-binary " + Quoted(body) +
@@ -112,7 +120,7 @@ class MediaServerTest : public ::testing::Test {
 
   std::pair<std::string, std::string> Action(const std::string& service, const std::string& action,
                                              const std::string& arguments) {
-    const std::string type = "urn:schemas-upnp-org:service:" + service + ":1";
+    const std::string type = TypeOf(service);
     return Soap(service, action,
                 "<?xml version=\"1.0\"?><s:Envelope "
                 "xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
@@ -136,6 +144,7 @@ class MediaServerTest : public ::testing::Test {
   LibraryViewHolder library_;
   std::atomic<bool> listingAllowed_{true};
   std::atomic<uint32_t> generation_{1};
+  MediaFactsCache facts_;
   std::unique_ptr<MediaServer> server_;
 };
 
@@ -148,7 +157,19 @@ TEST_F(MediaServerTest, DescriptionNamesTheDeviceAndItsServices) {
             std::string::npos);
   EXPECT_NE(description.find(std::string(kMediaServerType)), std::string::npos);
   const std::string base = Location().substr(0, Location().find('/', 7));
-  for (std::string_view file : {kContentDirectoryFile, kConnectionManagerFile}) {
+  EXPECT_NE(description.find(std::string(kRegistrarType)), std::string::npos);
+  // The icons, as a TV would show them: ffprobe reads each as a PNG picture of its size.
+  for (const int size : kIconSizes) {
+    const std::string url = base + "/" + IconFileName(size);
+    EXPECT_NE(description.find("<url>/" + IconFileName(size) + "</url>"), std::string::npos);
+    const std::string file = temp_.Path() + IconFileName(size);
+    Output("curl -s -m 10 -o " + Quoted(file) + " " + Quoted(url));
+    EXPECT_EQ(Output("ffprobe -v error -show_entries stream=codec_name,width,height -of csv=p=0 " +
+                     Quoted(file)),
+              "png," + std::to_string(size) + "," + std::to_string(size) + "\n")
+        << url;
+  }
+  for (std::string_view file : {kContentDirectoryFile, kConnectionManagerFile, kRegistrarFile}) {
     EXPECT_NE(Output("curl -s -m 10 " + base + "/" + std::string(file)).find("<actionList>"),
               std::string::npos)
         << file;
@@ -165,7 +186,8 @@ TEST_F(MediaServerTest, BrowseListsItemsWithLinksToTheWebServer) {
       << didl;
   EXPECT_EQ(Between(body, "<NumberReturned>", "</NumberReturned>"), "1");
   EXPECT_EQ(Between(body, "<TotalMatches>", "</TotalMatches>"), "1");
-  EXPECT_EQ(Between(body, "<UpdateID>", "</UpdateID>"), "1");
+  EXPECT_EQ(Between(body, "<UpdateID>", "</UpdateID>"),
+            Between(Action("ContentDirectory", "GetSystemUpdateID", "").second, "<Id>", "</Id>"));
 
   const auto [playlistsStatus, playlists] = BrowseChildren("playlists");
   EXPECT_NE(Unescaped(Between(playlists, "<Result>", "</Result>"))
@@ -211,16 +233,21 @@ TEST_F(MediaServerTest, NothingIsListedWhileTheListingIsProtected) {
   }
 }
 
-TEST_F(MediaServerTest, SystemUpdateIdFollowsTheSiteAndTheTreeWithIt) {
+TEST_F(MediaServerTest, SystemUpdateIdMovesOnlyWhenWhatATvSeesChanged) {
   auto updateId = [this] {
-    return Between(Action("ContentDirectory", "GetSystemUpdateID", "").second, "<Id>", "</Id>");
+    return std::stoul(
+        Between(Action("ContentDirectory", "GetSystemUpdateID", "").second, "<Id>", "</Id>"));
   };
-  EXPECT_EQ(updateId(), "1");
-  LibraryView view;
-  library_.Publish(std::move(view));
+  const unsigned long first = updateId();
+  // The site generated again from the same tables, as a rescan that found nothing new does.
+  library_.Publish(LibraryView(*library_.Current()));
   ++generation_;
   server_->SiteChanged();
-  EXPECT_EQ(updateId(), "2");
+  EXPECT_EQ(updateId(), first);
+  library_.Publish(LibraryView());
+  ++generation_;
+  server_->SiteChanged();
+  EXPECT_EQ(updateId(), first + 1);
   EXPECT_EQ(Between(BrowseChildren("library/all").second, "<TotalMatches>", "</TotalMatches>"),
             "0");
 }
@@ -229,6 +256,72 @@ TEST_F(MediaServerTest, ConnectionManagerOffersMp4Video) {
   const auto [status, body] = Action("ConnectionManager", "GetProtocolInfo", "");
   EXPECT_EQ(status, "200");
   EXPECT_EQ(Between(body, "<Source>", "</Source>"), "http-get:*:video/mp4:*");
+}
+
+TEST_F(MediaServerTest, RegistrarAuthorisesAndValidatesEveryDevice) {
+  const std::string registrar = "X_MS_MediaReceiverRegistrar";
+  for (const char* action : {"IsAuthorized", "IsValidated"}) {
+    const auto [status, body] = Action(registrar, action, "<DeviceID></DeviceID>");
+    EXPECT_EQ(status, "200") << action << body;
+    EXPECT_EQ(Between(body, "<Result>", "</Result>"), "1") << action;
+  }
+  const auto [status, body] =
+      Action(registrar, "RegisterDevice", "<RegistrationReqMsg>AAAA</RegistrationReqMsg>");
+  EXPECT_EQ(status, "200") << body;
+  EXPECT_NE(body.find("RegisterDeviceResponse"), std::string::npos) << body;
+}
+
+TEST_F(MediaServerTest, SamsungsFeatureListPointsAtTheEntireCollection) {
+  const auto [status, body] = Action("ContentDirectory", "X_GetFeatureList", "");
+  EXPECT_EQ(status, "200") << body;
+  const std::string list = Unescaped(Between(body, "<FeatureList>", "</FeatureList>"));
+  EXPECT_NE(list.find("<container id=\"library/all\" type=\"object.item.videoItem\"/>"),
+            std::string::npos)
+      << list;
+  // The container it names is one a TV can browse.
+  EXPECT_EQ(BrowseChildren("library/all").first, "200");
+}
+
+TEST_F(MediaServerTest, TheListedVideosFactsAreReadBeforeATvAsks) {
+  // A movie box with only its header (version 0): time scale 1000 in bytes 12-15, duration 3000
+  // in bytes 16-19.
+  std::string mvhd(100, '\0');
+  mvhd[14] = '\x03', mvhd[15] = '\xE8', mvhd[18] = '\x0B', mvhd[19] = '\xB8';
+  using mp4::test_support::MakeBox;
+  const std::string video = temp_.Write("clip.mp4", mp4::test_support::MakeFtyp() +
+                                                        MakeBox("moov", MakeBox("mvhd", mvhd)) +
+                                                        MakeBox("mdat", "media"));
+  LibraryView view;
+  view.libraryTable = testing::TableOf({{"MOVIE", video, "clip.mp4"}});
+  library_.Publish(std::move(view));
+  ++generation_;
+  server_->SiteChanged();
+  // No Browse: the server reads them while it is idle.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!facts_.Known(video) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_NE(facts_.Known(video), nullptr);
+  EXPECT_EQ(facts_.Known(video)->durationMs, 3000u);
+}
+
+TEST_F(MediaServerTest, ABookmarkATvSetsComesBackWithTheVideo) {
+  const auto didl = [this] {
+    return Unescaped(Between(BrowseChildren("library/all").second, "<Result>", "</Result>"));
+  };
+  const std::string id = Between(didl(), "<item id=\"", "\"");
+  ASSERT_FALSE(id.empty());
+  const auto mark = [&](const std::string& objectId, const std::string& seconds) {
+    return Action("ContentDirectory", "X_SetBookmark",
+                  "<CategoryType>1</CategoryType><RID>0</RID><ObjectID>" + objectId +
+                      "</ObjectID><PosSecond>" + seconds + "</PosSecond>");
+  };
+  EXPECT_EQ(mark(id, "754").first, "200");
+  EXPECT_NE(didl().find("<sec:dcmInfo>BM=754</sec:dcmInfo>"), std::string::npos) << didl();
+  EXPECT_EQ(Between(mark("library/all/nothing", "1").second, "<errorCode>", "</errorCode>"), "701");
+  EXPECT_EQ(Between(mark(id, "soon").second, "<errorCode>", "</errorCode>"), "402");
+  EXPECT_EQ(mark(id, "0").first, "200");
+  EXPECT_EQ(didl().find("dcmInfo"), std::string::npos) << "watched to the end: forgotten";
 }
 
 TEST_F(MediaServerTest, StoppingTakesTheDeviceOffTheNetwork) {

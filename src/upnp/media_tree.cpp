@@ -1,6 +1,5 @@
 #include "upnp/media_tree.h"
 
-#include <charconv>
 #include <unordered_map>
 
 #include "library/table_layouts.h"
@@ -10,6 +9,7 @@
 #include "site/names.h"
 #include "site/playlist_pages.h"
 #include "site/playlists_page.h"
+#include "upnp/object_ids.h"
 
 namespace vidoria {
 
@@ -41,6 +41,7 @@ class ItemMaker {
     const std::string folder =
         rows.empty() ? std::string() : FolderOf(table_.Cell(LibraryColumn::kPath, rows.back()));
     item.size = SizeOf(folder + name).value_or(-1);
+    if (!rows.empty()) item.path = folder + name;
     // The picture lookup's own order; its last resort, the blank picture, is no cover.
     const std::string picture = CoverPictureName(name);
     if (!picture.empty() && !folder.empty() &&
@@ -76,6 +77,7 @@ MediaTree::MediaTree() {
   Add("library/movies", std::string(kLibraryId), "Movies");
   Add("library/tvshows", std::string(kLibraryId), "TV Shows");
   Add(std::string(kPlaylistsId), std::string(kRootId), "Playlists");
+  Seal();
 }
 
 MediaTree::MediaTree(const Table& libraryTable, const Table& playlistTable,
@@ -94,6 +96,7 @@ MediaTree::MediaTree(const Table& libraryTable, const Table& playlistTable,
     if (className == "TV") tvShows.items.push_back(item);
   }
 
+  UniqueKeys playlistKeys;
   for (int row = 0; row < playlistTable.RowCount(); ++row) {
     if (!ListedOnPlaylistsPage(playlistTable, row)) continue;
     std::vector<MediaItem> items;
@@ -104,11 +107,41 @@ MediaTree::MediaTree(const Table& libraryTable, const Table& playlistTable,
     }
     // A playlist with nothing to play would only be an empty folder on the TV.
     if (items.empty()) continue;
-    std::string id = std::string(kPlaylistsId) + "/" + std::to_string(row);
+    const std::string& name = playlistTable.Cell(PlaylistColumn::kName, row);
+    std::string id = std::string(kPlaylistsId) + "/" + playlistKeys.Next(name);
     containers_.find(kPlaylistsId)->second.containers.push_back(id);
-    Add(std::move(id), std::string(kPlaylistsId), playlistTable.Cell(PlaylistColumn::kName, row))
-        .items = std::move(items);
+    Add(std::move(id), std::string(kPlaylistsId), name).items = std::move(items);
   }
+  Seal();
+}
+
+void MediaTree::Seal() {
+  uint64_t print = StableHash("");
+  const auto mix = [&print](std::string_view text) {
+    // The length first, so that no two sequences of texts mix to the same bytes.
+    print = StableHash(std::to_string(text.size()) + ":", print);
+    print = StableHash(text, print);
+  };
+  for (auto& [id, container] : containers_) {
+    UniqueKeys keys;
+    container.itemByKey.clear();
+    for (size_t i = 0; i < container.items.size(); ++i) {
+      MediaItem& item = container.items[i];
+      item.key = keys.Next(item.path.empty() ? item.videoHref : item.path);
+      container.itemByKey.emplace(item.key, i);
+    }
+    mix(id);
+    mix(container.parentId);
+    mix(container.title);
+    for (const std::string& child : container.containers) mix(child);
+    for (const MediaItem& item : container.items) {
+      for (const std::string* text : {&item.key, &item.title, &item.videoHref, &item.coverHref}) {
+        mix(*text);
+      }
+      mix(std::to_string(item.size));
+    }
+  }
+  fingerprint_ = print;
 }
 
 MediaContainer& MediaTree::Add(std::string id, std::string parentId, std::string title) {
@@ -124,19 +157,15 @@ const MediaContainer* MediaTree::Container(std::string_view id) const {
 std::optional<MediaTree::FoundItem> MediaTree::Item(std::string_view id) const {
   const size_t slash = id.rfind('/');
   if (slash == std::string_view::npos) return std::nullopt;
-  const std::string_view place = id.substr(slash + 1);
-  // Digits only, no sign, no leading zero: one id per item.
-  if (place.empty() || (place.size() > 1 && place[0] == '0')) return std::nullopt;
-  size_t index = 0;
-  const auto [end, error] = std::from_chars(place.data(), place.data() + place.size(), index);
-  if (error != std::errc() || end != place.data() + place.size()) return std::nullopt;
   const MediaContainer* container = Container(id.substr(0, slash));
-  if (!container || index >= container->items.size()) return std::nullopt;
-  return FoundItem{container, index};
+  if (!container) return std::nullopt;
+  const auto at = container->itemByKey.find(std::string(id.substr(slash + 1)));
+  if (at == container->itemByKey.end()) return std::nullopt;
+  return FoundItem{container, at->second};
 }
 
 std::string MediaTree::ItemId(const MediaContainer& container, size_t index) {
-  return container.id + "/" + std::to_string(index);
+  return container.id + "/" + container.items.at(index).key;
 }
 
 }  // namespace vidoria

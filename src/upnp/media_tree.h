@@ -8,11 +8,12 @@
 //     "library/movies"      Movies              (of those, class "MOVIE")
 //     "library/tvshows"     TV Shows            (of those, class "TV")
 //   "playlists"             Playlists
-//     "playlists/<row>"     each playlist the playlists page lists that has an item to show,
+//     "playlists/<key>"     each playlist the playlists page lists that has an item to show,
 //                           titled by its name, holding the items its page lists
-// An item's id is its container's id + "/" + its place there (from 0), so two entries of one file
-// stay two objects, as the pages show them twice. Ids change when the site is generated again;
-// the system update id tells clients so.
+// An item's id is its container's id + "/" + a key of the file the server sends for it (a hash
+// of its path, upnp/object_ids.h); a playlist's key is a hash of its name. So ids stay when
+// files are added, removed or reordered. Two entries of one file in a container stay two
+// objects, as the pages show them twice: the later ones get "-2", "-3", ... after the key.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "library/table.h"
@@ -35,6 +37,8 @@ struct MediaItem {
   std::string videoHref;  // the phone page's link: "/" + encoded file name
   std::string coverHref;  // "" when no picture would be found for it but the blank one
   int64_t size = 0;       // of the file the server sends for videoHref
+  std::string path;       // that file; "" when there is none
+  std::string key;        // unique within its container
 };
 
 struct MediaContainer {
@@ -43,6 +47,7 @@ struct MediaContainer {
   std::string title;
   std::vector<std::string> containers;  // ids of the containers inside, in order
   std::vector<MediaItem> items;         // after the containers
+  std::unordered_map<std::string, size_t> itemByKey;
   size_t ChildCount() const { return containers.size() + items.size(); }
 };
 
@@ -63,9 +68,15 @@ class MediaTree {
   std::optional<FoundItem> Item(std::string_view id) const;
   static std::string ItemId(const MediaContainer& container, size_t index);
 
+  // Changes whenever anything a TV is shown changes (a container, an item, its title, link,
+  // size or cover), and only then: trees built from the same tables and files have the same.
+  uint64_t Fingerprint() const { return fingerprint_; }
+
  private:
   MediaContainer& Add(std::string id, std::string parentId, std::string title);
+  void Seal();
   std::map<std::string, MediaContainer, std::less<>> containers_;
+  uint64_t fingerprint_ = 0;
 };
 
 }  // namespace vidoria

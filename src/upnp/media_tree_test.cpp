@@ -4,6 +4,7 @@
 
 #include <map>
 #include <regex>
+#include <set>
 
 #include "library/table_layouts.h"
 #include "site/library_pages.h"
@@ -39,6 +40,16 @@ std::vector<std::string> TreeLinks(const MediaContainer& container) {
   std::vector<std::string> links;
   for (const MediaItem& item : container.items) links.push_back(item.videoHref);
   return links;
+}
+
+// The table with `row` in front of its rows.
+Table WithFirstRow(const Table& table, const std::vector<std::string>& row) {
+  std::vector<std::vector<std::string>> rows{row};
+  for (int r = 0; r < table.RowCount(); ++r) {
+    rows.emplace_back();
+    for (int c = 0; c < table.ColCount(); ++c) rows.back().push_back(table.Cell(c, r));
+  }
+  return TableOf(rows);
 }
 
 class MediaTreeTest : public ::testing::Test {
@@ -91,16 +102,15 @@ TEST_F(MediaTreeTest, PlaylistsWithSomethingToPlayMirrorTheirPages) {
   const MediaTree tree(library_, playlists_, sizes_);
   const MediaContainer& playlists = *tree.Container("playlists");
   // Not: only missing files, only blank slots, no name.
-  EXPECT_EQ(playlists.containers, (std::vector<std::string>{"playlists/0", "playlists/4"}));
+  ASSERT_EQ(playlists.containers.size(), 2u);
   const LibraryByName byName(library_);
   for (int row : {0, 4}) {
-    const MediaContainer& playlist = *tree.Container("playlists/" + std::to_string(row));
+    const MediaContainer& playlist = *tree.Container(playlists.containers[row == 0 ? 0 : 1]);
     EXPECT_EQ(playlist.parentId, "playlists");
     EXPECT_EQ(playlist.title, playlists_.Cell(PlaylistColumn::kName, row));
     EXPECT_EQ(TreeLinks(playlist),
               PageLinks(PlaylistPageOf(playlists_, row, byName, exists_).page));
   }
-  EXPECT_EQ(tree.Container("playlists/1"), nullptr);
 }
 
 TEST_F(MediaTreeTest, SizeIsOfTheFileTheServerSendsForTheName) {
@@ -140,19 +150,79 @@ TEST(MediaTreeCoverTest, CoverWhereThePictureLookupFindsMoreThanTheBlankPicture)
 
 TEST_F(MediaTreeTest, ItemIdsNameOnePlaceInOneContainer) {
   const MediaTree tree(library_, playlists_, sizes_);
-  const MediaContainer& all = *tree.Container("library/all");
-  for (size_t i = 0; i < all.items.size(); ++i) {
-    const auto found = tree.Item(MediaTree::ItemId(all, i));
-    ASSERT_TRUE(found);
-    EXPECT_EQ(found->container, &all);
-    EXPECT_EQ(found->index, i);
+  for (const char* id : {"library/all", "library/tvshows"}) {
+    const MediaContainer& container = *tree.Container(id);
+    std::set<std::string> ids;
+    for (size_t i = 0; i < container.items.size(); ++i) {
+      const std::string itemId = MediaTree::ItemId(container, i);
+      ids.insert(itemId);
+      const auto found = tree.Item(itemId);
+      ASSERT_TRUE(found) << itemId;
+      EXPECT_EQ(found->container, &container);
+      EXPECT_EQ(found->index, i);
+    }
+    // The same file listed four times is four objects.
+    EXPECT_EQ(ids.size(), container.items.size()) << id;
   }
-  ASSERT_TRUE(tree.Item("playlists/4/1"));
-  for (const char* id :
-       {"library/all/08", "library/all/-1", "library/all/+1", "library/all/99", "library/all/1x",
-        "library/all/", "nope/0", "library/0", "0/0", "", "library/all/99999999999999999999999"}) {
+  const MediaContainer& all = *tree.Container("library/all");
+  const std::string first = MediaTree::ItemId(all, 0);
+  for (const std::string& id :
+       {std::string("library/all/0"), first + "x", first.substr(0, first.size() - 1),
+        std::string("library/all/"), "library/movies/" + all.items[0].key, std::string("nope/0"),
+        std::string("0/0"), std::string("")}) {
     EXPECT_FALSE(tree.Item(id)) << id;
   }
+}
+
+TEST_F(MediaTreeTest, IdsStayWithTheirFilesWhenTheLibraryChanges) {
+  const MediaTree before(library_, playlists_, sizes_);
+  // A new file sorted first, and a playlist in front of the others.
+  const Table library = WithFirstRow(library_, {"MOVIE", "/m/Aardvark.mp4", "Aardvark.mp4"});
+  const Table playlists = WithFirstRow(playlists_, {"New", "", "Aardvark.mp4"});
+  FileSizeCheck sizes = [this](const std::string& path) -> std::optional<int64_t> {
+    if (path == "/m/Aardvark.mp4") return 1;
+    return sizes_(path);
+  };
+  const MediaTree after(library, playlists, sizes);
+
+  const auto idsByTitle = [](const MediaTree& tree, const std::string& container) {
+    std::multimap<std::string, std::string> ids;
+    const MediaContainer& c = *tree.Container(container);
+    for (size_t i = 0; i < c.items.size(); ++i) {
+      ids.emplace(c.items[i].title, MediaTree::ItemId(c, i));
+    }
+    return ids;
+  };
+  auto grown = idsByTitle(after, "library/all");
+  ASSERT_EQ(grown.count("Aardvark"), 1u);
+  grown.erase("Aardvark");
+  EXPECT_EQ(grown, idsByTitle(before, "library/all"));
+  // The playlists already there keep their ids and their items'.
+  const auto& was = before.Container("playlists")->containers;
+  const auto& is = after.Container("playlists")->containers;
+  ASSERT_EQ(is.size(), was.size() + 1);
+  EXPECT_EQ(std::vector<std::string>(is.begin() + 1, is.end()), was);
+  for (const std::string& id : was) EXPECT_EQ(idsByTitle(after, id), idsByTitle(before, id));
+}
+
+TEST_F(MediaTreeTest, FingerprintMovesOnlyWithWhatATvIsShown) {
+  const uint64_t print = MediaTree(library_, playlists_, sizes_).Fingerprint();
+  EXPECT_EQ(MediaTree(library_, playlists_, sizes_).Fingerprint(), print);
+  // A row whose file is missing shows nothing more.
+  const Table withMissing = WithFirstRow(library_, {"MOVIE", "/m/absent.mp4", "absent.mp4"});
+  EXPECT_EQ(MediaTree(withMissing, playlists_, sizes_).Fingerprint(), print);
+
+  Table reclassified = library_;
+  reclassified.SetCell(LibraryColumn::kClass, 0, "TV");
+  Table renamed = playlists_;
+  renamed.SetCell(PlaylistColumn::kName, 0, "Favourites");
+  const FileSizeCheck grown = [this](const std::string& path) -> std::optional<int64_t> {
+    return path == "/m/Zulu.mp4" ? 101 : sizes_(path);
+  };
+  EXPECT_NE(MediaTree(reclassified, playlists_, sizes_).Fingerprint(), print);
+  EXPECT_NE(MediaTree(library_, renamed, sizes_).Fingerprint(), print);
+  EXPECT_NE(MediaTree(library_, playlists_, grown).Fingerprint(), print);
+  EXPECT_NE(MediaTree(Table(4, 1), Table(4, 1), Files({})).Fingerprint(), print);
 }
 
 TEST(MediaTreeEmptyTest, AnEmptyLibraryStillHasEveryContainer) {

@@ -9,6 +9,7 @@
 #include "server/log.h"
 #include "server/text.h"
 #include "web/byte_ranges.h"
+#include "web/dlna_features.h"
 #include "web/library_lookup.h"
 #include "web/provider_answers.h"
 #include "web/request_log.h"
@@ -114,7 +115,8 @@ void FilesProvider::ServeDiskFile(Connection& c, bool video, bool image,
       break;
   }
   if (mapped.fileSize > 0) {
-    StartFileAnswer(c, name, root, mapped.fileSize, std::move(mapped.file));
+    StartFileAnswer(c, name, root, mapped.fileSize, std::move(mapped.file),
+                    video ? &mapped.full : nullptr);
   } else if (mapped.fileSize == 0) {
     c.Accept();
     LogRequestLine("SEND " + RequestPart(c) + " 0 " + ClientPart(c));
@@ -128,8 +130,16 @@ void FilesProvider::ServeDiskFile(Connection& c, bool video, bool image,
 }
 
 void FilesProvider::StartFileAnswer(Connection& c, const std::string& name, const std::string& root,
-                                    int64_t fileSize, AnswerFile file) {
+                                    int64_t fileSize, AnswerFile file,
+                                    const std::string* videoPath) {
   c.Accept();
+  // The file is sent as it is stored; a seek by time would need an index of its samples.
+  if (videoPath && !c.Request().Value("TIMESEEKRANGE.DLNA.ORG").empty()) {
+    LogRequestLine("FAIL " + RequestPart(c) + " 0 " + ClientPart(c) +
+                   " > Time seek not supported.");
+    AnswerStatus(c, 406, "Not Acceptable");
+    return;
+  }
   c.UseAnswerFile(std::move(file));
   const std::string type = ContentTypeFor(name);
   Info& info = c.Request().GetInfo();
@@ -139,6 +149,13 @@ void FilesProvider::StartFileAnswer(Connection& c, const std::string& name, cons
   info.SetLargeIntField("from", 0);
   if (!type.empty()) c.Response().SetContentType(type);
   c.Response().SetContentLength(fileSize);
+  // Only a TV that asks gets the DLNA headers; every other client's answer stays as it was.
+  if (videoPath && c.Request().Value("GETCONTENTFEATURES.DLNA.ORG") == "1") {
+    const MediaFactsCache::Facts facts =
+        context_.mediaFacts ? context_.mediaFacts->Known(*videoPath) : nullptr;
+    c.Response().SetValue("contentFeatures.dlna.org", DlnaContentFeatures(facts.get()));
+    c.Response().SetValue("transferMode.dlna.org", "Streaming");
+  }
   const std::string range = c.Request().Value("RANGE");
   if (c.Request().Method() == "HEAD") {
     c.Response().sendContent = false;

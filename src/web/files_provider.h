@@ -37,9 +37,10 @@ class FilesProvider : public DataProvider {
   void CheckRequest(Connection& c);
   void ServeDiskFile(Connection& c, bool video, bool image, const std::string& libraryFolder,
                      const std::string& libraryName);
-  // `file` is the file of root + name, open already (see MapRequestPath).
+  // `file` is the file of root + name, open already (see MapRequestPath). `videoPath` is that
+  // file's path when it is a library video: a TV's DLNA headers are answered for it.
   void StartFileAnswer(Connection& c, const std::string& name, const std::string& root,
-                       int64_t fileSize, AnswerFile file);
+                       int64_t fileSize, AnswerFile file, const std::string* videoPath = nullptr);
   void SendBody(Connection& c);
   // The file cannot give the piece's bytes (gone, shorter, unreadable): logged, and the
   // connection closed, since the client was promised more than it can get.

@@ -117,6 +117,47 @@ TEST_F(FileDeliveryTest, ByteRangesOverTheWire) {
   EXPECT_EQ(after.body, Bytes(1000)) << "the HEAD answer completed and the connection went on";
 }
 
+TEST_F(FileDeliveryTest, TvsThatAskGetDlnaHeadersAndOthersTheSameAnswerAsBefore) {
+  AddToLibrary((base_ / "videos" / "Film.mp4").string(), Bytes(1000));
+  WriteFile(programFolder_ + "kavra/kavra.css", "body { margin: 0 }");
+  Start();
+  const std::string kPlain = "HTTP/1.1 200 OK\r\nCONTENT-TYPE: video/mp4\r\nCONTENT-LENGTH: 1000";
+  const std::string kAsk = "getcontentFeatures.dlna.org: 1\r\n";
+  // Nothing known of the file (it is no MP4 file): no profile, what the server can do all the same.
+  const std::string kFeatures =
+      "DLNA.ORG_OP=01;DLNA.ORG_CI=0;DLNA.ORG_FLAGS=01700000000000000000000000000000";
+  EXPECT_EQ(Get("/Film.mp4").head, kPlain);
+  EXPECT_EQ(Get("/Film.mp4", "getcontentFeatures.dlna.org: 0\r\n").head, kPlain);
+  struct Case {
+    std::string method;
+    std::string headers;
+    std::string statusLine;
+    std::string body;
+  } cases[] = {
+      {"GET", kAsk, "HTTP/1.1 200 OK", Bytes(1000)},
+      {"GET", kAsk + "Range: bytes=10-19\r\n", "HTTP/1.1 206 Partial Content",
+       Bytes(1000).substr(10, 10)},
+      {"HEAD", kAsk, "HTTP/1.1 200 OK", ""},
+  };
+  for (const Case& c : cases) {
+    TestClient client(port_);
+    client.Send(c.method + " /Film.mp4 HTTP/1.1\r\n" + c.headers + "\r\n");
+    const HttpAnswer answer = testing::ReadAnswer(client, c.method == "HEAD");
+    EXPECT_EQ(answer.StatusLine(), c.statusLine) << c.method << " " << c.headers;
+    EXPECT_EQ(answer.Header("contentFeatures.dlna.org"), kFeatures) << c.headers;
+    EXPECT_EQ(answer.Header("transferMode.dlna.org"), "Streaming") << c.headers;
+    EXPECT_EQ(answer.body, c.body) << c.method << " " << c.headers;
+  }
+  // A seek by time cannot be served from the stored file; a byte range can.
+  const HttpAnswer timeSeek = Get("/Film.mp4", kAsk + "TimeSeekRange.dlna.org: npt=10.0-\r\n");
+  EXPECT_EQ(timeSeek.StatusLine(), "HTTP/1.1 406 Not Acceptable");
+  EXPECT_EQ(timeSeek.body, "Status 406: Not Acceptable");
+  // Only videos: other files answer as they always did.
+  const HttpAnswer css = Get("/kavra/kavra.css", kAsk + "TimeSeekRange.dlna.org: npt=10.0-\r\n");
+  EXPECT_EQ(css.StatusLine(), "HTTP/1.1 200 OK");
+  EXPECT_EQ(css.Header("contentFeatures.dlna.org"), "");
+}
+
 TEST_F(FileDeliveryTest, LargeFileLeavesInPiecesOfTheSendBlockSize) {
   WriteFile(programFolder_ + "big.bin", Bytes(200000));
   std::mutex mu;

@@ -9,6 +9,7 @@
 #include "site/page_buffers.h"
 #include "web/access.h"
 #include "web/library_view.h"
+#include "web/media_facts_cache.h"
 
 namespace vidoria {
 
@@ -19,6 +20,8 @@ struct WebContext {
   LibraryViewHolder* library = nullptr;
   PageBuffers* pages = nullptr;
   AccessState* access = nullptr;
+  // What is known of each video, for a TV's DLNA headers; may be null.
+  MediaFactsCache* mediaFacts = nullptr;
   // Rebuilds the login page with a message line (from a request thread); may be empty.
   std::function<void(const std::string& message)> generateLogin;
   // The steady clock the providers time things by (login lockouts); empty reads

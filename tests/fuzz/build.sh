@@ -3,21 +3,22 @@
 # CMake build calls it (one driver at a time) when clang and its fuzzer runtime are found.
 # Usage: tests/fuzz/build.sh [output-folder [driver...]]   (default build/fuzz and every driver;
 # CLANGXX names the compiler). Drivers: http_reader byte_ranges grid_reader line_reader
-# settings_reader faststart; each becomes <output-folder>/<driver>_fuzz.
+# settings_reader faststart search_criteria; each becomes <output-folder>/<driver>_fuzz.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 out="${1:-$root/build/fuzz}"
 shift || true
 drivers=("$@")
 [[ ${#drivers[@]} -gt 0 ]] ||
-  drivers=(http_reader byte_ranges grid_reader line_reader settings_reader faststart)
+  drivers=(http_reader byte_ranges grid_reader line_reader settings_reader faststart search_criteria)
 cxx="${CLANGXX:-clang++}"
 src="$root/src"
 tools="$root/tools"
 
 # Each driver with the sources it parses and what they call; nothing that needs threads or
 # sockets. Asserts stay on: they are expectations too.
-platform_files=("$src/platform/atomic_write.cpp" "$src/platform/file_bytes.cpp"
+platform_files=("$src/platform/atomic_write.cpp" "$src/platform/descriptor_reserve.cpp"
+  "$src/platform/file_bytes.cpp"
   "$src/platform/file_names.cpp" "$src/platform/result.cpp" "$src/platform/unique_fd.cpp")
 stored_files=("$src/library/stored_files.cpp" "$src/library/line_breaks.cpp"
   "$src/library/table.cpp" "${platform_files[@]}")
@@ -33,8 +34,10 @@ sources_of() {
       echo "$src/library/settings.cpp" "$src/library/settings_numbers.cpp" \
         "$src/library/settings_switches.cpp" "$src/library/cipher.cpp" "${stored_files[@]}" ;;
     faststart)
-      echo "$tools/faststart/mp4_boxes.cpp" "$tools/faststart/layout.cpp" \
+      echo "$src/mp4/boxes.cpp" "$src/mp4/read_at.cpp" "$src/mp4/media_facts.cpp" \
+        "$tools/faststart/layout.cpp" \
         "$tools/faststart/file_io.cpp" "$tools/faststart/faststart.cpp" "${platform_files[@]}" ;;
+    search_criteria) echo "$src/upnp/search_criteria.cpp" ;;
     *) echo "build.sh: no driver named $1" >&2; return 1 ;;
   esac
 }

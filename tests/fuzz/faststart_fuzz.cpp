@@ -1,7 +1,8 @@
 // Fuzz entry point for faststart's MP4 reading: the input is an MP4 file's bytes.
 //
 // Twice over:
-//  - In memory, ParseBox on the input as one box (the way the movie box is read): a parsed tree
+//  - In memory, ParseBox on the input as one box (the way the movie box is read), and the media
+//    facts the media server reads from such a tree (MediaFactsOf): a parsed tree
 //    must write back to bytes that parse to the same tree again, and to the very bytes it came
 //    from unless a size field of 0 ("to the end") was resolved, which needs four zero bytes.
 //  - As a file, MakeFastStart from a file in a temporary folder (on /dev/shm when there is one,
@@ -30,8 +31,9 @@
 #include <vector>
 
 #include "faststart/faststart.h"
-#include "faststart/mp4_boxes.h"
+#include "faststart/mp4.h"
 #include "fuzz_expect.h"
+#include "mp4/media_facts.h"
 
 namespace vidoria::faststart {
 namespace {
@@ -113,6 +115,9 @@ void CheckInMemory(std::string_view input) {
     FUZZ_EXPECT(!box.Reason().empty());
     return;
   }
+  // What the media server tells a TV comes from the same tree; any tree must give an answer.
+  const MediaFacts facts = MediaFactsOf(*box);
+  FUZZ_EXPECT(facts.fileSize == 0);
   const std::string written = Serialized(*box);
   Result<Box> again = ParseBox(Bytes(written));
   FUZZ_EXPECT(bool(again));

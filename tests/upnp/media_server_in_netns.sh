@@ -19,7 +19,7 @@ SKIP=77
 VIDORIAD=$(realpath "${1:-build/vidoriad}")
 
 if [[ -z ${VIDORIA_IN_NETNS:-} ]]; then
-  for tool in unshare ip sysctl gssdp-discover curl ffmpeg ffprobe; do
+  for tool in unshare ip sysctl gssdp-discover curl ffmpeg ffprobe ss prlimit; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit $SKIP; }
   done
   if ! why=$(unshare -n true 2>&1); then
@@ -59,13 +59,17 @@ crlf() { printf '%s\r\n' "$@"; }
 # ---- A small library of real MP4 files: markup characters and non-ASCII letters in the names,
 # a cover picture beside one, a playlist with items and one without.
 tom="Tom & Jerry <1>.mp4" amelie="Amélie été.mp4" plain="plain.mp4"
-make_video() {  # PATH
-  ffmpeg -v error -y -f lavfi -i testsrc=duration=6:size=160x120:rate=10 -c:v mpeg4 -g 10 \
-    -movflags +faststart "$1" || fail "ffmpeg could not make $1"
+make_video() {  # PATH [CODEC OPTIONS...]
+  local path=$1
+  shift
+  ffmpeg -v error -y -f lavfi -i testsrc=duration=6:size=160x120:rate=10 \
+    -f lavfi -i sine=duration=6 "${@:--an}" -c:v "${CODEC:-mpeg4}" -g 10 -movflags +faststart \
+    "$path" || fail "ffmpeg could not make $path"
 }
 make_video "$films/$tom"
 make_video "$shows/$amelie"
-make_video "$films/$plain"
+# What TVs play: H.264 main profile with AAC sound.
+CODEC=libx264 make_video "$films/$plain" -pix_fmt yuv420p -profile:v main -c:a aac -ac 2 -ar 44100
 ffmpeg -v error -y -f lavfi -i testsrc=size=64x48 -frames:v 1 "$films/cover.jpg"
 # Column after column: class, full path, name, duration.
 crlf 4 3 MOVIE TV MOVIE "$films/$tom" "$shows/$amelie" "$films/$plain" "$tom" "$amelie" "$plain" \
@@ -167,7 +171,8 @@ uuid=$(tr -d '\r' <"$data/device.kavra")
   fail "device.kavra holds no UUID: ${uuid@Q}"
 location=${found##* }
 base=${location%/*}
-[[ $location == http://127.0.0.2:*.xml ]] || fail "location $location"
+# The description/SOAP port is the web port + 1, so that a firewall can open two fixed ports.
+[[ $location == "http://127.0.0.2:$((port + 1))/"*.xml ]] || fail "location $location (web port $port)"
 for target in upnp:rootdevice urn:schemas-upnp-org:device:MediaServer:1 \
   urn:schemas-upnp-org:service:ContentDirectory:1 urn:schemas-upnp-org:service:ConnectionManager:1; do
   grep -qF "uuid:$uuid::$target $location" <<<"$(discover_device "$target")" ||
@@ -193,7 +198,8 @@ check_items() {  # OBJECT PAGE TITLES...: the items, their links and sizes
   check "$id: titles" "$(printf '%s\n' "$@")" "$(values '<dc:title>\([^<]*\)<' "$lines")"
   check "$id: links as the phone page's" "$(page_links "$page")" "$(values '>\(http[^<]*\)</res>' "$lines")"
   check "$id: classes" "$(printf 'object.item.videoItem\n%.0s' "$@")" "$(values '<upnp:class>\([^<]*\)<' "$lines")"
-  check "$id: protocol" "$(printf 'http-get:*:video/mp4:*\n%.0s' "$@")" "$(values 'protocolInfo="\([^"]*\)"' "$lines")"
+  check "$id: protocol" "$(printf 'http-get:*:video/mp4:DLNA.ORG_OP=01;DLNA.ORG_CI=0;DLNA.ORG_FLAGS=01700000000000000000000000000000\n%.0s' "$@")" \
+    "$(values 'protocolInfo="\([^"]*\)"' "$lines" | sed 's/DLNA.ORG_PN=[A-Z0-9_]*;//')"
   local title sizes=
   for title in "$@"; do
     sizes+=$(stat -c %s "$films/$title.mp4" "$shows/$title.mp4" 2>/dev/null)$'\n'
@@ -211,7 +217,7 @@ check_items "$playlist" "/list&Kids%20%26%20%3Cco%3E" "Amélie été" "Tom & Jer
 
 # The cover beside the films; none for the show.
 lines=$(didl "$(browse library/all BrowseDirectChildren)")
-art=$(values '<upnp:albumArtURI>\([^<]*\)<' "$lines" | grep .)
+art=$(values '<upnp:albumArtURI dlna:profileID="JPEG_TN">\([^<]*\)<' "$lines" | grep .)
 check "album art" $'http://127.0.0.2:'"$port"$'/plain.jpg\nhttp://127.0.0.2:'"$port/Tom%20%26%20Jerry%20%3C1%3E.jpg" "$art"
 curl -s -m 10 -o "$work/cover" "$(head -1 <<<"$art")"
 cmp -s "$work/cover" "$films/cover.jpg" || fail "the album art is not the cover picture"
@@ -223,7 +229,8 @@ check "page: total" 3 "$(field TotalMatches "$answer")"
 check "page: item" plain "$(values '<dc:title>\([^<]*\)<' "$(didl "$answer")")"
 answer=$(browse library/all BrowseDirectChildren 0 4294967295)
 check "huge count: returned" 3 "$(field NumberReturned "$answer")"
-answer=$(browse library/all/2 BrowseMetadata)
+mapfile -t item_ids < <(values '<item id="\([^"]*\)"' "$(didl "$(browse library/all BrowseDirectChildren)")")
+answer=$(browse "${item_ids[2]}" BrowseMetadata)
 check "item metadata" "Tom & Jerry <1>" "$(values '<dc:title>\([^<]*\)<' "$(didl "$answer")")"
 answer=$(browse no/such/object BrowseDirectChildren)
 check "unknown object: status" 500 "${answer##*$'\n'}"
@@ -234,10 +241,105 @@ status=$(curl -s -m 10 -o /dev/null -w '%{http_code}' -H 'SOAPAction: "urn:schem
   --data-binary '<s:Envelope><s:Body><u:Browse' "$base/ContentDirectory/control")
 [[ $status == 4* || $status == 5* ]] || fail "malformed body answered $status"
 check "update id" 1 "$(( $(field Id "$(soap ContentDirectory GetSystemUpdateID '')") > 0 ))"
+# A TV's search box and the views some TVs build by Search.
+search() {  # CONTAINER CRITERIA
+  soap ContentDirectory Search "<ContainerID>$1</ContainerID><SearchCriteria>$2</SearchCriteria><Filter>*</Filter><StartingIndex>0</StartingIndex><RequestedCount>0</RequestedCount><SortCriteria></SortCriteria>"
+}
+videos='upnp:class derivedfrom &quot;object.item.videoItem&quot;'
+check "search: every video once" $'Amélie été\nplain\nTom & Jerry <1>' \
+  "$(values '<dc:title>\([^<]*\)<' "$(didl "$(search 0 "$videos")")")"
+check "search: by title" "Tom & Jerry <1>" \
+  "$(values '<dc:title>\([^<]*\)<' "$(didl "$(search 0 "$videos and dc:title contains &quot;JERRY&quot;")")")"
+check "search capabilities" "dc:title,upnp:class,@id,@parentID" \
+  "$(field SearchCaps "$(soap ContentDirectory GetSearchCapabilities '')")"
 check "protocol info" "http-get:*:video/mp4:*" "$(field Source "$(soap ConnectionManager GetProtocolInfo '')")"
 
+# ---- Control connections end when their client is done: a control point that closes after each
+# answer (as TVs do) leaves no socket in CLOSE-WAIT and no descriptor behind; every answer says
+# "Connection: close", so one that would reuse the connection knows; a connection that sends
+# nothing is closed after the idle time-out.
+control_port=${base#http://127.0.0.2:} control_port=${control_port%%/*}
+close_waits() { ss -Htn state close-wait "( sport = :$control_port )" | wc -l; }
+descriptors() { ls "/proc/$child/fd" | wc -l; }
+exchange_and_close() {  # REQUEST: on a connection of its own; prints the answer's head
+  local LC_ALL=C fd line head= length=0
+  exec {fd}<>"/dev/tcp/127.0.0.2/$control_port"
+  printf '%s' "$1" >&"$fd"
+  while IFS= read -r -t 5 line <&"$fd"; do
+    line=${line%$'\r'}
+    [[ -z $line ]] && break
+    head+=$line$'\n'
+    [[ ${line,,} =~ ^content-length:\ *([0-9]+) ]] && length=${BASH_REMATCH[1]}
+  done
+  ((length > 0)) && read -r -t 5 -N "$length" line <&"$fd"
+  exec {fd}>&-
+  printf '%s' "$head"
+}
+soap_request() {  # ACTION ARGUMENTS
+  local type=urn:schemas-upnp-org:service:ContentDirectory:1 body
+  body="<?xml version=\"1.0\"?><s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Body><u:$1 xmlns:u=\"$type\">$2</u:$1></s:Body></s:Envelope>"
+  printf 'POST /ContentDirectory/control HTTP/1.1\r\nHost: 127.0.0.2:%s\r\nContent-Type: text/xml; charset="utf-8"\r\nSOAPAction: "%s#%s"\r\nContent-Length: %s\r\n\r\n%s' \
+    "$control_port" "$type" "$1" "${#body}" "$body"
+}
+exec {idle}<>"/dev/tcp/127.0.0.2/$control_port"
+idle_since=$SECONDS
+descriptors_before=$(descriptors)
+requests=("GET /${location##*/} HTTP/1.1"$'\r\n'"Host: 127.0.0.2:$control_port"$'\r\n\r\n'
+  "$(soap_request GetSystemUpdateID '')"
+  "$(soap_request Browse '<ObjectID>library/all</ObjectID><BrowseFlag>BrowseDirectChildren</BrowseFlag><Filter>*</Filter><StartingIndex>0</StartingIndex><RequestedCount>0</RequestedCount><SortCriteria></SortCriteria>')")
+for ((i = 0; i < 100; i++)); do
+  for request in "${requests[@]}"; do
+    head=$(exchange_and_close "$request")
+    [[ $head == "HTTP/1.1 200 "* ]] || { fail "control request $i: ${head%%$'\n'*}"; break 2; }
+    grep -qix 'connection: close' <<<"$head" || { fail "control answer without Connection: close"; break 2; }
+  done
+done
+sleep 0.5
+check "sockets in CLOSE-WAIT after 300 closed control connections" 0 "$(close_waits)"
+growth=$(($(descriptors) - descriptors_before))
+((growth <= 2)) || fail "300 closed control connections left $growth more descriptors"
+timeout 30 cat <&"$idle" >/dev/null
+idle_for=$((SECONDS - idle_since))
+((idle_for < 30)) || fail "a control connection that sent nothing was still open after $idle_for s"
+exec {idle}>&-
+
+# ---- What a TV is told about a real H.264 + AAC file, against what ffprobe reads from it: the
+# res element's attributes, the DLNA profile, and the media answer's DLNA headers.
+probe() {  # ENTRY [STREAM]
+  if [[ -n ${2:-} ]]; then
+    ffprobe -v error -select_streams "$2" -show_entries "stream=$1" -of default=nw=1:nk=1 "$films/$plain"
+  else
+    ffprobe -v error -show_entries "format=$1" -of default=nw=1:nk=1 "$films/$plain"
+  fi
+}
+res=$(unescape "$(field Result "$(browse "${item_ids[1]}" BrowseMetadata)")" | grep -o '<res [^>]*>')
+attribute() { sed -n "s/.* $1=\"\([^\"]*\)\".*/\1/p" <<<"$res"; }
+check "res size" "$(probe size)" "$(attribute size)"
+check "res resolution" "$(probe width v:0)x$(probe height v:0)" "$(attribute resolution)"
+check "res channels" "$(probe channels a:0)" "$(attribute nrAudioChannels)"
+check "res sample rate" "$(probe sample_rate a:0)" "$(attribute sampleFrequency)"
+[[ $(attribute duration) =~ ^0:00:0([0-9])\.([0-9]{3})$ ]] &&
+  awk -v a="${BASH_REMATCH[1]}.${BASH_REMATCH[2]}" -v b="$(probe duration)" \
+    'BEGIN { d = a - b; exit !(d < 0.05 && d > -0.05) }' ||
+  fail "res duration $(attribute duration), ffprobe $(probe duration)"
+check "res bit rate" "$(( $(probe size) * 1000 / $(awk -v s="$(probe duration)" 'BEGIN { printf "%d", s * 1000 + 0.5 }') ))" \
+  "$(attribute bitrate)"
+features="DLNA.ORG_PN=AVC_MP4_MP_SD_AAC_MULT5;DLNA.ORG_OP=01;DLNA.ORG_CI=0;DLNA.ORG_FLAGS=01700000000000000000000000000000"
+check "res protocolInfo" "http-get:*:video/mp4:$features" "$(attribute protocolInfo)"
+link="http://127.0.0.2:$port/plain.mp4"
+heads() { curl -s -m 10 -o /dev/null -D - "$@" | tr -d '\r'; }
+asked=$(heads -H 'getcontentFeatures.dlna.org: 1' "$link")
+check "contentFeatures" "contentFeatures.dlna.org: $features" "$(grep -i '^contentFeatures.dlna.org:' <<<"$asked")"
+check "transferMode" "transferMode.dlna.org: Streaming" "$(grep -i '^transferMode.dlna.org:' <<<"$asked")"
+check "headers for a client that does not ask" "" "$(heads "$link" | grep -i 'dlna.org')"
+check "time seek" 406 "$(curl -s -m 10 -o /dev/null -w '%{http_code}' -H 'TimeSeekRange.dlna.org: npt=2.0-' "$link")"
+head_answer=$(curl -s -m 10 -I -H 'getcontentFeatures.dlna.org: 1' "$link" | tr -d '\r')
+check "HEAD's status" "HTTP/1.1 200 OK" "$(head -1 <<<"$head_answer")"
+check "HEAD's length" "CONTENT-LENGTH: $(probe size)" "$(grep -i '^content-length:' <<<"$head_answer")"
+grep -qi '^contentFeatures.dlna.org:' <<<"$head_answer" || fail "HEAD without contentFeatures"
+
 # ---- Playing an item's link, with a seek, through the web server's byte ranges.
-video=$(values '>\(http[^<]*\)</res>' "$(didl "$(browse library/all/1 BrowseMetadata)")")
+video=$(values '>\(http[^<]*\)</res>' "$(didl "$(browse "${item_ids[1]}" BrowseMetadata)")")
 duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$video")
 [[ $duration == 6.* || $duration == 5.9* ]] || fail "ffprobe read a duration of ${duration@Q} from $video"
 frames=$(ffmpeg -v error -ss 4 -i "$video" -map 0:v -c copy -f null - -progress pipe:1 2>&1 |
@@ -279,6 +381,36 @@ for id in 0 library/all playlists; do
 done
 check "UUID after a restart" "$uuid" "$(tr -d '\r' <"$data/device.kavra")"
 stop_vidoriad
+
+# ---- A connection flood cannot cost a save: with a small descriptor table, connections held
+# open on the web port and on the control port, and the save at close still writes every file.
+settings OFF
+start_vidoriad
+found=$(discover_device)
+control_port=${found##*:} control_port=${control_port%%/*}
+prlimit --pid "$child" --nofile=160:160 || fail "prlimit could not lower the descriptor limit"
+touch -d '2001-01-01' "$data"/*.kavra
+# Each connection is held by a process of its own, so that a connect the full server cannot take
+# only delays that one.
+holders=()
+for ((i = 0; i < 200; i++)); do
+  for p in "$port" "$control_port"; do
+    timeout 60 sleep 60 <>"/dev/tcp/127.0.0.2/$p" 2>/dev/null &
+    holders+=($!)
+  done
+done
+sleep 3
+open_now=$(descriptors)
+((open_now >= 150)) || fail "the flood filled only $open_now of 160 descriptors"
+stop_vidoriad
+kill "${holders[@]}" 2>/dev/null
+wait "${holders[@]}" 2>/dev/null
+for name in settings LIBRARY PLAYLISTS FOLDERS; do
+  [[ $(stat -c %Y "$data/$name.kavra") -gt $(date -d 2002-01-01 +%s) ]] ||
+    fail "$name.kavra was not saved at close after a connection flood"
+done
+grep -h "Cannot write" "$work/out" "$work/err" && fail "a save failed after a connection flood"
+check "library after the flood" 3 "$(sed -n 2p "$data/LIBRARY.kavra" | tr -d '\r')"
 
 # ---- The switch off: nothing answers a search.
 settings OFF

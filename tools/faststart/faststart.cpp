@@ -11,7 +11,7 @@
 
 #include "faststart/file_io.h"
 #include "faststart/layout.h"
-#include "faststart/mp4_boxes.h"
+#include "faststart/mp4.h"
 #include "platform/atomic_write.h"
 
 namespace vidoria::faststart {

@@ -14,7 +14,7 @@
 #include <functional>
 #include <string>
 
-#include "faststart/result.h"
+#include "faststart/mp4.h"
 
 namespace vidoria::faststart {
 

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "faststart/test_support.h"
+#include "mp4/test_support.h"
 
 namespace vidoria::faststart {
 namespace {
 
-using namespace test_support;
+using namespace vidoria::mp4::test_support;
 
 constexpr int kTracks = 2;
 constexpr size_t kMarkerSize = 16;

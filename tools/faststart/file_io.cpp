@@ -10,9 +10,6 @@ namespace vidoria::faststart {
 
 namespace {
 
-Failure ReadError(int error) {
-  return Failure{"cannot read the input: " + ErrnoText(error)};
-}
 Failure WriteError(int error) {
   return Failure{"cannot write the output: " + ErrnoText(error)};
 }
@@ -24,20 +21,6 @@ Failure InputShrank() {
 }
 
 }  // namespace
-
-Status ReadAt(int fd, uint64_t offset, std::span<uint8_t> out) {
-  size_t done = 0;
-  while (done < out.size()) {
-    ssize_t n = ::pread(fd, out.data() + done, out.size() - done, off_t(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return ReadError(errno);
-    }
-    if (n == 0) return InputShrank();
-    done += size_t(n);
-  }
-  return Ok();
-}
 
 Status WriteAll(int fd, std::span<const uint8_t> data) {
   size_t done = 0;

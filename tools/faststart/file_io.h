@@ -9,14 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "faststart/result.h"
+#include "faststart/mp4.h"
 #include "platform/result.h"
 #include "platform/unique_fd.h"
 
 namespace vidoria::faststart {
-
-// Reads exactly out.size() bytes at `offset`; the input ending early is a failure.
-Status ReadAt(int fd, uint64_t offset, std::span<uint8_t> out);
 
 // Appends all of `data` at the descriptor's current position.
 Status WriteAll(int fd, std::span<const uint8_t> data);

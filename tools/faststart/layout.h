@@ -6,8 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "faststart/mp4_boxes.h"
-#include "faststart/result.h"
+#include "faststart/mp4.h"
 
 namespace vidoria::faststart {
 

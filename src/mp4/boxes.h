@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "faststart/result.h"
+#include "mp4/result.h"
 
-namespace vidoria::faststart {
+namespace vidoria::mp4 {
 
 using FourCC = uint32_t;
 
@@ -99,4 +99,4 @@ Result<std::vector<uint64_t>> ReadChunkOffsets(const Box& table);
 // also turns a 'stco' into one; a 'co64' is never narrowed. Every offset must fit the width.
 void WriteChunkOffsets(Box& table, const std::vector<uint64_t>& offsets, bool wide);
 
-}  // namespace vidoria::faststart
+}  // namespace vidoria::mp4

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vidoria::faststart::test_support {
+namespace vidoria::mp4::test_support {
 
 namespace fs = std::filesystem;
 
@@ -238,4 +238,4 @@ inline ChunkTables ChunkTablesOf(const std::string& path) {
   return none;
 }
 
-}  // namespace vidoria::faststart::test_support
+}  // namespace vidoria::mp4::test_support

@@ -1,12 +1,12 @@
-#include "faststart/mp4_boxes.h"
+#include "mp4/boxes.h"
 
 #include <algorithm>
 #include <cassert>
 #include <limits>
 
-#include "faststart/file_io.h"
+#include "mp4/read_at.h"
 
-namespace vidoria::faststart {
+namespace vidoria::mp4 {
 
 namespace {
 
@@ -301,4 +301,4 @@ void WriteChunkOffsets(Box& table, const std::vector<uint64_t>& offsets, bool wi
   table.type = wide ? kCo64 : kStco;
 }
 
-}  // namespace vidoria::faststart
+}  // namespace vidoria::mp4

@@ -6,7 +6,7 @@
 
 #include "platform/result.h"
 
-namespace vidoria::faststart {
+namespace vidoria::mp4 {
 
 struct Failure {
   std::string reason;
@@ -31,4 +31,4 @@ inline Status Ok() {
   return Done{};
 }
 
-}  // namespace vidoria::faststart
+}  // namespace vidoria::mp4

@@ -1,13 +1,13 @@
-#include "faststart/mp4_boxes.h"
+#include "mp4/boxes.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "faststart/test_support.h"
+#include "mp4/test_support.h"
 
-namespace vidoria::faststart {
+namespace vidoria::mp4 {
 namespace {
 
 using namespace test_support;
@@ -218,4 +218,4 @@ TEST(FastStartChunkOffsetsTest, TableShorterThanItsCountFails) {
 }
 
 }  // namespace
-}  // namespace vidoria::faststart
+}  // namespace vidoria::mp4
