@@ -34,8 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_EXPECT(criterion.has_value() == again.has_value());
   const auto grouped = ParseSearchCriteria("(" + std::string(text) + ")");
   if (!criterion) return 0;
-  const bool star = text.find_first_not_of(" \t\r\n") != std::string_view::npos &&
-                    text.substr(text.find_first_not_of(" \t\r\n")).starts_with("*");
+  // Blanks as the parser reads them (isspace: form feed and vertical tab too).
+  const bool star = text.find_first_not_of(" \t\n\v\f\r") != std::string_view::npos &&
+                    text.substr(text.find_first_not_of(" \t\n\v\f\r")).starts_with("*");
   for (const SearchFields& object : kObjects) {
     const bool match = (*criterion)(object);
     FUZZ_EXPECT(match == (*again)(object));
