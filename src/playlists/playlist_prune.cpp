@@ -3,8 +3,8 @@
 #include <set>
 #include <string>
 
-#include "library/library_table.h"
 #include "library/case_fold.h"
+#include "library/library_table.h"
 #include "playlists/playlist_table.h"
 
 namespace vidoria {
