@@ -4,11 +4,13 @@
 #include <libgupnp/gupnp.h>
 #include <net/if.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "platform/atomic_write.h"
@@ -108,6 +110,10 @@ class MediaServer::Impl {
 
   static void OnContextAvailable(GUPnPContextManager*, GUPnPContext* context, gpointer self);
   static void OnContextUnavailable(GUPnPContextManager*, GUPnPContext* context, gpointer self);
+  // The listing for Browse and Search, or its fault.
+  void AnswerListing(GUPnPServiceAction* action, const BrowseAnswer& answer);
+  // With "Require login" on, a TV sees empty folders.
+  bool ListingAllowed() const { return !options_.listingAllowed || options_.listingAllowed(); }
   static void OnBrowse(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnSearch(GUPnPService*, GUPnPServiceAction* action, gpointer device);
   static void OnFeatureList(GUPnPService*, GUPnPServiceAction* action, gpointer device);
@@ -418,73 +424,70 @@ gboolean MediaServer::Impl::WarmUpSome(gpointer self) {
   return G_SOURCE_REMOVE;
 }
 
-void MediaServer::Impl::OnBrowse(GUPnPService*, GUPnPServiceAction* action, gpointer data) {
-  auto* device = static_cast<Device*>(data);
-  Impl& self = *device->owner;
-  char* objectId = nullptr;
-  char* flag = nullptr;
-  char* start = nullptr;
-  char* count = nullptr;
-  // Numbers are taken as text: GLib would turn "ten" or "-1" into some number silently.
-  gupnp_service_action_get(action, "ObjectID", G_TYPE_STRING, &objectId, "BrowseFlag",
-                           G_TYPE_STRING, &flag, "StartingIndex", G_TYPE_STRING, &start,
-                           "RequestedCount", G_TYPE_STRING, &count, nullptr);
-  const bool complete = objectId && flag && start && count;
-  BrowseArguments arguments{Text(objectId), Text(flag), Text(start), Text(count)};
-  g_free(objectId);
-  g_free(flag);
-  g_free(start);
-  g_free(count);
-  if (!complete) {
-    gupnp_service_action_return_error(action, kInvalidArgs, "Invalid Args");
-    return;
+namespace {
+
+// The action's four text arguments `names`, or nullopt when one is missing. Numbers are taken as
+// text: GLib would turn "ten" or "-1" into some number silently.
+std::optional<std::array<std::string, 4>> TextArguments(GUPnPServiceAction* action,
+                                                        const std::array<const char*, 4>& names) {
+  std::array<char*, 4> values{};
+  gupnp_service_action_get(action, names[0], G_TYPE_STRING, &values[0], names[1], G_TYPE_STRING,
+                           &values[1], names[2], G_TYPE_STRING, &values[2], names[3], G_TYPE_STRING,
+                           &values[3], nullptr);
+  std::array<std::string, 4> texts;
+  bool complete = true;
+  for (size_t i = 0; i < values.size(); ++i) {
+    complete = complete && values[i] != nullptr;
+    texts[i] = Text(values[i]);
+    g_free(values[i]);
   }
-  const BrowseAnswer answer = !self.options_.listingAllowed || self.options_.listingAllowed()
-                                  ? Browse(self.Tree(), arguments, device->mediaBase,
-                                           self.options_.mediaFacts, self.bookmarks_.get())
-                                  : NothingToBrowse();
+  if (!complete) return std::nullopt;
+  return texts;
+}
+
+}  // namespace
+
+void MediaServer::Impl::AnswerListing(GUPnPServiceAction* action, const BrowseAnswer& answer) {
   if (answer.error != 0) {
     gupnp_service_action_return_error(action, answer.error, answer.errorText.c_str());
     return;
   }
   gupnp_service_action_set(action, "Result", G_TYPE_STRING, answer.result.c_str(), "NumberReturned",
                            G_TYPE_UINT, answer.numberReturned, "TotalMatches", G_TYPE_UINT,
-                           answer.totalMatches, "UpdateID", G_TYPE_UINT, self.UpdateId(), nullptr);
+                           answer.totalMatches, "UpdateID", G_TYPE_UINT, UpdateId(), nullptr);
   gupnp_service_action_return_success(action);
+}
+
+void MediaServer::Impl::OnBrowse(GUPnPService*, GUPnPServiceAction* action, gpointer data) {
+  auto* device = static_cast<Device*>(data);
+  Impl& self = *device->owner;
+  const auto texts =
+      TextArguments(action, {"ObjectID", "BrowseFlag", "StartingIndex", "RequestedCount"});
+  if (!texts) {
+    gupnp_service_action_return_error(action, kInvalidArgs, "Invalid Args");
+    return;
+  }
+  const BrowseArguments arguments{(*texts)[0], (*texts)[1], (*texts)[2], (*texts)[3]};
+  self.AnswerListing(action, self.ListingAllowed()
+                                 ? Browse(self.Tree(), arguments, device->mediaBase,
+                                          self.options_.mediaFacts, self.bookmarks_.get())
+                                 : NothingToBrowse());
 }
 
 void MediaServer::Impl::OnSearch(GUPnPService*, GUPnPServiceAction* action, gpointer data) {
   auto* device = static_cast<Device*>(data);
   Impl& self = *device->owner;
-  char* containerId = nullptr;
-  char* criteria = nullptr;
-  char* start = nullptr;
-  char* count = nullptr;
-  gupnp_service_action_get(action, "ContainerID", G_TYPE_STRING, &containerId, "SearchCriteria",
-                           G_TYPE_STRING, &criteria, "StartingIndex", G_TYPE_STRING, &start,
-                           "RequestedCount", G_TYPE_STRING, &count, nullptr);
-  const bool complete = containerId && criteria && start && count;
-  SearchArguments arguments{Text(containerId), Text(criteria), Text(start), Text(count)};
-  g_free(containerId);
-  g_free(criteria);
-  g_free(start);
-  g_free(count);
-  if (!complete) {
+  const auto texts =
+      TextArguments(action, {"ContainerID", "SearchCriteria", "StartingIndex", "RequestedCount"});
+  if (!texts) {
     gupnp_service_action_return_error(action, kInvalidArgs, "Invalid Args");
     return;
   }
-  const BrowseAnswer answer = !self.options_.listingAllowed || self.options_.listingAllowed()
-                                  ? Search(self.Tree(), arguments, device->mediaBase,
-                                           self.options_.mediaFacts, self.bookmarks_.get())
-                                  : NothingToBrowse();
-  if (answer.error != 0) {
-    gupnp_service_action_return_error(action, answer.error, answer.errorText.c_str());
-    return;
-  }
-  gupnp_service_action_set(action, "Result", G_TYPE_STRING, answer.result.c_str(), "NumberReturned",
-                           G_TYPE_UINT, answer.numberReturned, "TotalMatches", G_TYPE_UINT,
-                           answer.totalMatches, "UpdateID", G_TYPE_UINT, self.UpdateId(), nullptr);
-  gupnp_service_action_return_success(action);
+  const SearchArguments arguments{(*texts)[0], (*texts)[1], (*texts)[2], (*texts)[3]};
+  self.AnswerListing(action, self.ListingAllowed()
+                                 ? Search(self.Tree(), arguments, device->mediaBase,
+                                          self.options_.mediaFacts, self.bookmarks_.get())
+                                 : NothingToBrowse());
 }
 
 void MediaServer::Impl::OnFeatureList(GUPnPService*, GUPnPServiceAction* action, gpointer) {
