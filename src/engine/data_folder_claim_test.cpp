@@ -40,29 +40,15 @@ class DataFolderClaimTest : public testing::VidoriadTest {
   pid_t StartServing() {
     const pid_t pid = Spawn();
     running_.push_back(pid);
-    for (int i = 0; i < 3000 && !(Serving() && fs::exists(data_ / "LIBRARY.kavra")); ++i) {
+    for (int i = 0; i < 3000 && !(ServesHomePage(port_) && fs::exists(data_ / "LIBRARY.kavra"));
+         ++i) {
       std::this_thread::sleep_for(20ms);
     }
-    EXPECT_TRUE(Serving());
+    EXPECT_TRUE(ServesHomePage(port_));
     EXPECT_TRUE(fs::exists(data_ / "LIBRARY.kavra"));
-    for (int i = 0; i < 3000 && !Quiet(); ++i) std::this_thread::sleep_for(20ms);
-    EXPECT_TRUE(Quiet());
+    for (int i = 0; i < 3000 && !LogQuiet(); ++i) std::this_thread::sleep_for(20ms);
+    EXPECT_TRUE(LogQuiet());
     return pid;
-  }
-  // Every connection in the web log closed: from then on an idle program writes nothing.
-  bool Quiet() const {
-    bool any = false;
-    for (const auto& log : fs::directory_iterator(data_ / "LOG")) {
-      if (!Read(log.path()).ends_with(" [0 open]\r\n")) return false;
-      any = true;
-    }
-    return any;
-  }
-  bool Serving() const {
-    testing::TestClient client(std::to_string(port_));
-    if (!client.Connected()) return false;
-    client.Send("GET / HTTP/1.1\r\n\r\n");
-    return client.ReadUntil("\r\n").starts_with("HTTP/1.1 200 ");
   }
   int End(pid_t pid, int signal) {
     ::kill(pid, signal);
@@ -113,7 +99,7 @@ TEST_F(DataFolderClaimTest, ASecondStartIsRefusedAndTheFirstGoesOnUntouched) {
   EXPECT_EQ(RunToItsEnd(),
             std::make_pair(1, std::string("Vidoria is already running for this data folder.\n")));
   EXPECT_EQ(DataFolderState(), before);
-  EXPECT_TRUE(Serving());
+  EXPECT_TRUE(ServesHomePage(port_));
 
   Write(data_ / "USERS.kavra", "2\r\n1\r\n\r\n\r\n");
   EXPECT_EQ(End(first, SIGTERM), 0);

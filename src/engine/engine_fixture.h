@@ -23,6 +23,7 @@
 #include "engine/engine.h"
 #include "engine/program_home_for_tests.h"
 #include "library/cipher.h"
+#include "server/test_client.h"
 
 namespace vidoria::testing {
 
@@ -73,6 +74,23 @@ class EngineTest : public ::testing::Test {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
+  // Every connection in the web log closed: from then on an idle program writes nothing.
+  bool LogQuiet() const {
+    bool any = false;
+    for (const auto& log : fs::directory_iterator(data_ / "LOG")) {
+      if (!Read(log.path()).ends_with(" [0 open]\r\n")) return false;
+      any = true;
+    }
+    return any;
+  }
+  // A program answers its home page on `port`.
+  static bool ServesHomePage(int port) {
+    TestClient client(std::to_string(port));
+    if (!client.Connected()) return false;
+    client.Send("GET / HTTP/1.1\r\n\r\n");
+    return client.ReadUntil("\r\n").starts_with("HTTP/1.1 200 ");
+  }
+
   // Every entry under the data folder with its inode, modification time and bytes, so that a
   // file rewritten with the same bytes shows as well as a new, moved or removed one.
   std::map<std::string, std::string> DataFolderState() const {

@@ -32,14 +32,12 @@ class VidoriadCommandTest : public VidoriadTest {
     }
   }
 
-  // Runs `vidoriad ARGS...` in `cwd` (the home when empty) with `input` as standard input.
-  VidoriadRun Vidoriad(const std::vector<std::string>& args, const std::string& input = "",
-                       const fs::path& cwd = {}) {
-    const fs::path io = home_ / ("io" + std::to_string(runs_++));
-    fs::create_directories(io);
-    Write(io / "in", input);
+  // Starts vidoriad with `args` in the environment `environment` (only that), its descriptors and
+  // folder set up by `actions`.
+  static pid_t SpawnVidoriad(const std::vector<std::string>& args,
+                             std::vector<std::string> environment,
+                             const posix_spawn_file_actions_t& actions) {
     const std::string program = VIDORIAD_PATH;
-    std::vector<std::string> environment = {"HOME=" + home_.string(), "PATH=/usr/bin:/bin"};
     std::vector<char*> envp;
     for (auto& entry : environment) envp.push_back(entry.data());
     envp.push_back(nullptr);
@@ -48,6 +46,17 @@ class VidoriadCommandTest : public VidoriadTest {
     std::vector<char*> argv;
     for (auto& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+    return pid;
+  }
+
+  // Runs `vidoriad ARGS...` in `cwd` (the home when empty) with `input` as standard input.
+  VidoriadRun Vidoriad(const std::vector<std::string>& args, const std::string& input = "",
+                       const fs::path& cwd = {}) {
+    const fs::path io = home_ / ("io" + std::to_string(runs_++));
+    fs::create_directories(io);
+    Write(io / "in", input);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, (io / "in").c_str(), O_RDONLY, 0);
@@ -57,8 +66,8 @@ class VidoriadCommandTest : public VidoriadTest {
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const std::string folder = (cwd.empty() ? home_ : cwd).string();
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    pid_t pid = -1;
-    EXPECT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+    const pid_t pid =
+        SpawnVidoriad(args, {"HOME=" + home_.string(), "PATH=/usr/bin:/bin"}, actions);
     posix_spawn_file_actions_destroy(&actions);
     VidoriadRun run;
     run.exitCode = WaitExit(pid);
@@ -81,17 +90,6 @@ class VidoriadCommandTest : public VidoriadTest {
     EXPECT_EQ(::grantpt(master), 0);
     EXPECT_EQ(::unlockpt(master), 0);
     const std::string terminal = ::ptsname(master);
-    const std::string program = VIDORIAD_PATH;
-    std::vector<std::string> environment = {"HOME=" + home_.string(), "PATH=/usr/bin:/bin",
-                                            "TERM=dumb"};
-    std::vector<char*> envp;
-    for (auto& entry : environment) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> words = {program};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     for (const int fd : {0, 1, 2}) {
@@ -99,8 +97,8 @@ class VidoriadCommandTest : public VidoriadTest {
     }
     const std::string folder = home_.string();
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    pid_t pid = -1;
-    EXPECT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+    const pid_t pid =
+        SpawnVidoriad(args, {"HOME=" + home_.string(), "PATH=/usr/bin:/bin", "TERM=dumb"}, actions);
     posix_spawn_file_actions_destroy(&actions);
 
     VidoriadRun run;
@@ -136,12 +134,13 @@ class VidoriadCommandTest : public VidoriadTest {
   void StartServing(int port) {
     Write(data_ / "settings.kavra", SettingsText(port));
     serving_.push_back(Spawn());
-    for (int i = 0; i < 3000 && !(Serving(port) && fs::exists(data_ / "LIBRARY.kavra")); ++i) {
+    for (int i = 0; i < 3000 && !(ServesHomePage(port) && fs::exists(data_ / "LIBRARY.kavra"));
+         ++i) {
       std::this_thread::sleep_for(20ms);
     }
-    ASSERT_TRUE(Serving(port));
-    for (int i = 0; i < 3000 && !Quiet(); ++i) std::this_thread::sleep_for(20ms);
-    ASSERT_TRUE(Quiet());
+    ASSERT_TRUE(ServesHomePage(port));
+    for (int i = 0; i < 3000 && !LogQuiet(); ++i) std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(LogQuiet());
   }
   int StopServing() {
     const pid_t pid = serving_.back();
@@ -151,21 +150,6 @@ class VidoriadCommandTest : public VidoriadTest {
   }
 
  private:
-  static bool Serving(int port) {
-    TestClient client(std::to_string(port));
-    if (!client.Connected()) return false;
-    client.Send("GET / HTTP/1.1\r\n\r\n");
-    return client.ReadUntil("\r\n").starts_with("HTTP/1.1 200 ");
-  }
-  bool Quiet() const {
-    bool any = false;
-    for (const auto& log : fs::directory_iterator(data_ / "LOG")) {
-      if (!Read(log.path()).ends_with(" [0 open]\r\n")) return false;
-      any = true;
-    }
-    return any;
-  }
-
   int runs_ = 0;
   std::vector<pid_t> serving_;
 };
