@@ -50,12 +50,11 @@ void MainWindow::ConnectKeys() {
   key(QKeySequence(Qt::Key_F2), [this] { Rename(tree_->currentItem()); });
 
   // Enter, or a double-click, on a video plays it.
-  connect(library_->list, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-    player_->Play(engine_->PathsToPlay(item->text().toStdString()));
-  });
-  connect(playlist_->list, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-    player_->Play(engine_->PathsToPlay(item->text().toStdString()));
-  });
+  for (CheckList* list : {library_->list, playlist_->list}) {
+    connect(list, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+      player_->Play(engine_->PathsToPlay(item->text().toStdString()));
+    });
+  }
 
   for (CheckList* list : {library_->list, playlist_->list}) {
     list->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/result.h"
@@ -34,11 +33,7 @@ bool PlayerRunner::Start(const QString& program, const QStringList& arguments) {
     Stop();
     // Stop returns once the player has ended; its last lines and its end reach us through the
     // pump, before anything new starts.
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (busy_ && std::chrono::steady_clock::now() < giveUp) {
-      Pump();
-      if (busy_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    WaitWhile([this] { return busy_; }, [this] { Pump(); }, std::chrono::milliseconds(1));
   }
   std::vector<std::string> argv{program.toStdString()};
   for (const QString& argument : arguments) argv.push_back(argument.toStdString());

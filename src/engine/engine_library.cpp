@@ -8,8 +8,8 @@
 #include "site/file_exists.h"
 #include "site/library_pages.h"
 
+#include <chrono>
 #include <functional>
-#include <thread>
 
 namespace vidoria {
 
@@ -153,11 +153,7 @@ void Engine::EndStreamingRun() {
   if (!streamingRun_) return;
   helper_.Stop();
   // Stop returns once the tool has ended; the end reaches Busy() through the pump.
-  const auto giveUp = Clock::now() + std::chrono::seconds(5);
-  while (helper_.Busy() && Clock::now() < giveUp) {
-    helper_.Pump();
-    if (helper_.Busy()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  helper_.Wait({}, std::chrono::milliseconds(1));
   FinishStreamingRun();
   if (streamingEnded_) streamingEnded_();
 }
