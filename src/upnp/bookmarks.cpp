@@ -30,6 +30,7 @@ Bookmarks::Bookmarks(std::string path) : path_(std::move(path)) {
 
 std::optional<std::string> Bookmarks::Set(const std::string& videoPath, uint32_t seconds) {
   if (videoPath.find_first_of("\r\n") != std::string::npos) return "a name with a line break";
+  std::lock_guard hold(lock_);
   if (const auto at = marks_.find(videoPath); at != marks_.end()) {
     order_.erase(at->second.place);
     marks_.erase(at);
@@ -52,6 +53,7 @@ std::optional<std::string> Bookmarks::Set(const std::string& videoPath, uint32_t
 }
 
 uint32_t Bookmarks::Get(const std::string& videoPath) const {
+  std::lock_guard hold(lock_);
   const auto at = marks_.find(videoPath);
   return at == marks_.end() ? 0 : at->second.seconds;
 }

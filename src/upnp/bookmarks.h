@@ -4,11 +4,13 @@
 // change; a line that does not read so is left out. At most kMaxBookmarks videos (the oldest
 // bookmark goes first).
 //
-// Not thread-safe; the media server's thread only.
+// Thread-safe: one lock guards the marks and the file's writing (any request thread may set
+// one while another lists).
 #pragma once
 
 #include <cstdint>
 #include <list>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,7 +33,8 @@ class Bookmarks {
   uint32_t Get(const std::string& videoPath) const;
 
  private:
-  std::string path_;
+  const std::string path_;
+  mutable std::mutex lock_;       // guards order_, marks_ and the file
   std::list<std::string> order_;  // videos, oldest bookmark first
   struct Mark {
     uint32_t seconds = 0;

@@ -1,22 +1,21 @@
 // The UPnP MediaServer on the network: SSDP announcements and answers (root device, MediaServer:1,
-// ContentDirectory:1, ConnectionManager:1) on every interface that is up and not a loopback
-// device, the device and service descriptions, and the SOAP actions Browse, GetSystemUpdateID,
-// GetSearchCapabilities, GetSortCapabilities, GetProtocolInfo, GetCurrentConnectionIDs,
-// GetCurrentConnectionInfo, Samsung's X_GetFeatureList and X_SetBookmark, and the media receiver
-// registrar's IsAuthorized, IsValidated and
-// RegisterDevice. Built on GNOME's gupnp; the media itself is served by the web server
-// at the links the phone site uses.
+// ContentDirectory:1, ConnectionManager:1, X_MS_MediaReceiverRegistrar:1) on every interface
+// that is up and not a loopback device; and on a port of its own (the web port + 1, or any free
+// one), the device and service descriptions, the icons, the SOAP actions Browse, Search,
+// GetSystemUpdateID, GetSearchCapabilities, GetSortCapabilities, GetProtocolInfo,
+// GetCurrentConnectionIDs, GetCurrentConnectionInfo, Samsung's X_GetFeatureList and
+// X_SetBookmark, the registrar's IsAuthorized, IsValidated and RegisterDevice, and event
+// subscriptions. The media itself is served by the web server at the links the phone site uses.
 //
-// Life: the constructor starts sharing, the destructor stops it (the devices say byebye). One
-// object per start of the web server.
+// Life: the constructor starts sharing, the destructor stops it (the device says byebye first).
+// One object per start of the web server.
 //
-// Threads: the object runs its own thread with its own GLib main context; every gupnp object is
-// created, used and destroyed on that thread only, and every action handler runs there. The
-// owner's thread (the engine's main thread) calls the constructor, SiteChanged() and the
-// destructor. The handlers read the library through `MediaServerOptions::library` (a published
+// Threads: discovery runs on a GLib thread of its own, the actions on the device port's request
+// threads, the tree's rebuilding and the reading of movie boxes on a worker, events on a sender
+// thread. The owner's thread (the engine's main thread) calls the constructor, SiteChanged() and
+// the destructor. The library is read through `MediaServerOptions::library` (a published
 // immutable snapshot) and the switches through the atomics and functions given, which must be
-// callable from any thread; the browse tree is cached on the server's thread alone. The only
-// state both threads touch is guarded as documented on the members in the .cpp file.
+// callable from any thread.
 #pragma once
 
 #include <atomic>
@@ -39,10 +38,10 @@ struct MediaServerOptions {
   // False while the listing is protected ("Require login" on): Browse lists nothing. Any thread.
   std::function<bool()> listingAllowed;
   // Counts the site's generations; a new one makes the server look at the tree again (the
-  // system update id moves only when what a TV sees changed). Read from the server's thread; the
-  // owner keeps it alive as long as the server.
+  // system update id moves only when what a TV sees changed). Read from the server's threads;
+  // the owner keeps it alive as long as the server.
   const std::atomic<uint32_t>* siteGeneration = nullptr;
-  // A line for the activity log (a device up or down, an error). Called on the server's thread.
+  // A line for the activity log (an interface served, an error). Called on the server's threads.
   std::function<void(const std::string&)> report;
   // What is known of each video; the server fills it as it lists them. May be null; the owner
   // keeps it alive as long as the server. Any thread.

@@ -5,9 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <regex>
 #include <thread>
 
@@ -17,6 +24,7 @@
 #include "site/site_test_helpers.h"
 #include "upnp/descriptions.h"
 #include "upnp/device_icon.h"
+#include "upnp/subscriptions.h"
 
 namespace vidoria {
 namespace {
@@ -56,6 +64,74 @@ std::string Between(const std::string& text, const std::string& open, const std:
   return end == std::string::npos ? std::string()
                                   : text.substr(start + open.size(), end - start - open.size());
 }
+
+// A subscriber's callback: takes NOTIFY requests on 127.0.0.1, answers each 200 and keeps them.
+class EventListener {
+ public:
+  EventListener() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), size);
+    ::listen(fd_, 16);
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~EventListener() {
+    ::shutdown(fd_, SHUT_RDWR);
+    ::close(fd_);
+    thread_.join();
+  }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/event"; }
+  // The `n`th request received (from 0), waiting up to 10 s for it; "" when none came.
+  std::string Request(size_t n) {
+    std::unique_lock hold(lock_);
+    arrived_.wait_for(hold, std::chrono::seconds(10), [&] { return requests_.size() > n; });
+    return requests_.size() > n ? requests_[n] : std::string();
+  }
+  size_t Count() {
+    std::lock_guard hold(lock_);
+    return requests_.size();
+  }
+
+ private:
+  void Serve() {
+    while (true) {
+      const int client = ::accept(fd_, nullptr, nullptr);
+      if (client < 0) return;
+      std::string text;
+      char buffer[4096];
+      size_t needed = std::string::npos;
+      while (text.size() < needed) {
+        const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+        if (n <= 0) break;
+        text.append(buffer, static_cast<size_t>(n));
+        const size_t end = text.find("\r\n\r\n");
+        const size_t length = text.find("CONTENT-LENGTH: ");
+        if (end != std::string::npos && length != std::string::npos) {
+          needed = end + 4 + std::stoul(text.substr(length + 16));
+        }
+      }
+      const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n";
+      ::send(client, ok.data(), ok.size(), MSG_NOSIGNAL);
+      ::close(client);
+      {
+        std::lock_guard hold(lock_);
+        requests_.push_back(text);
+      }
+      arrived_.notify_all();
+    }
+  }
+  int fd_ = -1;
+  int port_ = 0;
+  std::mutex lock_;
+  std::condition_variable arrived_;
+  std::vector<std::string> requests_;
+  std::thread thread_;
+};
 
 class MediaServerTest : public ::testing::Test {
  protected:
@@ -322,6 +398,119 @@ TEST_F(MediaServerTest, ABookmarkATvSetsComesBackWithTheVideo) {
   EXPECT_EQ(Between(mark(id, "soon").second, "<errorCode>", "</errorCode>"), "402");
   EXPECT_EQ(mark(id, "0").first, "200");
   EXPECT_EQ(didl().find("dcmInfo"), std::string::npos) << "watched to the end: forgotten";
+}
+
+// The header `name` of an HTTP message, "" when absent.
+std::string HeaderOf(const std::string& message, const std::string& name) {
+  const std::string value = Between(message, "\n" + name + ": ", "\r");
+  return value;
+}
+
+TEST_F(MediaServerTest, SubscribersHearTheUpdateIdAtOnceAndWhenItMoves) {
+  EventListener listener;
+  const std::string eventUrl =
+      ControlUrl("ContentDirectory").substr(0, ControlUrl("ContentDirectory").rfind('/')) +
+      "/event";
+  const auto subscribe = [&](const std::string& headers) {
+    return Output("curl -s -m 10 -o /dev/null -D - -X SUBSCRIBE " + headers + " " +
+                  Quoted(eventUrl) + " | tr -d '\\r'");
+  };
+  const std::string answer = subscribe("-H " + Quoted("CALLBACK: <" + listener.Url() + ">") +
+                                       " -H 'NT: upnp:event' -H 'TIMEOUT: Second-300'");
+  ASSERT_TRUE(answer.starts_with("HTTP/1.1 200")) << answer;
+  const std::string sid = Between(answer, "SID: ", "\n");
+  EXPECT_TRUE(sid.starts_with("uuid:")) << answer;
+  EXPECT_NE(answer.find("TIMEOUT: Second-300"), std::string::npos) << answer;
+
+  // The first event says the id now, with sequence 0.
+  const std::string first = listener.Request(0);
+  EXPECT_TRUE(first.starts_with("NOTIFY /event HTTP/1.1\r\n")) << first;
+  EXPECT_EQ(HeaderOf(first, "SID"), sid);
+  EXPECT_EQ(HeaderOf(first, "SEQ"), "0");
+  EXPECT_EQ(HeaderOf(first, "NT"), "upnp:event");
+  EXPECT_EQ(HeaderOf(first, "NTS"), "upnp:propchange");
+  const std::string id =
+      Between(Action("ContentDirectory", "GetSystemUpdateID", "").second, "<Id>", "</Id>");
+  EXPECT_NE(first.find("<SystemUpdateID>" + id + "</SystemUpdateID>"), std::string::npos) << first;
+
+  // A generation that changes nothing a TV sees sends nothing; one that does, the new id.
+  library_.Publish(LibraryView(*library_.Current()));
+  ++generation_;
+  server_->SiteChanged();
+  library_.Publish(LibraryView());
+  ++generation_;
+  server_->SiteChanged();
+  const std::string second = listener.Request(1);
+  EXPECT_EQ(HeaderOf(second, "SEQ"), "1") << second;
+  EXPECT_NE(
+      second.find("<SystemUpdateID>" + std::to_string(std::stoul(id) + 1) + "</SystemUpdateID>"),
+      std::string::npos)
+      << second;
+
+  // Renewal, refusals, and the end of the subscription.
+  EXPECT_TRUE(subscribe("-H " + Quoted("SID: " + sid)).starts_with("HTTP/1.1 200"));
+  const struct {
+    const char* what;
+    std::string headers;
+    const char* status;
+  } refusals[] = {
+      {"unknown SID", "-H 'SID: uuid:00000000-0000-4000-8000-000000000000'", "412"},
+      {"SID with a callback", "-H " + Quoted("SID: " + sid) + " -H 'NT: upnp:event'", "400"},
+      {"no NT", "-H " + Quoted("CALLBACK: <" + listener.Url() + ">"), "412"},
+      {"no callback", "-H 'NT: upnp:event'", "412"},
+      {"a callback on another host",
+       "-H 'CALLBACK: <http://127.0.0.2:9/event>' -H 'NT: upnp:event'", "412"},
+      {"a callback by name", "-H 'CALLBACK: <http://localhost:9/event>' -H 'NT: upnp:event'",
+       "412"},
+  };
+  for (const auto& refusal : refusals) {
+    EXPECT_TRUE(subscribe(refusal.headers).starts_with(std::string("HTTP/1.1 ") + refusal.status))
+        << refusal.what;
+  }
+  const auto unsubscribe = [&](const std::string& subscription) {
+    return Output("curl -s -m 10 -o /dev/null -w '%{http_code}' -X UNSUBSCRIBE -H " +
+                  Quoted("SID: " + subscription) + " " + Quoted(eventUrl));
+  };
+  EXPECT_EQ(unsubscribe(sid), "200");
+  EXPECT_EQ(unsubscribe(sid), "412");
+  library_.Publish(LibraryView(*library_.Current()));
+  ++generation_;
+  server_->SiteChanged();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(listener.Count(), 2u) << "nothing after the end";
+}
+
+TEST_F(MediaServerTest, AConnectionStaysOpenForTheNextRequestAndClosesWithItsClient) {
+  // Three requests on one connection (curl reuses it), then the client goes: the server's end
+  // must not linger in CLOSE-WAIT.
+  const std::string location = Location();
+  const std::string base = location.substr(0, location.find('/', 7));
+  const std::string out =
+      Output("curl -s -m 10 -o /dev/null -o /dev/null -o /dev/null -w '%{num_connects}\\n' " +
+             Quoted(location) + " " + Quoted(base + "/ContentDirectory.xml") + " " +
+             Quoted(base + "/icon-48.png"));
+  EXPECT_EQ(out, "1\n0\n0\n") << "one connection for the three";
+  const std::string port = base.substr(base.rfind(':') + 1);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  std::string lingering;
+  do {
+    lingering = Output("ss -tanH state close-wait '( sport = :" + port + " )'");
+    if (lingering.empty()) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  } while (std::chrono::steady_clock::now() < deadline);
+  EXPECT_EQ(lingering, "");
+}
+
+TEST_F(MediaServerTest, TheOldVariableQueryAnswersEventedVariables) {
+  const std::string body =
+      "<?xml version=\"1.0\"?><s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/"
+      "envelope/\"><s:Body><u:QueryStateVariable xmlns:u=\"urn:schemas-upnp-org:control-1-0\">"
+      "<u:varName>SourceProtocolInfo</u:varName></u:QueryStateVariable></s:Body></s:Envelope>";
+  const std::string out = Output(
+      "curl -s -m 10 -H 'SOAPAction: \"urn:schemas-upnp-org:control-1-0#QueryStateVariable\"' "
+      "--data-binary " +
+      Quoted(body) + " " + Quoted(ControlUrl("ConnectionManager")));
+  EXPECT_EQ(Between(out, "<return>", "</return>"), "http-get:*:video/mp4:*") << out;
 }
 
 TEST_F(MediaServerTest, StoppingTakesTheDeviceOffTheNetwork) {

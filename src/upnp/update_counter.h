@@ -3,7 +3,7 @@
 // site, so a periodic rescan that found nothing new makes no TV reload. It starts from the first
 // fingerprint, so a restart over the same library answers the same id.
 //
-// Not thread-safe; the media server's thread only.
+// Not thread-safe; its owner keeps it under the lock that guards the tree.
 #pragma once
 
 #include <cstdint>
