@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "app/name_collation.h"
+
 namespace vidoria {
 
 // A view's title bar. A press on it stops the preview player.
@@ -28,7 +30,8 @@ class TitleBar : public QLabel {
 
 // A list of texts, each with a check box; several items may be selected. The removal and
 // streaming actions act on every item that is checked or selected. Library items can be
-// dragged (onto the navigation tree).
+// dragged (onto the navigation tree). A sorted list shows its texts in the user's collation
+// (NameCollation), whether they come with a rebuild or one by one.
 class CheckList : public QListWidget {
   Q_OBJECT
 
@@ -45,6 +48,9 @@ class CheckList : public QListWidget {
   // The selected item with the lowest index, "" when none is selected.
   std::string FirstSelected() const;
   void Check(int row, bool on);
+
+ private:
+  NameCollation collation_;
 };
 
 // A button of a view's bottom bar: an icon, with its text as the tooltip.

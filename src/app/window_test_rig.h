@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QLocale>
 #include <QTest>
 #include <memory>
 
@@ -30,7 +31,11 @@ inline void ShutDownTestCore() {
 }
 
 struct WindowRig {
-  explicit WindowRig(bool withDataFolder = true) : home(withDataFolder) {}
+  // The lists sort as the session's language does: one language for every machine the tests
+  // run on.
+  explicit WindowRig(bool withDataFolder = true) : home(withDataFolder) {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+  }
 
   // Makes the window; Create() and show() when asked.
   MainWindow& Make(bool createAndShow = true) {
