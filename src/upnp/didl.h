@@ -6,17 +6,13 @@
 
 #include "upnp/bookmarks.h"
 #include "upnp/media_tree.h"
+#include "upnp/xml_text.h"
 #include "web/media_facts_cache.h"
 
 namespace vidoria {
 
 // What the server offers (ConnectionManager's SourceProtocolInfo): MP4 video over HTTP.
 inline constexpr std::string_view kVideoProtocolInfo = "http-get:*:video/mp4:*";
-
-// `text` as XML character data or an attribute value: & < > " ' escaped; bytes that are no valid
-// UTF-8 and characters XML 1.0 forbids (control characters other than tab, LF and CR) become
-// U+FFFD, so that one odd file name cannot make the whole answer unreadable to a TV.
-std::string XmlText(std::string_view text);
 
 // "H:MM:SS.mmm", as a res element's duration.
 std::string DidlDuration(uint64_t milliseconds);

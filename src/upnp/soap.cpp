@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "upnp/didl.h"
+#include "upnp/xml_text.h"
 
 namespace vidoria {
 
@@ -193,6 +193,7 @@ class SoapReader {
     const size_t depth = open_.size() + 1;
     if (depth > kMaxDepth) return false;
     const std::string_view local = LocalName(name);
+    if (local.empty() || name.find_first_of("<&\"'=") != std::string_view::npos) return false;
     if (depth == 1 && local != "Envelope") return false;
     if (depth == 2 && local != "Body") return false;
     if (depth == 2 && sawBody_) return false;

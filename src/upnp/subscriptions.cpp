@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <random>
 
-#include "upnp/didl.h"
+#include "upnp/xml_text.h"
 
 namespace vidoria {
 

@@ -3,14 +3,14 @@
 # CMake build calls it (one driver at a time) when clang and its fuzzer runtime are found.
 # Usage: tests/fuzz/build.sh [output-folder [driver...]]   (default build/fuzz and every driver;
 # CLANGXX names the compiler). Drivers: http_reader byte_ranges grid_reader line_reader
-# settings_reader faststart search_criteria; each becomes <output-folder>/<driver>_fuzz.
+# settings_reader faststart search_criteria soap; each becomes <output-folder>/<driver>_fuzz.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 out="${1:-$root/build/fuzz}"
 shift || true
 drivers=("$@")
 [[ ${#drivers[@]} -gt 0 ]] ||
-  drivers=(http_reader byte_ranges grid_reader line_reader settings_reader faststart search_criteria)
+  drivers=(http_reader byte_ranges grid_reader line_reader settings_reader faststart search_criteria soap)
 cxx="${CLANGXX:-clang++}"
 src="$root/src"
 tools="$root/tools"
@@ -38,6 +38,7 @@ sources_of() {
         "$tools/faststart/layout.cpp" \
         "$tools/faststart/file_io.cpp" "$tools/faststart/faststart.cpp" "${platform_files[@]}" ;;
     search_criteria) echo "$src/upnp/search_criteria.cpp" ;;
+    soap) echo "$src/upnp/soap.cpp" "$src/upnp/xml_text.cpp" ;;
     *) echo "build.sh: no driver named $1" >&2; return 1 ;;
   esac
 }
