@@ -57,6 +57,21 @@ std::string CoverHref(std::string_view fileName) {
   return picture.empty() ? std::string() : VideoHref(picture);
 }
 
+std::string SubtitlesName(std::string_view fileName) {
+  constexpr std::string_view kVideo = ".mp4";
+  if (!fileName.ends_with(kVideo)) return {};
+  const std::string_view stem = fileName.substr(0, fileName.size() - kVideo.size());
+  std::string upper(stem);
+  for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  if (upper.find(".MP4") != std::string::npos || upper.find(".SRT") != std::string::npos) return {};
+  return std::string(stem) + ".srt";
+}
+
+std::string SubtitlesHref(std::string_view fileName) {
+  const std::string subtitles = SubtitlesName(fileName);
+  return subtitles.empty() ? std::string() : VideoHref(subtitles);
+}
+
 void AppendItemLine(std::string& out, std::string_view className, std::string_view fileName) {
   WriteItemLine(out, className, fileName);
 }

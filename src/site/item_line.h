@@ -23,6 +23,14 @@ std::string CoverHref(std::string_view fileName);
 // CoverHref is "". The lookup falls back to "cover.jpg", then "folder.jpg" in the same folder.
 std::string CoverPictureName(std::string_view fileName);
 
+// The subtitles file beside a media file that TVs are offered ("Name.srt" for "Name.mp4"), and
+// its link, which the server's subtitles lookup turns back into the video's name to find its
+// folder. "" when no such link can lead back: the name does not end in ".mp4" (letter case counts)
+// or holds ".mp4" or ".srt" elsewhere in any case (the server would take it for a video, or
+// turn the wrong part back).
+std::string SubtitlesName(std::string_view fileName);
+std::string SubtitlesHref(std::string_view fileName);
+
 // One line (ending in CR LF): an icon named after the class in lower case ("MOVIE" ->
 // /kavra/movie.png) and the title (ItemTitle), both linking to "/" + file name with the media type
 // video/mp4. Names are escaped and encoded as site/names.h says.

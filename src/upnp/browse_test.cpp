@@ -22,6 +22,7 @@ constexpr std::string_view kBase = "http://127.0.0.2:8080";
 struct ParsedObject {
   bool container = false;
   std::string id, parentId, title, upnpClass, albumArt;
+  std::vector<std::string> otherResources;  // "<mime type> <uri>" after the first
   int childCount = -1;
   std::string uri, mimeType, dlnaProfile;
   int64_t size = -1;
@@ -67,6 +68,12 @@ std::vector<ParsedObject> ParseDidl(const std::string& didl) {
       parsed.channels = gupnp_didl_lite_resource_get_audio_channels(resource);
       parsed.sampleFrequency = gupnp_didl_lite_resource_get_sample_freq(resource);
     }
+    for (GList* other = resources ? resources->next : nullptr; other; other = other->next) {
+      auto* resource = GUPNP_DIDL_LITE_RESOURCE(other->data);
+      parsed.otherResources.push_back(text(gupnp_protocol_info_get_mime_type(
+                                          gupnp_didl_lite_resource_get_protocol_info(resource))) +
+                                      " " + text(gupnp_didl_lite_resource_get_uri(resource)));
+    }
     g_list_free_full(resources, g_object_unref);
     static_cast<std::vector<ParsedObject>*>(data)->push_back(std::move(parsed));
   };
@@ -82,6 +89,10 @@ std::vector<ParsedObject> ParseDidl(const std::string& didl) {
 MediaTree TreeOf(const Table& library, const Table& playlists) {
   return MediaTree(library, playlists, [](const std::string& path) -> std::optional<int64_t> {
     if (path.ends_with(".jpg") && !path.ends_with("cover.jpg")) return std::nullopt;
+    // Only Tom & Jerry has subtitles beside it.
+    if (path.ends_with(".srt") && path.find("Tom & Jerry") == std::string::npos) {
+      return std::nullopt;
+    }
     return 1000 + static_cast<int64_t>(path.size());
   });
 }
@@ -119,6 +130,14 @@ TEST(BrowseTest, ItemsReadBackWithTheirTitleLinkSizeTypeAndCover) {
   EXPECT_EQ(items[2].size,
             1000 + static_cast<int64_t>(std::string("/v/Tom & Jerry <1>.mp4").size()));
   EXPECT_EQ(items[2].albumArt, std::string(kBase) + "/Tom%20%26%20Jerry%20%3C1%3E.jpg");
+  // Its subtitles as a second resource, after the video a player takes first; Samsung's own
+  // element names them too.
+  EXPECT_EQ(items[2].otherResources, std::vector<std::string>{"text/srt " + std::string(kBase) +
+                                                              "/Tom%20%26%20Jerry%20%3C1%3E.srt"});
+  EXPECT_NE(answer.result.find("<sec:CaptionInfoEx sec:type=\"srt\">" + std::string(kBase) +
+                               "/Tom%20%26%20Jerry%20%3C1%3E.srt</sec:CaptionInfoEx>"),
+            std::string::npos);
+  EXPECT_TRUE(items[0].otherResources.empty());
 
   const std::vector<ParsedObject> playlist = ParseDidl(Children(tree, "playlists").result);
   ASSERT_EQ(playlist.size(), 1u);

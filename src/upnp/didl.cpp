@@ -43,6 +43,11 @@ void DidlWriter::AddItem(const MediaContainer& container, size_t index) {
     out_ += "<upnp:albumArtURI dlna:profileID=\"JPEG_TN\">" + XmlText(mediaBase_ + item.coverHref) +
             "</upnp:albumArtURI>";
   }
+  // Samsung's TVs find subtitles here; others take the second res below.
+  if (!item.subtitlesHref.empty()) {
+    out_ += "<sec:CaptionInfoEx sec:type=\"srt\">" + XmlText(mediaBase_ + item.subtitlesHref) +
+            "</sec:CaptionInfoEx>";
+  }
   if (const uint32_t mark = bookmarks_ && !item.path.empty() ? bookmarks_->Get(item.path) : 0) {
     out_ += "<sec:dcmInfo>BM=" + std::to_string(mark) + "</sec:dcmInfo>";
   }
@@ -64,7 +69,12 @@ void DidlWriter::AddItem(const MediaContainer& container, size_t index) {
       out_ += " sampleFrequency=\"" + std::to_string(facts->sampleRate) + "\"";
     }
   }
-  out_ += ">" + XmlText(mediaBase_ + item.videoHref) + "</res></item>";
+  out_ += ">" + XmlText(mediaBase_ + item.videoHref) + "</res>";
+  if (!item.subtitlesHref.empty()) {
+    out_ += "<res protocolInfo=\"http-get:*:text/srt:*\">" +
+            XmlText(mediaBase_ + item.subtitlesHref) + "</res>";
+  }
+  out_ += "</item>";
 }
 
 std::string DidlWriter::Finish() {

@@ -49,6 +49,10 @@ class ItemMaker {
          Exists(folder + "folder.jpg"))) {
       item.coverHref = CoverHref(name);
     }
+    if (const std::string subtitles = SubtitlesName(name);
+        !subtitles.empty() && !folder.empty() && Exists(folder + subtitles)) {
+      item.subtitlesHref = SubtitlesHref(name);
+    }
     return item;
   }
 
@@ -135,7 +139,8 @@ void MediaTree::Seal() {
     mix(container.title);
     for (const std::string& child : container.containers) mix(child);
     for (const MediaItem& item : container.items) {
-      for (const std::string* text : {&item.key, &item.title, &item.videoHref, &item.coverHref}) {
+      for (const std::string* text :
+           {&item.key, &item.title, &item.videoHref, &item.coverHref, &item.subtitlesHref}) {
         mix(*text);
       }
       mix(std::to_string(item.size));

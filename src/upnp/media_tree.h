@@ -1,5 +1,6 @@
 // What a TV browsing the library sees: the phone site's collections and playlists as a tree of
-// containers and video items. Pure: built from the tables and a file-size check, no network.
+// containers and video items. Pure: built from the tables and a file-size check (which also finds
+// the covers and subtitles beside the videos), no network.
 //
 // The tree:
 //   "0"                     root
@@ -33,12 +34,13 @@ namespace vidoria {
 using FileSizeCheck = std::function<std::optional<int64_t>(const std::string& path)>;
 
 struct MediaItem {
-  std::string title;      // the phone page's link text
-  std::string videoHref;  // the phone page's link: "/" + encoded file name
-  std::string coverHref;  // "" when no picture would be found for it but the blank one
-  int64_t size = 0;       // of the file the server sends for videoHref
-  std::string path;       // that file; "" when there is none
-  std::string key;        // unique within its container
+  std::string title;          // the phone page's link text
+  std::string videoHref;      // the phone page's link: "/" + encoded file name
+  std::string coverHref;      // "" when no picture would be found for it but the blank one
+  std::string subtitlesHref;  // "" when there is no "Name.srt" beside the file
+  int64_t size = 0;           // of the file the server sends for videoHref
+  std::string path;           // that file; "" when there is none
+  std::string key;            // unique within its container
 };
 
 struct MediaContainer {

@@ -234,5 +234,29 @@ TEST(MediaTreeEmptyTest, AnEmptyLibraryStillHasEveryContainer) {
   }
 }
 
+TEST(MediaTreeSubtitlesTest, SubtitlesOnlyWhereTheFileBesideTheVideoIsAndALinkLeadsBack) {
+  struct Case {
+    std::string name;  // the video's, in /v/
+    std::string beside;
+    std::string href;
+  } cases[] = {
+      {"A b.mp4", "/v/A b.srt", "/A%20b.srt"}, {"A b.mp4", "/elsewhere/A b.srt", ""},
+      {"A b.mp4", "/v/A b.SRT", ""},           {"A b.mp4", "/v/other.srt", ""},
+      {"clip.MP4", "/v/clip.srt", ""},         {"x.srt.mp4", "/v/x.srt.srt", ""},
+      {"y.Mp4.mp4", "/v/y.Mp4.srt", ""},
+  };
+  for (const Case& c : cases) {
+    const Table library = TableOf({{"MOVIE", "/v/" + c.name, c.name}});
+    const MediaTree tree(library, Table(4, 1), Files({{"/v/" + c.name, 1}, {c.beside, 1}}));
+    EXPECT_EQ(tree.Container("library/all")->items.at(0).subtitlesHref, c.href)
+        << c.name << " " << c.beside;
+  }
+  // Subtitles that appear are a change a TV must see.
+  const Table library = TableOf({{"MOVIE", "/v/A b.mp4", "A b.mp4"}});
+  EXPECT_NE(
+      MediaTree(library, Table(4, 1), Files({{"/v/A b.mp4", 1}})).Fingerprint(),
+      MediaTree(library, Table(4, 1), Files({{"/v/A b.mp4", 1}, {"/v/A b.srt", 1}})).Fingerprint());
+}
+
 }  // namespace
 }  // namespace vidoria

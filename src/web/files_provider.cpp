@@ -8,6 +8,7 @@
 #include "server/connection.h"
 #include "server/log.h"
 #include "server/text.h"
+#include "site/item_line.h"
 #include "web/byte_ranges.h"
 #include "web/dlna_features.h"
 #include "web/library_lookup.h"
@@ -69,8 +70,10 @@ void FilesProvider::CheckRequest(Connection& c) {
   const std::string upper = UpperCase(c.Request().FileName());
   const bool video = upper.find(".MP4") != std::string::npos;
   const bool image = upper.find(".JPG") != std::string::npos;
+  // A TV's subtitles: only ever the file beside a listed video, named after it.
+  const bool subtitles = !video && !image && upper.ends_with(".SRT");
   LibraryLookup lookup;
-  if (video || image) {
+  if (video || image || subtitles) {
     const auto view = context_.library->Current();
     const LookupContext lookupContext{
         *view, context_.programFolder,
@@ -78,8 +81,14 @@ void FilesProvider::CheckRequest(Connection& c) {
         [this](const std::string& line) { context_.activity->Add(Printable(line)); }};
     if (video) LookUpVideo(c.Request().FileName(), lookupContext, lookup);
     if (image) LookUpImage(c.Request().FileName(), lookupContext, lookup);
+    if (subtitles) LookUpSubtitles(c.Request().FileName(), lookupContext, lookup);
   }
-  ServeDiskFile(c, video, image, lookup.folder, lookup.name);
+  if (subtitles && lookup.folder.empty()) {
+    c.Accept();
+    NotFound(c, lookup.name);
+    return;
+  }
+  ServeDiskFile(c, video, image || subtitles, lookup.folder, lookup.name);
 }
 
 void FilesProvider::ServeDiskFile(Connection& c, bool video, bool image,
@@ -141,7 +150,8 @@ void FilesProvider::StartFileAnswer(Connection& c, const std::string& name, cons
     return;
   }
   c.UseAnswerFile(std::move(file));
-  const std::string type = ContentTypeFor(name);
+  std::string type = ContentTypeFor(name);
+  if (type.empty() && name.ends_with(".srt")) type = "text/srt";
   Info& info = c.Request().GetInfo();
   info.SetTextField("fname", name);
   info.SetTextField("root", root);
@@ -155,6 +165,14 @@ void FilesProvider::StartFileAnswer(Connection& c, const std::string& name, cons
         context_.mediaFacts ? context_.mediaFacts->Known(*videoPath) : nullptr;
     c.Response().SetValue("contentFeatures.dlna.org", DlnaContentFeatures(facts.get()));
     c.Response().SetValue("transferMode.dlna.org", "Streaming");
+  }
+  // Samsung's TVs ask a video's answer where its subtitles are.
+  if (videoPath && c.Request().Value("GETCAPTIONINFO.SEC") == "1") {
+    const std::string subtitles = SubtitlesName(name);
+    if (!subtitles.empty() && FileSizeOf(root + subtitles) >= 0) {
+      c.Response().SetValue("CaptionInfo.sec",
+                            HeaderSafe("http://" + c.Request().Host() + SubtitlesHref(name)));
+    }
   }
   const std::string range = c.Request().Value("RANGE");
   if (c.Request().Method() == "HEAD") {

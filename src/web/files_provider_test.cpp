@@ -158,6 +158,27 @@ TEST_F(FileDeliveryTest, TvsThatAskGetDlnaHeadersAndOthersTheSameAnswerAsBefore)
   EXPECT_EQ(css.Header("contentFeatures.dlna.org"), "");
 }
 
+TEST_F(FileDeliveryTest, SubtitlesBesideAListedVideoAndNothingElse) {
+  const std::string subtitles = "1\r\n00:00:01,000 --> 00:00:02,000\r\nHello\r\n";
+  AddToLibrary((base_ / "videos" / "Film.mp4").string(), Bytes(1000));
+  AddToLibrary((base_ / "other" / "Plain.mp4").string(), Bytes(10));
+  WriteFile((base_ / "videos" / "Film.srt").string(), subtitles);
+  WriteFile((base_ / "videos" / "Stray.srt").string(), "stray");
+  Start();
+  const HttpAnswer found = Get("/Film.srt");
+  EXPECT_EQ(found.StatusLine(), "HTTP/1.1 200 OK");
+  EXPECT_EQ(found.Header("CONTENT-TYPE"), "text/srt");
+  EXPECT_EQ(found.body, subtitles);
+  for (const char* path : {"/Plain.srt", "/Stray.srt", "/..%2Fvideos%2FFilm.srt", "/Film.SRT"}) {
+    EXPECT_EQ(Get(path).StatusLine(), "HTTP/1.1 404 File not found") << path;
+  }
+  // Samsung's TVs ask the video's answer for them; nobody else is told.
+  const std::string ask = "getCaptionInfo.sec: 1\r\n";
+  EXPECT_EQ(Get("/Film.mp4", ask).Header("CaptionInfo.sec"), "http://test/Film.srt");
+  EXPECT_EQ(Get("/Film.mp4").Header("CaptionInfo.sec"), "");
+  EXPECT_EQ(Get("/Plain.mp4", ask).Header("CaptionInfo.sec"), "");
+}
+
 TEST_F(FileDeliveryTest, LargeFileLeavesInPiecesOfTheSendBlockSize) {
   WriteFile(programFolder_ + "big.bin", Bytes(200000));
   std::mutex mu;

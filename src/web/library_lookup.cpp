@@ -48,6 +48,15 @@ void LookUpVideo(std::string_view fileName, const LookupContext& context, Librar
   result.folder = FolderOfLastRow(context.view.libraryTable, result.name);
 }
 
+void LookUpSubtitles(std::string_view fileName, const LookupContext& context,
+                     LibraryLookup& result) {
+  result.name = PercentDecode(WithoutSlashes(TextAfterStar(fileName)));
+  constexpr std::string_view kSubtitles = ".srt";
+  if (!result.name.ends_with(kSubtitles)) return;
+  const std::string video = result.name.substr(0, result.name.size() - kSubtitles.size()) + ".mp4";
+  result.folder = FolderOfLastRow(context.view.libraryTable, video);
+}
+
 void LookUpImage(std::string_view fileName, const LookupContext& context, LibraryLookup& result) {
   context.activity("Loading Image " + std::string(fileName));
   result.name = std::string(fileName);

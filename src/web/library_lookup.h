@@ -26,6 +26,11 @@ struct LookupContext {
 // are percent-decoded as UTF-8; slashes are dropped, not treated as folders.
 void LookUpVideo(std::string_view fileName, const LookupContext& context, LibraryLookup& result);
 
+// Subtitles named after a video ("Name.srt" beside "Name.mp4"): the folder of the lowest library
+// row named "Name.mp4", and nothing for a name no listed video leads to.
+void LookUpSubtitles(std::string_view fileName, const LookupContext& context,
+                     LibraryLookup& result);
+
 // A picture named after a video ("Name.jpg" beside "Name.mp4"), or a fixed picture behind a
 // playlist name ("/Favorites/folder.jpg"), with the fallbacks cover.jpg, folder.jpg and the
 // program's blank picture.

@@ -57,7 +57,7 @@ check() {  # DESCRIPTION EXPECTED ACTUAL
 crlf() { printf '%s\r\n' "$@"; }
 
 # ---- A small library of real MP4 files: markup characters and non-ASCII letters in the names,
-# a cover picture beside one, a playlist with items and one without.
+# a cover picture beside one, subtitles beside another, a playlist with items and one without.
 tom="Tom & Jerry <1>.mp4" amelie="Amélie été.mp4" plain="plain.mp4"
 make_video() {  # PATH [CODEC OPTIONS...]
   local path=$1
@@ -71,6 +71,7 @@ make_video "$shows/$amelie"
 # What TVs play: H.264 main profile with AAC sound.
 CODEC=libx264 make_video "$films/$plain" -pix_fmt yuv420p -profile:v main -c:a aac -ac 2 -ar 44100
 ffmpeg -v error -y -f lavfi -i testsrc=size=64x48 -frames:v 1 "$films/cover.jpg"
+crlf 1 "00:00:01,000 --> 00:00:03,000" "Hello" "" >"$films/plain.srt"
 # Column after column: class, full path, name, duration.
 crlf 4 3 MOVIE TV MOVIE "$films/$tom" "$shows/$amelie" "$films/$plain" "$tom" "$amelie" "$plain" \
   0:06 0:06 0:06 >"$data/LIBRARY.kavra"
@@ -196,6 +197,8 @@ check_items() {  # OBJECT PAGE TITLES...: the items, their links and sizes
   shift 2
   lines=$(didl "$(browse "$id" BrowseDirectChildren)")
   check "$id: titles" "$(printf '%s\n' "$@")" "$(values '<dc:title>\([^<]*\)<' "$lines")"
+  # The video's res comes first; subtitles, where there are any, follow it.
+  lines=$(sed 's#</res>.*#</res>#' <<<"$lines")
   check "$id: links as the phone page's" "$(page_links "$page")" "$(values '>\(http[^<]*\)</res>' "$lines")"
   check "$id: classes" "$(printf 'object.item.videoItem\n%.0s' "$@")" "$(values '<upnp:class>\([^<]*\)<' "$lines")"
   check "$id: protocol" "$(printf 'http-get:*:video/mp4:DLNA.ORG_OP=01;DLNA.ORG_CI=0;DLNA.ORG_FLAGS=01700000000000000000000000000000\n%.0s' "$@")" \
@@ -314,7 +317,7 @@ probe() {  # ENTRY [STREAM]
     ffprobe -v error -show_entries "format=$1" -of default=nw=1:nk=1 "$films/$plain"
   fi
 }
-res=$(unescape "$(field Result "$(browse "${item_ids[1]}" BrowseMetadata)")" | grep -o '<res [^>]*>')
+res=$(unescape "$(field Result "$(browse "${item_ids[1]}" BrowseMetadata)")" | grep -o '<res [^>]*>' | head -1)
 attribute() { sed -n "s/.* $1=\"\([^\"]*\)\".*/\1/p" <<<"$res"; }
 check "res size" "$(probe size)" "$(attribute size)"
 check "res resolution" "$(probe width v:0)x$(probe height v:0)" "$(attribute resolution)"
@@ -335,13 +338,20 @@ check "contentFeatures" "contentFeatures.dlna.org: $features" "$(grep -i '^conte
 check "transferMode" "transferMode.dlna.org: Streaming" "$(grep -i '^transferMode.dlna.org:' <<<"$asked")"
 check "headers for a client that does not ask" "" "$(heads "$link" | grep -i 'dlna.org')"
 check "time seek" 406 "$(curl -s -m 10 -o /dev/null -w '%{http_code}' -H 'TimeSeekRange.dlna.org: npt=2.0-' "$link")"
+subtitles=$(unescape "$(field Result "$(browse "${item_ids[1]}" BrowseMetadata)")" |
+  sed -n 's#.*<res protocolInfo="http-get:\*:text/srt:\*">\([^<]*\)</res>.*#\1#p')
+check "subtitles link" "http://127.0.0.2:$port/plain.srt" "$subtitles"
+check "subtitles as ffprobe reads them" "subrip" \
+  "$(ffprobe -v error -show_entries stream=codec_name -of csv=p=0 "$subtitles")"
+check "Samsung's subtitles header" "CaptionInfo.sec: http://127.0.0.2:$port/plain.srt" \
+  "$(heads -H 'getCaptionInfo.sec: 1' "$link" | grep -i '^CaptionInfo.sec:')"
 head_answer=$(curl -s -m 10 -I -H 'getcontentFeatures.dlna.org: 1' "$link" | tr -d '\r')
 check "HEAD's status" "HTTP/1.1 200 OK" "$(head -1 <<<"$head_answer")"
 check "HEAD's length" "CONTENT-LENGTH: $(probe size)" "$(grep -i '^content-length:' <<<"$head_answer")"
 grep -qi '^contentFeatures.dlna.org:' <<<"$head_answer" || fail "HEAD without contentFeatures"
 
 # ---- Playing an item's link, with a seek, through the web server's byte ranges.
-video=$(values '>\(http[^<]*\)</res>' "$(didl "$(browse "${item_ids[1]}" BrowseMetadata)")")
+video=$(values '>\(http[^<]*\.mp4\)</res>' "$(didl "$(browse "${item_ids[1]}" BrowseMetadata)")")
 duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$video")
 [[ $duration == 6.* || $duration == 5.9* ]] || fail "ffprobe read a duration of ${duration@Q} from $video"
 frames=$(ffmpeg -v error -ss 4 -i "$video" -map 0:v -c copy -f null - -progress pipe:1 2>&1 |
