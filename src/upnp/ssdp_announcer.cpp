@@ -92,7 +92,18 @@ class SsdpAnnouncer::Impl {
         },
         this, nullptr);
     g_source_attach(timer, context_);
-    running.set_value();
+    // Told from inside the loop, so that a quit from the destructor always finds it running (a
+    // quit before g_main_loop_run would be forgotten by it).
+    GSource* started = g_idle_source_new();
+    g_source_set_callback(
+        started,
+        [](gpointer promise) -> gboolean {
+          static_cast<std::promise<void>*>(promise)->set_value();
+          return G_SOURCE_REMOVE;
+        },
+        &running, nullptr);
+    g_source_attach(started, context_);
+    g_source_unref(started);
     g_main_loop_run(loop_);
     g_source_destroy(timer);
     g_source_unref(timer);
