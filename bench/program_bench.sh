@@ -15,6 +15,9 @@
 #   CPU_MIB [1024]    bytes all clients of one CPU run fetch together, split into equal ranges
 #   COLD_WAIT [60]    seconds between the burst right after vidoriad starts and the later one
 #   CONNECTS [10000]  connects in the burst
+#   SLOW_CLIENTS [64], SLOW_RATE [4194304]
+#                     readers that take SLOW_RATE bytes a second each, in gulps every 50 ms, as
+#                     phones on Wi-Fi read; their row is the server's CPU per GiB sent to them
 #   IDLE [5000]       idle connections held, and connections in each of the four waves
 #   HOLD [5]          seconds idle connections are held
 #   QUIET [12]        seconds a server is left alone after the last wave before its last reading
@@ -39,6 +42,8 @@ MEDIA_DIR="${MEDIA_DIR:-/tmp/vidoria-bench-media-${FILE_MIB}MiB}"
 CPU_MIB="${CPU_MIB:-1024}"
 COLD_WAIT="${COLD_WAIT:-60}"
 CONNECTS="${CONNECTS:-10000}"
+SLOW_CLIENTS="${SLOW_CLIENTS:-64}"
+SLOW_RATE="${SLOW_RATE:-4194304}"
 IDLE="${IDLE:-5000}"
 HOLD="${HOLD:-5}"
 ROWS="${ROWS:-1000}"
@@ -143,6 +148,19 @@ range_run() {  # NAME N OUT
   seconds="$(sed -n 's/^result .*seconds=\([0-9.]*\).*/\1/p' "$3")"
   echo "${bytes:-0} ${seconds:-0} $((c1 - c0)) $ok"
 }
+# The same with SLOW_CLIENTS clients reading SLOW_RATE bytes a second each in gulps of a twentieth
+# of a second, as phones on Wi-Fi read, held DURATION seconds; prints "bytes seconds ticks ok".
+slow_run() {  # NAME OUT
+  local port range c0 c1 bytes ok=1
+  port="$(port_of "$1")"
+  range=$((file_bytes - 1))
+  c0="$(cpu_ticks "$1")"
+  timeout $((LIMIT + DURATION + 70)) build/bench/range_clients "$port" "$VIDEO" "$big" \
+    "$SLOW_CLIENTS" "$range" "$SLOW_RATE" "$DURATION" >"$2" 2>&1 || ok=0
+  c1="$(cpu_ticks "$1")"
+  bytes="$(sed -n 's/^result .*bytes=\([0-9]*\).*/\1/p' "$2")"
+  echo "${bytes:-0} $DURATION $((c1 - c0)) $ok"
+}
 cpu_per_gib() { awk -v t="$1" -v b="$2" -v hz="$tick" \
   'BEGIN { if (b == 0) print "n/a"; else printf "%.3f", t / hz / (b / 1073741824) }'; }
 mb_per_s() { awk -v b="$1" -v s="$2" 'BEGIN { if (s == 0) print "n/a"; else printf "%.0f", b / s / 1e6 }'; }
@@ -243,6 +261,13 @@ one_case() {  # NAME CASE ROUND
       cpu_ticks_sum[$1-$2]=$((${cpu_ticks_sum[$1-$2]:-0} + t))
       cpu_bytes_sum[$1-$2]=$((${cpu_bytes_sum[$1-$2]:-0} + b))
       ;;
+    slow)
+      say "round $3, $1: $SLOW_CLIENTS slow readers at $SLOW_RATE bytes/s for ${DURATION}s"
+      read -r b s t ok <<<"$(slow_run "$1" "$out")"
+      if [ "$ok" != 1 ]; then failures[$1-$2]+="round $3: $(paste -sd' ' "$out"); "; fi
+      cpu_ticks_sum[$1-$2]=$((${cpu_ticks_sum[$1-$2]:-0} + t))
+      cpu_bytes_sum[$1-$2]=$((${cpu_bytes_sum[$1-$2]:-0} + b))
+      ;;
     *)
       case "$2" in
         small-*) path="$SMALL" ;;
@@ -266,7 +291,7 @@ for round in $(seq "$ROUNDS"); do
   # warming up hit them alike.
   shift_by=$(((round - 1) % ${#SERVERS[@]}))
   order=("${SERVERS[@]:shift_by}" "${SERVERS[@]:0:shift_by}")
-  for case_ in video "${CLIENT_COUNTS[@]/#/cpu-}" "${WRK_CASES[@]}"; do
+  for case_ in video "${CLIENT_COUNTS[@]/#/cpu-}" slow "${WRK_CASES[@]}"; do
     for server in "${order[@]}"; do one_case "$server" "$case_" "$round"; done
   done
 done
@@ -373,6 +398,7 @@ for server in "${SERVERS[@]}"; do
     fig[$server-cpu-$n]="$(cpu_per_gib "${cpu_ticks_sum[$server-cpu-$n]}" \
       "${cpu_bytes_sum[$server-cpu-$n]}")"
   done
+  fig[$server-slow]="$(cpu_per_gib "${cpu_ticks_sum[$server-slow]:-0}" "${cpu_bytes_sum[$server-slow]:-0}")"
   for case_ in "${WRK_CASES[@]}"; do
     fig[$server-$case_]="$(median %.0f "${runs[$server-$case_]:-}")"
     fig[$server-$case_-p99]="$(median %.2f "${p99_runs[$server-$case_]:-}")"
@@ -412,6 +438,7 @@ echo "$FILE_MIB MiB video; CPU runs fetch $CPU_MIB MiB in equal ranges; medians 
 row "" vidoriad nginx lighttpd "v/nginx" goal verdict
 server_row "video, 1 client, MB/s" video ">=" 1.0
 for n in "${CLIENT_COUNTS[@]}"; do server_row "CPU s per GiB, $n client(s) with ranges" "cpu-$n" "<=" 1.0; done
+server_row "CPU s per GiB, $SLOW_CLIENTS slow readers" slow "<=" 1.0
 cold_mb_ratio="$(ratio "${cold[mb-first]}" "${cold[mb-later]}")"
 cold_cpu_ratio="$(ratio "${cold[cpu-first]}" "${cold[cpu-later]}")"
 row "cold burst 16 clients MB/s, at start" "${cold[mb-first]}" "" "" "$cold_mb_ratio" \

@@ -53,6 +53,32 @@ void Connection::PostRead() {
 }
 
 bool Connection::Handle(ConnectionMessage message) {
+  struct Handling {
+    Connection& c;
+    ~Handling() { c.handling_ = false; }
+  } handling{*this};
+  handling_ = true;
+  inlineBudget_ = kInlinePieces;
+  dataSentInline_ = false;
+  if (HandleOne(message)) return true;
+  while (dataSentInline_ && Open()) {
+    dataSentInline_ = false;
+    GetExchange().writer.DataSentArrived();
+    DataSentStep();
+  }
+  return false;
+}
+
+void Connection::AllOutputSent() {
+  if (handling_ && inlineBudget_ > 0) {
+    --inlineBudget_;
+    dataSentInline_ = true;
+  } else {
+    PostMessage(ConnectionMessage::kDataSent);
+  }
+}
+
+bool Connection::HandleOne(ConnectionMessage message) {
   switch (message) {
     case ConnectionMessage::kInit:
       InitStep();
@@ -111,7 +137,7 @@ bool Connection::Sync(const ConnectionHandler& handler) {
 }
 
 void Connection::InitStep() {
-  sendBlock_ = socket_->Prepare(HttpServer::kSocketBufferSize);
+  sendBlock_ = socket_->Prepare(HttpServer::kPieceSize);
   // Each report is one message, and the socket is armed again only at a message's end (see
   // RearmSocket); the reader asks for more itself when a receive may have left bytes behind.
   std::weak_ptr<JobQueue> weak = queue_.shared_from_this();
@@ -152,7 +178,7 @@ bool Connection::ReadStep() {
     return false;
   }
   if (exchange_) exchange_->reader.SetDataPending(false);
-  char buffer[HttpServer::kSocketBufferSize];
+  char buffer[HttpServer::kPieceSize];
   const Socket::Result got = socket_->Receive(buffer, sizeof buffer);
   if (got.status == Socket::Status::kClosed || got.status == Socket::Status::kFailed) {
     CloseStep();

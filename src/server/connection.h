@@ -144,8 +144,15 @@ class Connection {
   bool RequestAccepted() const { return exchange_ && exchange_->request.accepted; }
 
   // Runs one socket message; true when the connection closed (its queue then finishes). An
-  // exception leaving it is answered with CloseStep.
+  // exception leaving it is answered with CloseStep. While the socket takes every piece at once,
+  // the data-sent steps that follow run here too, up to kInlinePieces of them: a file leaves
+  // piece after piece in one wake-up, without a message, a hand-over or a re-arm per piece.
   bool Handle(ConnectionMessage message);
+  bool HandleOne(ConnectionMessage message);
+  static constexpr int kInlinePieces = 32;
+  // The writer's report that all output left: the data-sent step runs next, inline while
+  // handling a message within the budget, else as a message of its own.
+  void AllOutputSent();
 
   // The connection's life. Each phase says which closing events are owed.
   enum class Phase : uint8_t {
@@ -197,6 +204,9 @@ class Connection {
   // pass the limits; released by the close step (or, when a closing event threw, on freeing).
   bool reserved_ = true;
   int eventDepth_ = 0;
+  bool handling_ = false;        // inside Handle
+  bool dataSentInline_ = false;  // a data-sent step waits to run at the end of Handle
+  int inlineBudget_ = 0;         // data-sent steps Handle may still run inline
   DataProvider* active_ = nullptr;
   std::string peerAddr_, peerPort_, localAddr_, localPort_;
   uint32_t dataIn_ = 0, dataOut_ = 0;

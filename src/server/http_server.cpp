@@ -238,8 +238,8 @@ void HttpServer::CreateListeningSocket() {
     timeval tv{timeoutsOfApi.sendTimeout, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
   }
-  SetOption(fd, SOL_SOCKET, SO_RCVBUF, kSocketBufferSize);
-  SetOption(fd, SOL_SOCKET, SO_SNDBUF, kSocketBufferSize);
+  // The send and receive buffers are left to the kernel, whose autotuning grows them for a fast
+  // reader and keeps them small for a slow one; a fixed size would switch it off (kPieceSize).
   linger on{1, 0};
   ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &on, sizeof on);
 

@@ -34,8 +34,11 @@ class HttpServer : public ConnectionEvents, public ListenerEvents {
   // unable to open the files it answers with or to save the user's changes.
   static constexpr int kFreeDescriptors = 64;
 
-  static constexpr int kListenBacklog = 200;
-  static constexpr int kSocketBufferSize = 64240;
+  static constexpr int kListenBacklog = 1024;
+  // The unit of a send, of its data-out event and of the counts and log lines built on them: the
+  // socket buffer size of the platform this server first ran on. The buffers themselves are left
+  // to the kernel.
+  static constexpr int kPieceSize = 64240;
   static constexpr int kTotalConnectionLimit = 32000;
   static constexpr int kDefaultServerConnectionLimit = 32000;
   static constexpr std::chrono::milliseconds kRestartDelayDefault{100};
@@ -86,7 +89,7 @@ class HttpServer : public ConnectionEvents, public ListenerEvents {
   void AcceptJob();
   void AcceptOne(int fd);
   // Connections set up before the listen queue is emptied again: 200 wait there at most.
-  static constexpr int kSetUpsPerLook = 16;
+  static constexpr int kSetUpsPerLook = 4;
 
   void ListenLostJob();
   void StopJob();

@@ -250,7 +250,7 @@ void ResponseWriter::TrySend() {
   }
   if (sentNow && out_.empty() && fileLeft_ == 0 && !sendFailed_ && !dataSentQueued_) {
     dataSentQueued_ = true;
-    connection_.PostMessage(ConnectionMessage::kDataSent);
+    connection_.AllOutputSent();
   }
 }
 

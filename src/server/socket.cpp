@@ -66,17 +66,10 @@ class PosixSocket final : public Socket {
   }
 
   size_t Prepare(size_t limit) override {
-    size_t block = limit;
-    int size = 0;
-    socklen_t len = sizeof size;
-    if (::getsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &size, &len) == 0 && size > 0 &&
-        static_cast<size_t>(size) <= limit) {
-      block = static_cast<size_t>(size);
-    }
     // The listening socket's hard reset on close is not wanted for accepted ones.
     linger off{0, 0};
     ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &off, sizeof off);
-    return block;
+    return limit;
   }
 
   bool LocalName(std::string& addr, std::string& port) override {

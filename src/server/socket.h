@@ -29,8 +29,8 @@ class Socket {
 
   virtual ~Socket() = default;
 
-  // Applies the per-connection options once; returns the largest block one send should carry:
-  // the kernel's send buffer when it is known and at most `limit`, else `limit`.
+  // Applies the per-connection options once; returns the largest block one send should carry
+  // (`limit`).
   virtual size_t Prepare(size_t limit) = 0;
   // IPv4 address and port of either end, as text; false when unknown.
   virtual bool LocalName(std::string& addr, std::string& port) = 0;
