@@ -19,10 +19,8 @@ class MainWindowScreenshotsTest : public QObject {
                     TestHome::Grid(4, {{"MOVIE", "/v/Holiday.mp4", "Holiday.mp4", "1:01:40"},
                                        {"MOVIE", "/v/Front.mp4", "Front.mp4", "1:01:40"},
                                        {"TV", "/v/Episode 1.mp4", "Episode 1.mp4", "1:01:40"}}));
-    // The log and accounts views are reached through playlists of those names.
-    TestHome::Write(
-        data + "PLAYLISTS.kavra",
-        TestHome::Grid(4, {{"Favorites", "", "Holiday.mp4", "Front.mp4"}, {"Log"}, {"Users"}}));
+    TestHome::Write(data + "PLAYLISTS.kavra",
+                    TestHome::Grid(4, {{"Favorites", "", "Holiday.mp4", "Front.mp4"}}));
     TestHome::Write(data + "USERS.kavra",
                     TestHome::Grid(2, {{"ann", EncodeText(kCypherKey, "pw")},
                                        {"bob", EncodeText(kCypherKey, "pw")}}));
@@ -39,8 +37,8 @@ class MainWindowScreenshotsTest : public QObject {
         {"playlist", window.Tree()->FindPlaylist("Favorites")},
         {"streaming", window.Tree()->Find("Streaming")},
         {"folder-scan", window.Tree()->Find("Folder scan")},
-        {"log", window.Tree()->FindPlaylist("Log")},
-        {"accounts", window.Tree()->FindPlaylist("Users")}};
+        {"log", window.Tree()->Find("Log")},
+        {"accounts", window.Tree()->Find("Users")}};
     for (const auto& [name, node] : views) {
       QVERIFY(node != nullptr);
       window.Tree()->setCurrentItem(node);

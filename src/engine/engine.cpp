@@ -92,11 +92,15 @@ Engine::Engine(EngineOptions options)
       StartServer();
     }
   };
-  hooks_.autostart = [env = options_.env](bool checked) {
+  hooks_.autostart = [this](bool checked) {
+    // The box stays as the user set it; they are told when the desktop did not follow.
     if (checked) {
-      CreateStartupShortcut(RunningProgram(), env);
-    } else {
-      DeleteStartupShortcut(env);
+      if (const auto made = CreateStartupShortcut(RunningProgram(), options_.env); !made) {
+        Report("The program could not be set to start when you log in: " + made.Error().Text());
+      }
+    } else if (const auto removed = DeleteStartupShortcut(options_.env); !removed) {
+      Report("The program could not be kept from starting when you log in: " +
+             removed.Error().Text());
     }
   };
   hooks_.autoscan = [this](bool checked) {
@@ -138,7 +142,11 @@ bool Engine::Create() {
   dataFolder_ = folders.dataFolder;
   if (!folders.dataFolderOk) return false;
   dataFolderOk_ = true;
-  CreateDataSubfolders(dataFolder_);
+  // Without LOG/ the web log falls back to its own folder, and temp/ is only the tools' scratch
+  // space: the program goes on, but says so.
+  if (const auto made = CreateDataSubfolders(dataFolder_); !made) {
+    activity_.Add("Cannot create the data folder's subfolders: " + made.Error().Text());
+  }
 
   StartLog();
   BuildHomePage(pages_);

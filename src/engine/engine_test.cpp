@@ -62,6 +62,22 @@ TEST_F(EngineTest, FirstRunUsesDefaultsAndSavesEverythingAtClose) {
   core_.Shutdown();
 }
 
+TEST_F(EngineTest, AnAutostartEntryThatCannotBeWrittenIsReported) {
+  // The desktop's autostart folder cannot be made: its parent is a file.
+  Write(home_ / ".config", "not a folder");
+  {
+    Engine engine(Options());
+    ASSERT_TRUE(engine.Create());
+    engine.SetAutostart(true);
+    ASSERT_EQ(errors_.size(), 1u);
+    EXPECT_TRUE(errors_[0].starts_with("The program could not be set to start when you log in: "))
+        << errors_[0];
+    engine.Close();
+    engine.Destroy();
+  }
+  core_.Shutdown();
+}
+
 TEST_F(EngineTest, DamagedStoredFileIsSetAsideAndTheOthersStillLoad) {
   Write(data_ / "LIBRARY.kavra", "4\r\n2\r\nMOVIE\r\n");
   Write(data_ / "PLAYLISTS.kavra", "4\r\n1\r\nMine\r\n\r\na.mp4\r\n\r\n");

@@ -31,7 +31,7 @@ struct OsError {
 
 // A value, or the error that kept it from being had. E is OsError unless a function needs more.
 template <typename T, typename E = OsError>
-class OsResult {
+class [[nodiscard]] OsResult {
  public:
   OsResult(T value) : value_(std::move(value)) {}
   OsResult(E error) : error_(std::move(error)) {}

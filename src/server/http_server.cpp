@@ -292,9 +292,9 @@ void HttpServer::CloseListeningSocket() {
 }
 
 void HttpServer::AcceptJob() {
-  // The listen queue holds only 200 connections, and a connect it turns away is repeated by the
-  // client only a second later, while setting a connection up costs many accepts. So connections
-  // are taken first and set up after, and the queue is emptied again every few set-ups.
+  // The listen queue holds only kListenBacklog connections, and a connect it turns away is repeated
+  // by the client only a second later, while setting a connection up costs many accepts. So
+  // connections are taken first and set up after, and the queue is emptied again every few set-ups.
   std::deque<int> taken;
   struct CloseLeft {
     std::deque<int>& fds;

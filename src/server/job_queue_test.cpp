@@ -195,7 +195,11 @@ TEST(JobQueueTest, FailingJobFreesOnlyItsQueueAndKillsItsWaitingJobs) {
     healthy->Post(MakeJob([&, i](JobQueue&) { trace.Add(i); }));
   }
   trace.WaitFor(50);
-  for (int i = 0; i < 200 && failing->Registered(); ++i) std::this_thread::sleep_for(5ms);
+  // The queue is unregistered first and its waiting jobs are killed after, outside the pool's
+  // lock: wait for both.
+  for (int i = 0; i < 200 && (failing->Registered() || failingJobs.killed < 3); ++i) {
+    std::this_thread::sleep_for(5ms);
+  }
 
   EXPECT_FALSE(failing->Registered());
   EXPECT_EQ(failingJobs.ran, 0);
