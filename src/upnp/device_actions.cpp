@@ -101,27 +101,22 @@ ActionAnswer ContentDirectory::Act(const SoapCall& call, const std::string& loca
   const std::string& action = call.action;
   const std::string mediaBase = "http://" + localAddress + ":" + std::to_string(sources_.mediaPort);
   const bool allowed = !sources_.listingAllowed || sources_.listingAllowed();
-  if (action == "Browse") {
-    const auto texts =
-        TextArguments(call, {"ObjectID", "BrowseFlag", "StartingIndex", "RequestedCount"});
+  // Browse and Search take four text arguments alike and answer alike; only their names differ.
+  if (action == "Browse" || action == "Search") {
+    const bool browse = action == "Browse";
+    const auto texts = TextArguments(
+        call, browse
+                  ? std::array{"ObjectID", "BrowseFlag", "StartingIndex", "RequestedCount"}
+                  : std::array{"ContainerID", "SearchCriteria", "StartingIndex", "RequestedCount"});
     if (!texts) return InvalidArgs();
     const Shown shown = Current();
-    const BrowseArguments arguments{(*texts)[0], (*texts)[1], (*texts)[2], (*texts)[3]};
-    return Listing(
-        allowed ? Browse(*shown.tree, arguments, mediaBase, sources_.facts, sources_.bookmarks)
-                : NothingToBrowse(),
-        shown.updateId);
-  }
-  if (action == "Search") {
-    const auto texts =
-        TextArguments(call, {"ContainerID", "SearchCriteria", "StartingIndex", "RequestedCount"});
-    if (!texts) return InvalidArgs();
-    const Shown shown = Current();
-    const SearchArguments arguments{(*texts)[0], (*texts)[1], (*texts)[2], (*texts)[3]};
-    return Listing(
-        allowed ? Search(*shown.tree, arguments, mediaBase, sources_.facts, sources_.bookmarks)
-                : NothingToBrowse(),
-        shown.updateId);
+    if (!allowed) return Listing(NothingToBrowse(), shown.updateId);
+    const auto& [first, second, start, count] = *texts;
+    return Listing(browse ? Browse(*shown.tree, BrowseArguments{first, second, start, count},
+                                   mediaBase, sources_.facts, sources_.bookmarks)
+                          : Search(*shown.tree, SearchArguments{first, second, start, count},
+                                   mediaBase, sources_.facts, sources_.bookmarks),
+                   shown.updateId);
   }
   if (action == "GetSystemUpdateID") return Success({{"Id", std::to_string(Current().updateId)}});
   // Searching by title and class; no sorting: the order is the phone site's.
