@@ -11,7 +11,7 @@ namespace vidoria {
 namespace {
 
 // Characters, not bytes: a single "é" is one character, as the user typed one.
-size_t Utf8Length(std::string_view text) {
+size_t CharacterCount(std::string_view text) {
   size_t count = 0;
   for (unsigned char c : text) count += (c & 0xC0) != 0x80;
   return count;
@@ -79,7 +79,7 @@ ListResult LibraryList(const Table& libraryTable, std::string_view libraryFilter
 }
 
 ListResult SearchLibrary(const Table& libraryTable, std::string_view text) {
-  const bool everything = Utf8Length(text) < 2;
+  const bool everything = CharacterCount(text) < 2;
   const std::string wanted = FoldCase(text);
   std::vector<std::string> items;
   for (int row = 0; row < libraryTable.RowCount(); ++row) {
