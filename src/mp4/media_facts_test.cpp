@@ -9,19 +9,16 @@
 #include <gtest/gtest.h>
 
 #include "mp4/test_support.h"
+#include "platform/command_output_for_tests.h"
 
 namespace vidoria::mp4 {
 namespace {
 
 using test_support::TempFolder;
 
+// What the command prints, without its final line break.
 std::string Output(const std::string& command) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  ::pclose(pipe);
+  std::string out = CommandOutput(command);
   while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
   return out;
 }

@@ -1,5 +1,6 @@
 #include "site/item_line.h"
 
+#include "library/case_fold.h"
 #include "site/markup.h"
 
 namespace vidoria {
@@ -61,9 +62,9 @@ std::string SubtitlesName(std::string_view fileName) {
   constexpr std::string_view kVideo = ".mp4";
   if (!fileName.ends_with(kVideo)) return {};
   const std::string_view stem = fileName.substr(0, fileName.size() - kVideo.size());
-  std::string upper(stem);
-  for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-  if (upper.find(".MP4") != std::string::npos || upper.find(".SRT") != std::string::npos) return {};
+  const std::string folded = FoldCase(stem);
+  if (folded.find(".mp4") != std::string::npos || folded.find(".srt") != std::string::npos)
+    return {};
   return std::string(stem) + ".srt";
 }
 

@@ -41,11 +41,7 @@ DeviceProvider::DeviceProvider(std::map<std::string, DeviceFile> files,
 const DeviceService* DeviceProvider::ServiceAt(const std::string& path,
                                                std::string_view kind) const {
   for (const DeviceService& service : services_) {
-    if (path.size() == service.id.size() + kind.size() + 2 && path[0] == '/' &&
-        path.compare(1, service.id.size(), service.id) == 0 && path[service.id.size() + 1] == '/' &&
-        path.compare(service.id.size() + 2, kind.size(), kind) == 0) {
-      return &service;
-    }
+    if (path == "/" + service.id + "/" + std::string(kind)) return &service;
   }
   return nullptr;
 }

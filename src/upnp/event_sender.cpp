@@ -8,17 +8,18 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <charconv>
+
+#include "library/case_fold.h"
 
 namespace vidoria {
 
 std::optional<CallbackAddress> ReadCallbackAddress(std::string_view url) {
   constexpr std::string_view kScheme = "http://";
-  if (url.size() <= kScheme.size()) return std::nullopt;
-  for (size_t i = 0; i < kScheme.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(url[i])) != kScheme[i]) return std::nullopt;
+  if (url.size() <= kScheme.size() ||
+      !SameTextIgnoringCase(url.substr(0, kScheme.size()), kScheme)) {
+    return std::nullopt;
   }
   url.remove_prefix(kScheme.size());
   const size_t slash = url.find('/');

@@ -20,6 +20,7 @@
 
 #include "library/table_layouts.h"
 #include "mp4/test_support.h"
+#include "platform/command_output_for_tests.h"
 #include "platform/temp_folder_for_tests.h"
 #include "site/site_test_helpers.h"
 #include "upnp/descriptions.h"
@@ -28,17 +29,6 @@
 
 namespace vidoria {
 namespace {
-
-// What a shell command printed.
-std::string Output(const std::string& command) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  ::pclose(pipe);
-  return out;
-}
 
 std::string Quoted(const std::string& text) {
   std::string out = "'";
@@ -185,7 +175,7 @@ class MediaServerTest : public ::testing::Test {
   std::pair<std::string, std::string> Soap(const std::string& service, const std::string& action,
                                            const std::string& body) {
     const std::string type = TypeOf(service);
-    const std::string out = Output(
+    const std::string out = CommandOutput(
         "curl -s -m 10 -w '\\n%{http_code}' -H 'Content-Type: text/xml; charset=\"utf-8\"' -H " +
         Quoted("SOAPAction: \"" + type + "#" + action + "\"") + " --data-binary " + Quoted(body) +
         " " + Quoted(ControlUrl(service)));
@@ -225,7 +215,7 @@ class MediaServerTest : public ::testing::Test {
 };
 
 TEST_F(MediaServerTest, DescriptionNamesTheDeviceAndItsServices) {
-  const std::string description = Output("curl -s -m 10 " + Quoted(Location()));
+  const std::string description = CommandOutput("curl -s -m 10 " + Quoted(Location()));
   EXPECT_NE(description.find("<friendlyName>Vidoria on host &amp; &lt;co&gt;</friendlyName>"),
             std::string::npos)
       << description;
@@ -239,14 +229,15 @@ TEST_F(MediaServerTest, DescriptionNamesTheDeviceAndItsServices) {
     const std::string url = base + "/" + IconFileName(size);
     EXPECT_NE(description.find("<url>/" + IconFileName(size) + "</url>"), std::string::npos);
     const std::string file = temp_.Path() + IconFileName(size);
-    Output("curl -s -m 10 -o " + Quoted(file) + " " + Quoted(url));
-    EXPECT_EQ(Output("ffprobe -v error -show_entries stream=codec_name,width,height -of csv=p=0 " +
-                     Quoted(file)),
-              "png," + std::to_string(size) + "," + std::to_string(size) + "\n")
+    CommandOutput("curl -s -m 10 -o " + Quoted(file) + " " + Quoted(url));
+    EXPECT_EQ(
+        CommandOutput("ffprobe -v error -show_entries stream=codec_name,width,height -of csv=p=0 " +
+                      Quoted(file)),
+        "png," + std::to_string(size) + "," + std::to_string(size) + "\n")
         << url;
   }
   for (std::string_view file : {kContentDirectoryFile, kConnectionManagerFile, kRegistrarFile}) {
-    EXPECT_NE(Output("curl -s -m 10 " + base + "/" + std::string(file)).find("<actionList>"),
+    EXPECT_NE(CommandOutput("curl -s -m 10 " + base + "/" + std::string(file)).find("<actionList>"),
               std::string::npos)
         << file;
   }
@@ -412,8 +403,8 @@ TEST_F(MediaServerTest, SubscribersHearTheUpdateIdAtOnceAndWhenItMoves) {
       ControlUrl("ContentDirectory").substr(0, ControlUrl("ContentDirectory").rfind('/')) +
       "/event";
   const auto subscribe = [&](const std::string& headers) {
-    return Output("curl -s -m 10 -o /dev/null -D - -X SUBSCRIBE " + headers + " " +
-                  Quoted(eventUrl) + " | tr -d '\\r'");
+    return CommandOutput("curl -s -m 10 -o /dev/null -D - -X SUBSCRIBE " + headers + " " +
+                         Quoted(eventUrl) + " | tr -d '\\r'");
   };
   const std::string answer = subscribe("-H " + Quoted("CALLBACK: <" + listener.Url() + ">") +
                                        " -H 'NT: upnp:event' -H 'TIMEOUT: Second-300'");
@@ -468,8 +459,8 @@ TEST_F(MediaServerTest, SubscribersHearTheUpdateIdAtOnceAndWhenItMoves) {
         << refusal.what;
   }
   const auto unsubscribe = [&](const std::string& subscription) {
-    return Output("curl -s -m 10 -o /dev/null -w '%{http_code}' -X UNSUBSCRIBE -H " +
-                  Quoted("SID: " + subscription) + " " + Quoted(eventUrl));
+    return CommandOutput("curl -s -m 10 -o /dev/null -w '%{http_code}' -X UNSUBSCRIBE -H " +
+                         Quoted("SID: " + subscription) + " " + Quoted(eventUrl));
   };
   EXPECT_EQ(unsubscribe(sid), "200");
   EXPECT_EQ(unsubscribe(sid), "412");
@@ -485,16 +476,16 @@ TEST_F(MediaServerTest, AConnectionStaysOpenForTheNextRequestAndClosesWithItsCli
   // must not linger in CLOSE-WAIT.
   const std::string location = Location();
   const std::string base = location.substr(0, location.find('/', 7));
-  const std::string out =
-      Output("curl -s -m 10 -o /dev/null -o /dev/null -o /dev/null -w '%{num_connects}\\n' " +
-             Quoted(location) + " " + Quoted(base + "/ContentDirectory.xml") + " " +
-             Quoted(base + "/icon-48.png"));
+  const std::string out = CommandOutput(
+      "curl -s -m 10 -o /dev/null -o /dev/null -o /dev/null -w '%{num_connects}\\n' " +
+      Quoted(location) + " " + Quoted(base + "/ContentDirectory.xml") + " " +
+      Quoted(base + "/icon-48.png"));
   EXPECT_EQ(out, "1\n0\n0\n") << "one connection for the three";
   const std::string port = base.substr(base.rfind(':') + 1);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   std::string lingering;
   do {
-    lingering = Output("ss -tanH state close-wait '( sport = :" + port + " )'");
+    lingering = CommandOutput("ss -tanH state close-wait '( sport = :" + port + " )'");
     if (lingering.empty()) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   } while (std::chrono::steady_clock::now() < deadline);
@@ -506,7 +497,7 @@ TEST_F(MediaServerTest, TheOldVariableQueryAnswersEventedVariables) {
       "<?xml version=\"1.0\"?><s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/"
       "envelope/\"><s:Body><u:QueryStateVariable xmlns:u=\"urn:schemas-upnp-org:control-1-0\">"
       "<u:varName>SourceProtocolInfo</u:varName></u:QueryStateVariable></s:Body></s:Envelope>";
-  const std::string out = Output(
+  const std::string out = CommandOutput(
       "curl -s -m 10 -H 'SOAPAction: \"urn:schemas-upnp-org:control-1-0#QueryStateVariable\"' "
       "--data-binary " +
       Quoted(body) + " " + Quoted(ControlUrl("ConnectionManager")));
@@ -516,7 +507,8 @@ TEST_F(MediaServerTest, TheOldVariableQueryAnswersEventedVariables) {
 TEST_F(MediaServerTest, StoppingTakesTheDeviceOffTheNetwork) {
   const std::string location = Location();
   server_.reset();
-  EXPECT_EQ(Output("curl -s -m 10 -o /dev/null -w '%{http_code}' " + Quoted(location)), "000");
+  EXPECT_EQ(CommandOutput("curl -s -m 10 -o /dev/null -w '%{http_code}' " + Quoted(location)),
+            "000");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <random>
 
+#include "library/case_fold.h"
 #include "upnp/xml_text.h"
 
 namespace vidoria {
@@ -23,15 +24,6 @@ std::string NewSid() {
   return text;
 }
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::optional<std::string> ReadCallbackHeader(std::string_view header) {
@@ -40,7 +32,8 @@ std::optional<std::string> ReadCallbackHeader(std::string_view header) {
     const size_t close = header.find('>', open);
     if (close == std::string_view::npos) break;
     const std::string_view url = header.substr(open + 1, close - open - 1);
-    if (url.size() > 7 && SameIgnoringCase(url.substr(0, 7), "http://")) return std::string(url);
+    if (url.size() > 7 && SameTextIgnoringCase(url.substr(0, 7), "http://"))
+      return std::string(url);
   }
   return std::nullopt;
 }
@@ -48,10 +41,11 @@ std::optional<std::string> ReadCallbackHeader(std::string_view header) {
 std::optional<int64_t> ReadTimeoutHeader(std::string_view header) {
   while (!header.empty() && header.front() == ' ') header.remove_prefix(1);
   while (!header.empty() && header.back() == ' ') header.remove_suffix(1);
-  if (SameIgnoringCase(header, "infinite") || SameIgnoringCase(header, "Second-infinite")) {
+  if (SameTextIgnoringCase(header, "infinite") || SameTextIgnoringCase(header, "Second-infinite")) {
     return Subscriptions::kMaxSeconds;
   }
-  if (header.size() <= 7 || !SameIgnoringCase(header.substr(0, 7), "Second-")) return std::nullopt;
+  if (header.size() <= 7 || !SameTextIgnoringCase(header.substr(0, 7), "Second-"))
+    return std::nullopt;
   const std::string_view digits = header.substr(7);
   int64_t seconds = 0;
   const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), seconds);

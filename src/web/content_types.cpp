@@ -56,6 +56,8 @@ const std::vector<std::string>& DefaultContentTypeLines() {
       "xpi = application/x-xpinstall",
       "mtx = application/x-mtx",
       "rpj = application/vnd.rn-realplayer-javascript",
+      // The subtitles beside a video, which TVs fetch with it.
+      "srt = text/srt",
       "* =",
   };
   return kLines;

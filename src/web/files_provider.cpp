@@ -150,8 +150,7 @@ void FilesProvider::StartFileAnswer(Connection& c, const std::string& name, cons
     return;
   }
   c.UseAnswerFile(std::move(file));
-  std::string type = ContentTypeFor(name);
-  if (type.empty() && name.ends_with(".srt")) type = "text/srt";
+  const std::string type = ContentTypeFor(name);
   Info& info = c.Request().GetInfo();
   info.SetTextField("fname", name);
   info.SetTextField("root", root);
