@@ -34,12 +34,11 @@ class HttpServer : public ConnectionEvents, public ListenerEvents {
   // unable to open the files it answers with or to save the user's changes.
   static constexpr int kFreeDescriptors = 64;
 
-  // Bursts of thousands of connects arrive within milliseconds; 200 (the Windows original's)
-  // overflowed, and each dropped connect costs its client a second. lighttpd uses as many.
+  // Bursts of thousands of connects arrive within milliseconds; a queue of 200 overflowed, and
+  // each dropped connect costs its client a second. lighttpd uses as many.
   static constexpr int kListenBacklog = 1024;
   // The unit of a send, of its data-out event and of the counts and log lines built on them: the
-  // socket buffer size of the platform this server first ran on. The buffers themselves are left
-  // to the kernel.
+  // size the server has always sent in. The socket buffers themselves are left to the kernel.
   static constexpr int kPieceSize = 64240;
   static constexpr int kTotalConnectionLimit = 32000;
   static constexpr int kDefaultServerConnectionLimit = 32000;
